@@ -1,0 +1,169 @@
+#include "support/brres_writer.h"
+
+#include <map>
+
+namespace zentarra::testing {
+
+void ByteSink::be16(std::uint16_t value)
+{
+	u8(std::uint8_t(value >> 8));
+	u8(std::uint8_t(value));
+}
+
+void ByteSink::be32(std::uint32_t value)
+{
+	be16(std::uint16_t(value >> 16));
+	be16(std::uint16_t(value));
+}
+
+void ByteSink::text(std::string_view chars)
+{
+	bytes.insert(bytes.end(), chars.begin(), chars.end());
+}
+
+void ByteSink::append(const Bytes& more)
+{
+	bytes.insert(bytes.end(), more.begin(), more.end());
+}
+
+void ByteSink::alignTo(std::size_t alignment)
+{
+	while (bytes.size() % alignment)
+		bytes.push_back(0);
+}
+
+void ByteSink::patch32(std::size_t at, std::uint32_t value)
+{
+	bytes.at(at) = std::uint8_t(value >> 24);
+	bytes.at(at + 1) = std::uint8_t(value >> 16);
+	bytes.at(at + 2) = std::uint8_t(value >> 8);
+	bytes.at(at + 3) = std::uint8_t(value);
+}
+
+Bytes StubSubFile(std::string_view magic, std::size_t size)
+{
+	ByteSink sink;
+	sink.text(magic.substr(0, 4));
+	sink.be32(std::uint32_t(size));
+	while (sink.size() < size)
+		sink.u8(0);
+	return sink.bytes;
+}
+
+namespace {
+
+constexpr std::size_t kGroupHeader = 24;
+constexpr std::size_t kEntry = 16;
+
+std::size_t GroupSize(std::size_t entries)
+{
+	return kGroupHeader + kEntry * entries;
+}
+
+} // namespace
+
+Layout LayoutOf(const std::vector<Folder>& folders)
+{
+	Layout layout;
+	std::size_t at = layout.rootGroup + GroupSize(folders.size());
+	for (const Folder& folder : folders) {
+		layout.folderGroups.push_back(at);
+		at += GroupSize(folder.entries.size());
+	}
+	at = (at + 31) / 32 * 32;
+	for (const Folder& folder : folders) {
+		layout.subFiles.emplace_back();
+		for (const SubFile& entry : folder.entries) {
+			layout.subFiles.back().push_back(at);
+			at = (at + entry.bytes.size() + 31) / 32 * 32;
+		}
+	}
+	return layout;
+}
+
+Bytes BuildBRRES(const std::vector<Folder>& folders)
+{
+	const Layout layout = LayoutOf(folders);
+
+	// name table after the last sub-file: each name as length, characters, NUL
+	std::size_t tableStart = layout.folderGroups.empty() ? layout.rootGroup + GroupSize(0) : 0;
+	for (std::size_t f = 0; f < folders.size(); ++f) {
+		tableStart = std::max(tableStart, layout.folderGroups[f] + GroupSize(folders[f].entries.size()));
+		for (std::size_t e = 0; e < folders[f].entries.size(); ++e)
+			tableStart = std::max(tableStart, layout.subFiles[f][e] + folders[f].entries[e].bytes.size());
+	}
+	tableStart = (tableStart + 3) / 4 * 4;
+	ByteSink table;
+	std::map<std::string, std::size_t> nameAt; // absolute offset of each name's characters
+	const auto addName = [&](const std::string& name) {
+		if (nameAt.count(name))
+			return;
+		table.be32(std::uint32_t(name.size()));
+		nameAt[name] = tableStart + table.size();
+		table.text(name);
+		table.u8(0);
+		table.alignTo(4);
+	};
+	for (const Folder& folder : folders) {
+		addName(folder.name);
+		for (const SubFile& entry : folder.entries)
+			addName(entry.name);
+	}
+
+	ByteSink out;
+	const auto writeGroup = [&](std::size_t group, std::size_t count, auto entryAt) {
+		out.be32(std::uint32_t(GroupSize(count)));
+		out.be32(std::uint32_t(count));
+		out.be16(0xFFFF); // reference entry
+		out.be16(0);
+		out.be16(0);
+		out.be16(0);
+		out.be32(0);
+		out.be32(0);
+		for (std::size_t i = 0; i < count; ++i) {
+			const auto [name, data] = entryAt(i);
+			out.be16(std::uint16_t(i + 1)); // search-tree fields; readers ignore them
+			out.be16(0);
+			out.be16(0);
+			out.be16(0);
+			out.be32(std::uint32_t(nameAt.at(name) - group));
+			out.be32(std::uint32_t(data - group));
+		}
+	};
+
+	// header and root section
+	out.text("bres");
+	out.be16(0xFEFF);
+	out.be16(0);
+	out.be32(0); // length, patched below
+	out.be16(0x10);
+	std::size_t sections = 1;
+	for (const Folder& folder : folders)
+		sections += folder.entries.size();
+	out.be16(std::uint16_t(sections));
+	out.text("root");
+	out.be32(0); // root section size, patched below
+
+	writeGroup(layout.rootGroup, folders.size(), [&](std::size_t i) {
+		return std::pair<std::string, std::size_t>(folders[i].name, layout.folderGroups[i]);
+	});
+	for (std::size_t f = 0; f < folders.size(); ++f)
+		writeGroup(layout.folderGroups[f], folders[f].entries.size(), [&](std::size_t e) {
+			return std::pair<std::string, std::size_t>(folders[f].entries[e].name, layout.subFiles[f][e]);
+		});
+	out.patch32(0x14, std::uint32_t(out.size() - 0x10));
+
+	for (std::size_t f = 0; f < folders.size(); ++f)
+		for (std::size_t e = 0; e < folders[f].entries.size(); ++e) {
+			out.alignTo(32);
+			out.bytes.resize(layout.subFiles[f][e], 0);
+			out.append(folders[f].entries[e].bytes);
+		}
+	out.bytes.resize(tableStart, 0);
+	out.append(table.bytes);
+	out.alignTo(32);
+	out.patch32(8, std::uint32_t(out.size()));
+	return out.bytes;
+}
+
+} // namespace zentarra::testing

@@ -1,0 +1,53 @@
+// Test-only writer of BRRES archives: headers, index groups, folders and named
+// sub-files with given bytes, laid out as the console's tools lay them out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zentarra::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Big-endian byte sink.
+struct ByteSink {
+	Bytes bytes;
+
+	std::size_t size() const { return bytes.size(); }
+	void u8(std::uint8_t value) { bytes.push_back(value); }
+	void be16(std::uint16_t value);
+	void be32(std::uint32_t value);
+	void text(std::string_view chars); // no terminator
+	void append(const Bytes& more);
+	void alignTo(std::size_t alignment); // zero padding
+	void patch32(std::size_t at, std::uint32_t value);
+};
+
+struct SubFile {
+	std::string name;
+	Bytes bytes; // starts with the sub-file's magic
+};
+
+struct Folder {
+	std::string name;
+	std::vector<SubFile> entries;
+};
+
+// A sub-file holding just its magic, a size field and zeros up to `size` bytes.
+Bytes StubSubFile(std::string_view magic, std::size_t size = 32);
+
+// A whole archive: header, root group, one group per folder, the sub-files
+// (32-byte aligned) and the name table.
+Bytes BuildBRRES(const std::vector<Folder>& folders);
+
+// Offsets a test needs to damage an archive BuildBRRES made.
+struct Layout {
+	std::size_t rootGroup = 0x18;
+	std::vector<std::size_t> folderGroups; // one per folder
+	std::vector<std::vector<std::size_t>> subFiles; // absolute offsets, per folder
+};
+Layout LayoutOf(const std::vector<Folder>& folders);
+
+} // namespace zentarra::testing
