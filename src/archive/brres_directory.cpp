@@ -15,84 +15,102 @@ constexpr std::size_t kEntrySize = 16;       // one index-group entry
 constexpr std::size_t kGroupHeaderSize = 24; // size, count, reference entry
 constexpr std::size_t kRootGroup = 0x18;     // root group, from the archive's magic
 constexpr std::size_t kMaxFolderDepth = 16;  // real archives nest one level, rarely two
+constexpr std::size_t kNotFound = std::size_t(-1);
 
-std::uint32_t Magic(const char (&text)[5])
+constexpr std::uint32_t Magic(const char (&text)[5])
 {
 	return std::uint32_t(std::uint8_t(text[0])) << 24 | std::uint32_t(std::uint8_t(text[1])) << 16 |
 		std::uint32_t(std::uint8_t(text[2])) << 8 | std::uint8_t(text[3]);
 }
 
-template <typename... Args>
-std::string Format(const char* format, Args... args)
+std::string Hex(std::size_t value)
 {
-	char text[512];
-	std::snprintf(text, sizeof text, format, args...);
+	char text[24];
+	std::snprintf(text, sizeof text, "0x%zx", value);
 	return text;
 }
 
-// Offset of the next "bres" at or after `from`, or npos.
+std::string Quoted(std::string_view name)
+{
+	return "\"" + std::string(name) + "\"";
+}
+
+// Offset of the first "bres" at or after `from`, or kNotFound. A partial match
+// never hides a magic starting inside it ("bbres" holds one at offset 1).
 std::size_t FindMagic(std::span<const std::uint8_t> bytes, std::size_t from)
 {
 	if (from >= bytes.size())
-		return std::string::npos;
+		return kNotFound;
 	const void* hit = ::memmem(bytes.data() + from, bytes.size() - from, "bres", 4);
-	return hit ? std::size_t(static_cast<const std::uint8_t*>(hit) - bytes.data()) : std::string::npos;
+	return hit ? std::size_t(static_cast<const std::uint8_t*>(hit) - bytes.data()) : kNotFound;
 }
 
-struct DirectoryWalk {
-	ByteView& file;
-	std::string_view path;
-	OpenArchives& items;
-	ItemTree* tree;
-	const TreeOptions& options;
-	ScanResult& result;
-	// Every directory entry fills 16 bytes of its own in a sound file, so the
-	// whole scan never creates more entries than that: a directory whose groups
-	// overlap or repeat cannot multiply the work.
-	std::size_t entryBudget = 0;
-	std::vector<int> folders; // of the archive being walked, for expanding
+// Walks the directories of every archive of one file into the item list.
+class DirectoryWalk {
+public:
+	DirectoryWalk(ByteView& file, std::string_view path, OpenArchives& items, ItemTree* tree, const TreeOptions& options)
+		: file_(file), path_(path), items_(items), tree_(tree), options_(options),
+		  // Every directory entry fills 16 bytes of its own in a sound file, so
+		  // the scan never creates more entries than that: groups that overlap
+		  // or repeat cannot multiply the work.
+		  entryBudget_(file.size() / kEntrySize)
+	{
+	}
 
+	ScanResult Run()
+	{
+		for (std::size_t from = 0, start; (start = FindMagic(file_.bytes(), from)) != kNotFound;) {
+			++result_.archives;
+			WalkArchive(start);
+			from = ResumeAfter(start);
+		}
+		if (file_.damaged() && !result_.damaged)
+			Damage("the file ends inside an archive header");
+		return result_;
+	}
+
+private:
 	void Damage(std::string what)
 	{
-		if (!result.damaged)
-			result.damage = std::move(what);
-		result.damaged = true;
+		if (!result_.damaged)
+			result_.damage = std::move(what);
+		result_.damaged = true;
 	}
 
 	int AddItem(std::string_view name, std::size_t offset, ItemKind kind, int archive, int parent, std::string_view text)
 	{
-		const int id = items.nextId();
-		if (tree)
-			tree->Tree_AddItem(id, parent, text);
-		return items.CreateItem(path, name, offset, kind, archive);
+		if (tree_)
+			tree_->Tree_AddItem(items_.nextId(), parent, text);
+		return items_.CreateItem(path_, name, offset, kind, archive);
 	}
 
 	std::string NameAt(std::size_t at)
 	{
-		ByteView view(file.bytes()); // a fresh view, so its mark speaks for this name only
+		ByteView view(file_.bytes()); // a view of its own, so its damage mark is this name's
 		view.seek(at);
 		std::string name = ScanName(view);
 		if (view.damaged())
-			Damage(file.contains(at, 1) ? Format("the name at 0x%zx runs into the end of the file", at)
-			                            : Format("a name offset points outside the file (0x%zx)", at));
+			Damage(file_.contains(at, 1) ? "the name at " + Hex(at) + " runs into the end of the file"
+			                             : "a name points outside the file (" + Hex(at) + ")");
 		return name;
 	}
 
-	// How many of `count` entries of the group at `group` may be walked.
-	std::size_t EntriesToWalk(std::size_t group, std::uint32_t count, std::string_view groupName)
+	// How many of the group's stated entries may be walked.
+	std::size_t EntriesToWalk(std::size_t group, std::string_view where)
 	{
+		const std::uint32_t count = R32(file_, group + 4);
 		std::size_t walk = count;
-		const std::size_t fit = file.remaining(group + kGroupHeaderSize) / kEntrySize;
+		const std::size_t fit = file_.remaining(group + kGroupHeaderSize) / kEntrySize;
 		if (walk > fit) {
-			Damage(Format("\"%.*s\" counts %u entries but only %zu fit in the file", int(groupName.size()),
-				groupName.data(), count, fit));
+			Damage(std::string(where) + " counts " + std::to_string(count) + " entries, but only " +
+				std::to_string(fit) + " fit in the file");
 			walk = fit;
 		}
-		if (walk > entryBudget) {
-			Damage(Format("\"%.*s\" repeats entries of other groups", int(groupName.size()), groupName.data()));
-			walk = entryBudget;
+		if (walk > entryBudget_) {
+			Damage(std::string(where) + " repeats entries of other groups");
+			walk = entryBudget_;
 		}
-		entryBudget -= walk;
+		entryBudget_ -= walk;
 		return walk;
 	}
 
@@ -101,119 +119,113 @@ struct DirectoryWalk {
 	// is a sub-file stored beside the folders (some tools put text files there).
 	bool LooksLikeIndexGroup(std::size_t at)
 	{
-		if (!file.contains(at, kGroupHeaderSize))
+		if (!file_.contains(at, kGroupHeaderSize))
 			return false;
-		const std::uint64_t size = R32(file, at);
-		const std::uint64_t count = R32(file, at + 4);
-		return R16(file, at + 8) == 0xFFFF || size == kGroupHeaderSize + kEntrySize * count;
+		const std::uint64_t size = R32(file_, at);
+		const std::uint64_t count = R32(file_, at + 4);
+		return R16(file_, at + 8) == 0xFFFF || size == kGroupHeaderSize + kEntrySize * count;
 	}
 
-	void AddEntry(std::string_view name, std::size_t at, int archive, int parent, std::string_view where)
+	void AddEntry(const std::string& name, std::size_t at, int archive, int parent, std::string_view where)
 	{
-		if (!file.contains(at, 4)) {
-			Damage(Format("entry \"%.*s\" of %.*s points outside the file (0x%zx)", int(name.size()), name.data(),
-				int(where.size()), where.data(), at));
+		if (!file_.contains(at, 4)) {
+			Damage("entry " + Quoted(name) + " of " + std::string(where) + " points outside the file (" + Hex(at) + ")");
 			return;
 		}
-		AddItem(name, at, KindFromMagic(R32(file, at)), archive, parent, name);
+		AddItem(name, at, KindFromMagic(R32(file_, at)), archive, parent, name);
 	}
 
 	// Walks the entries of the index group at `group`. Entries of the root are
 	// folders; entries of a folder are sub-files, or now and then a folder
 	// nested in it (some tools write empty ones). `open` holds the groups being
 	// walked, so a group pointing back at one of them cannot loop.
-	void WalkGroup(std::size_t group, int parent, const std::string& groupName, int archive, std::vector<std::size_t>& open)
+	void WalkGroup(std::size_t group, int parent, int archive, std::string_view where, std::vector<std::size_t>& open)
 	{
-		const std::size_t count = EntriesToWalk(group, R32(file, group + 4), groupName);
-		const std::string where = parent == archive ? std::string("the root") : "folder \"" + groupName + "\"";
+		const std::size_t count = EntriesToWalk(group, where);
 		open.push_back(group);
 		for (std::size_t i = 0; i < count; ++i) {
 			const std::size_t entry = group + kGroupHeaderSize + kEntrySize * i;
-			const std::string name = NameAt(group + R32(file, entry + 8));
-			const std::size_t target = group + R32(file, entry + 12);
+			const std::string name = NameAt(group + R32(file_, entry + 8));
+			const std::size_t target = group + R32(file_, entry + 12);
 			if (!LooksLikeIndexGroup(target)) {
 				AddEntry(name, target, archive, parent, where);
 				continue;
 			}
 			if (std::find(open.begin(), open.end(), target) != open.end() || open.size() > kMaxFolderDepth) {
-				Damage(Format("folder \"%.*s\" of %.*s loops back into the directory", int(name.size()), name.data(),
-					int(where.size()), where.data()));
+				Damage("folder " + Quoted(name) + " of " + std::string(where) + " loops back into the directory");
 				continue;
 			}
-			const int folderId = AddItem(name, target, ItemKind::Folder, archive, parent, name);
-			folders.push_back(folderId);
-			WalkGroup(target, folderId, name, archive, open);
+			const int folder = AddItem(name, target, ItemKind::Folder, archive, parent, name);
+			folders_.push_back(folder);
+			WalkGroup(target, folder, archive, "folder " + Quoted(name), open);
 		}
 		open.pop_back();
 	}
 
 	void WalkArchive(std::size_t start)
 	{
-		const int archive = items.nextId();
-		AddItem(path, start, ItemKind::Archive, archive, -1,
-			options.fullPath ? std::string(path) : GetFileNameFromPath(path));
+		const int archive = items_.nextId();
+		AddItem(path_, start, ItemKind::Archive, archive, -1,
+			options_.fullPath ? std::string(path_) : GetFileNameFromPath(path_));
 
 		const std::size_t root = start + kRootGroup;
-		if (!file.contains(root, kGroupHeaderSize)) {
-			Damage(Format("the archive at 0x%zx ends before its root group", start));
+		if (!file_.contains(root, kGroupHeaderSize)) {
+			Damage("the archive at " + Hex(start) + " ends before its root group");
 			return;
 		}
-		folders.clear();
+		folders_.clear();
 		std::vector<std::size_t> open;
-		WalkGroup(root, archive, "root", archive, open);
+		WalkGroup(root, archive, archive, "the root of the archive at " + Hex(start), open);
 
-		if (options.autoExpand && tree) {
-			tree->Tree_Expand(archive);
-			for (const int folder : folders)
-				tree->Tree_Expand(folder);
+		if (options_.autoExpand && tree_) {
+			tree_->Tree_Expand(archive);
+			for (const int folder : folders_)
+				tree_->Tree_Expand(folder);
 		}
 	}
 
 	// Where the search for the next archive goes on: 16 bytes before this
-	// archive's stated end, but always past the magic just handled.
+	// archive's stated end, but always past the magic just handled, so a
+	// length below 20 cannot send the scan back onto it.
 	std::size_t ResumeAfter(std::size_t start)
 	{
-		const std::uint32_t length = R32(file, start + 8);
-		if (length < 20 || length > file.remaining(start)) {
-			Damage(Format("the archive at 0x%zx states a length of %u bytes, but %zu remain in the file", start, length,
-				file.remaining(start)));
+		const std::uint32_t length = R32(file_, start + 8);
+		if (length < 20 || length > file_.remaining(start)) {
+			Damage("the archive at " + Hex(start) + " states a length of " + std::to_string(length) + " bytes, but " +
+				std::to_string(file_.remaining(start)) + " remain in the file");
 			return start + 4;
 		}
 		return start + length - 16;
 	}
+
+	ByteView& file_;
+	std::string_view path_;
+	OpenArchives& items_;
+	ItemTree* tree_;
+	const TreeOptions& options_;
+	std::size_t entryBudget_;
+	std::vector<int> folders_; // of the archive being walked, for expanding
+	ScanResult result_;
 };
 
 } // namespace
 
 ItemKind KindFromMagic(std::uint32_t magic)
 {
-	if (magic == Magic("MDL0"))
-		return ItemKind::MDL0;
-	if (magic == Magic("TEX0"))
-		return ItemKind::TEX0;
-	if (magic == Magic("PLT0"))
-		return ItemKind::PLT0;
-	if (magic == Magic("CHR0"))
-		return ItemKind::CHR0;
-	if (magic == Magic("SHP0"))
-		return ItemKind::SHP0;
-	return ItemKind::Other;
+	switch (magic) {
+	case Magic("MDL0"): return ItemKind::MDL0;
+	case Magic("TEX0"): return ItemKind::TEX0;
+	case Magic("PLT0"): return ItemKind::PLT0;
+	case Magic("CHR0"): return ItemKind::CHR0;
+	case Magic("SHP0"): return ItemKind::SHP0;
+	default: return ItemKind::Other;
+	}
 }
 
 ScanResult ReadBRRES(ByteView& file, std::string_view path, OpenArchives& items, ItemTree* tree,
 	const TreeOptions& options)
 {
-	ScanResult result;
-	DirectoryWalk walk{file, path, items, tree, options, result, file.size() / kEntrySize, {}};
-	std::size_t from = 0;
-	for (std::size_t start; (start = FindMagic(file.bytes(), from)) != std::string::npos;) {
-		++result.archives;
-		walk.WalkArchive(start);
-		from = walk.ResumeAfter(start);
-	}
-	if (file.damaged() && !result.damaged)
-		walk.Damage("the file ends inside an archive header");
-	return result;
+	return DirectoryWalk(file, path, items, tree, options).Run();
 }
 
 } // namespace zentarra
