@@ -113,7 +113,8 @@ TEST(CliList, JsonReportsEveryFileAndFailures)
 		EXPECT_TRUE(files[i]["items"].empty());
 	}
 	// ids go on across files, as in the viewer's one list
-	EXPECT_EQ(files[0]["items"].size(), 3u);
+	ASSERT_EQ(files[0]["items"].size(), 3u);
+	ASSERT_EQ(files[4]["items"].size(), 3u);
 	EXPECT_EQ(files[4]["items"][0]["id"], 3);
 	EXPECT_EQ(files[4]["items"][0]["archive"], 3);
 	EXPECT_EQ(files[4]["path"], good);
@@ -139,7 +140,9 @@ TEST(CliList, ShippedDemoArchiveLists)
 {
 	const CliRun run = RunCli("list --json " + Quote(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres"));
 	EXPECT_EQ(run.status, 0);
-	const json file = json::parse(run.out)["files"][0];
+	const json listed = json::parse(run.out);
+	ASSERT_EQ(listed["files"].size(), 1u);
+	const json& file = listed["files"][0];
 	EXPECT_FALSE(file["damaged"].get<bool>());
 	std::vector<int> kinds;
 	for (const json& item : file["items"])
