@@ -1,5 +1,6 @@
 #include "base/text.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace zentarra {
@@ -92,6 +93,14 @@ Power2Size CheckIfPower2(std::uint32_t width, std::uint32_t height)
 	size.height = RoundUpToPower2(height);
 	size.isPower2 = size.width == width && size.height == height;
 	return size;
+}
+
+void AppendFixed6(std::string& out, double value)
+{
+	// the largest double has 309 integer digits
+	char text[320];
+	const std::to_chars_result end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+	out.append(text, end.ptr);
 }
 
 } // namespace zentarra

@@ -34,4 +34,9 @@ struct Power2Size {
 };
 Power2Size CheckIfPower2(std::uint32_t width, std::uint32_t height);
 
+// Appends the value as printf("%f") prints it in the C locale: fixed notation,
+// six decimals, correctly rounded ("-0.000000", "inf", "-nan" included).
+// Text files are written through this, never through the user's locale.
+void AppendFixed6(std::string& out, double value);
+
 } // namespace zentarra

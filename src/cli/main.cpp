@@ -1,9 +1,26 @@
 // zentarra-cli: the command-line front of the BRRES viewer's core.
+#include "cli/export_model_command.h"
+#include "cli/info_command.h"
 #include "cli/list_command.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <iostream>
+
+namespace {
+
+// The MTL library goes beside the OBJ with its last three characters
+// replaced, so anything but a ".obj" name would give it a strange name.
+std::string EndsInObj(const std::string& path)
+{
+	std::string extension = path.size() > 4 ? path.substr(path.size() - 4) : "";
+	for (char& c : extension)
+		c = char(std::tolower(static_cast<unsigned char>(c)));
+	return extension == ".obj" ? std::string() : "the output file's name must end in .obj";
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -15,6 +32,25 @@ int main(int argc, char** argv)
 	listCommand->add_flag("--json", list.json, "Print one JSON document instead of text");
 	listCommand->add_flag("--full-path", list.fullPath, "Name archives by their full path");
 	listCommand->add_option("ARCHIVE", list.files, "Archive files to read")->required();
+
+	zentarra::cli::InfoOptions info;
+	CLI::App* infoCommand = app.add_subcommand("info", "Show what the models of an archive file hold");
+	infoCommand->add_flag("--json", info.json, "Print one JSON document instead of text");
+	infoCommand->add_option("ARCHIVE", info.archive, "Archive file to read")->required();
+	infoCommand->add_option("MODEL", info.models, "Models to show, by entry name or folder/name (default: all)");
+
+	zentarra::cli::ExportModelOptions exportModel;
+	exportModel.format = "obj";
+	CLI::App* exportModelCommand =
+		app.add_subcommand("export-model", "Write a model in its bind pose as OBJ, with its MTL library beside it");
+	exportModelCommand->add_option("ARCHIVE", exportModel.archive, "Archive file to read")->required();
+	exportModelCommand->add_option("MODEL", exportModel.model, "The model, by entry name or folder/name")->required();
+	exportModelCommand->add_option("-f,--format", exportModel.format, "Output format")
+		->check(CLI::IsMember({"obj"}))
+		->capture_default_str();
+	exportModelCommand->add_option("-o,--output", exportModel.output, "Output file (.obj)")
+		->required()
+		->check(CLI::Validator(EndsInObj, "FILE.obj"));
 
 	try {
 		app.parse(argc, argv);
@@ -29,5 +65,9 @@ int main(int argc, char** argv)
 
 	if (*listCommand)
 		return zentarra::cli::RunList(list, std::cout, std::cerr);
+	if (*infoCommand)
+		return zentarra::cli::RunInfo(info, std::cout, std::cerr);
+	if (*exportModelCommand)
+		return zentarra::cli::RunExportModel(exportModel, std::cerr);
 	return 2;
 }
