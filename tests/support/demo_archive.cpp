@@ -2,10 +2,165 @@
 
 namespace zentarra::testing {
 
+namespace {
+
+Corner C(int pos, int nrm, int clr, int uv, int slot = 0)
+{
+	Corner corner;
+	corner.pos = pos;
+	corner.nrm = nrm;
+	corner.clr = clr;
+	corner.tex[0] = uv;
+	corner.slot = slot;
+	return corner;
+}
+
+// Every face is listed clockwise as seen from outside, the console's front
+// face; readers reverse the corners.
+
+// Box 2 x 2 x 2 standing on y = 0, open at the top; position index = x | y << 1 | z << 2.
+Mdl0Mesh Box()
+{
+	Mdl0Mesh mesh;
+	mesh.name = "crate_box";
+	mesh.vtxArray = 0;
+	mesh.nrmArray = 0;
+	mesh.clrArray = 0;
+	mesh.uvArray[0] = 0;
+	mesh.node = 1; // crate_body
+	mesh.posSize = 1;
+	mesh.nrmSize = 1;
+	mesh.clrSize = 1;
+	mesh.texSize[0] = 1;
+	// corners top-left, top-right, bottom-right, bottom-left as seen from outside
+	const int faces[5][5] = {
+		// positions, normal
+		{6, 7, 5, 4, 4}, // front, +z
+		{7, 3, 1, 5, 0}, // right, +x
+		{3, 2, 0, 1, 5}, // back, -z
+		{2, 6, 4, 0, 1}, // left, -x
+		{4, 5, 1, 0, 3}, // bottom, -y
+	};
+	std::vector<Corner> corners;
+	for (const auto& face : faces)
+		for (int k = 0; k < 4; ++k)
+			corners.push_back(C(face[k], face[4], face[4] == 3 ? 1 : 0, k));
+	mesh.primitives = {Quads(corners)};
+	return mesh;
+}
+
+// Lid slab x -1..1, y 2..2.25, z -1..1. Slot 0: crate_lid (positions in its
+// space, origin at model (0, 2, -1)); slot 1: the hinge node (model space);
+// slot 2: crate_latch (origin at model (0, 2, 1)).
+Mdl0Mesh Lid()
+{
+	Mdl0Mesh mesh;
+	mesh.name = "crate_lid";
+	mesh.vtxArray = 1;
+	mesh.nrmArray = 1;
+	mesh.clrArray = 1;
+	mesh.uvArray[0] = 1;
+	mesh.node = -1;
+	mesh.posSize = 2;
+	mesh.nrmSize = 1;
+	mesh.clrSize = 1;
+	mesh.texSize[0] = 2;
+	mesh.mtxCount = 1;
+	enum { kLid, kHinge, kLatch };
+	// top: fan around the centre, clockwise from above
+	const Primitive top = Fan({C(4, 0, 0, 4), C(0, 0, 0, 0, kHinge), C(1, 0, 0, 1, kHinge), C(2, 0, 0, 2),
+		C(3, 0, 0, 3), C(0, 0, 0, 0, kHinge)});
+	// sides: one strip around, bottom and top corner at each step
+	const int ring[5][4] = {
+		// top position, bottom position, normal, slot
+		{3, 8, 1, kLid},   // front left
+		{2, 7, 2, kLid},   // front right
+		{1, 6, 3, kHinge}, // back right
+		{0, 5, 4, kHinge}, // back left
+		{3, 8, 1, kLid},   // front left again
+	};
+	std::vector<Corner> sides;
+	for (int k = 0; k < 5; ++k) {
+		sides.push_back(C(ring[k][1], ring[k][2], 0, 6 + 2 * k, ring[k][3]));
+		sides.push_back(C(ring[k][0], ring[k][2], 0, 5 + 2 * k, ring[k][3]));
+	}
+	const Primitive under = Quads({C(8, 5, 0, 0), C(7, 5, 0, 1), C(6, 5, 0, 2, kHinge), C(5, 5, 0, 3, kHinge)});
+	const Primitive latch = Triangles({C(9, 6, 1, 0, kLatch), C(10, 6, 1, 1, kLatch), C(11, 6, 1, 2, kLatch),
+		C(9, 6, 1, 0, kLatch), C(11, 6, 1, 2, kLatch), C(12, 6, 1, 3, kLatch)});
+	mesh.primitives = {LoadMatrix(2, kLid), LoadMatrix(4, kHinge), LoadMatrix(3, kLatch), top, Strip(sides), under,
+		latch};
+	return mesh;
+}
+
+} // namespace
+
+Mdl0Model DemoModel()
+{
+	Mdl0Model model;
+	model.name = "crate";
+	model.version = 11;
+
+	model.positions.push_back({.name = "crate_box_pos", .format = 3, .shift = 8, .components = 3,
+		.values = {
+			-1, 0, -1, 1, 0, -1, -1, 2, -1, 1, 2, -1, //
+			-1, 0, 1, 1, 0, 1, -1, 2, 1, 1, 2, 1,
+		}});
+	model.positions.push_back({.name = "crate_lid_pos", .format = 4, .shift = 0, .components = 3,
+		.values = {
+			-1, 2.25f, -1, 1, 2.25f, -1,    // 0, 1: top back, model space
+			1, 0.25f, 2, -1, 0.25f, 2,      // 2, 3: top front, lid space
+			0, 0.25f, 1,                    // 4: top centre, lid space
+			-1, 2, -1, 1, 2, -1,            // 5, 6: bottom back, model space
+			1, 0, 2, -1, 0, 2,              // 7, 8: bottom front, lid space
+			-0.2f, 0.1f, 0.02f, 0.2f, 0.1f, 0.02f, 0.2f, -0.2f, 0.02f, -0.2f, -0.2f, 0.02f, // 9..12: latch
+		}});
+
+	model.normals.push_back({.name = "crate_box_nrm", .format = 1, .shift = 6, .components = 3,
+		.values = {1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1}});
+	const float d = 0.70710677f;
+	model.normals.push_back({.name = "crate_lid_nrm", .format = 3, .shift = 14, .components = 3,
+		.values = {0, 1, 0, -d, 0, d, d, 0, d, d, 0, -d, -d, 0, -d, 0, -1, 0, 0, 0, 1}});
+
+	model.colours.push_back({.name = "crate_box_clr", .format = 5,
+		.values = {204 / 255.0f, 153 / 255.0f, 102 / 255.0f, 1, 153 / 255.0f, 102 / 255.0f, 51 / 255.0f, 1}});
+	model.colours.push_back({.name = "crate_lid_clr", .format = 0,
+		.values = {26 / 31.0f, 41 / 63.0f, 20 / 31.0f, 1, 20 / 31.0f, 40 / 63.0f, 22 / 31.0f, 1}});
+
+	model.texCoords.push_back({.name = "crate_box_uv", .format = 4, .components = 2, .values = {0, 0, 1, 0, 1, 1, 0, 1}});
+	std::vector<float> lidUv = {0, 0, 1, 0, 1, 1, 0, 1, 0.5f, 0.5f};
+	for (int k = 0; k < 5; ++k) // around the sides: top, bottom
+		lidUv.insert(lidUv.end(), {float(k), 0, float(k), 0.25f});
+	model.texCoords.push_back({.name = "crate_lid_uv", .format = 0, .shift = 4, .components = 2, .values = lidUv});
+
+	model.meshes = {Box(), Lid()};
+
+	model.bones = {
+		{.name = "crate_root", .node = 0},
+		{.name = "crate_body", .node = 1, .parent = 0},
+		{.name = "crate_lid", .node = 2, .parent = 1, .trans = {0, 2, -1}},
+		{.name = "crate_latch", .node = 3, .parent = 2, .trans = {0, 0, 2}},
+	};
+	model.nodeMix = {
+		{.node = 1, .bone = 1},
+		{.node = 2, .bone = 2},
+		{.node = 3, .bone = 3},
+		{.node = 4, .blend = {{1, 0.5f}, {2, 0.5f}}},
+	};
+	model.drawLists = {{"DrawOpa", {{.material = 0, .mesh = 0}, {.material = 1, .mesh = 1}}}};
+
+	model.materials.push_back({.name = "crate_wood", .texGens = 1, .cull = 2,
+		.layers = {{.texture = "crate_wood"}}, .scaleS = 2, .scaleT = 2});
+	// the second layer shows: shader signature 0x3C03 ... 0xFFF8
+	model.materials.push_back({.name = "crate_band", .texGens = 2, .cull = 0,
+		.shaderSignature = {0x3C, 0x03, 0, 0, 0, 0, 0xFF, 0xF8},
+		.layers = {{.texture = "crate_wood"}, {.texture = "crate_wood", .palette = "crate_palette", .wrapS = 2}}});
+	return model;
+}
+
 Bytes DemoArchive()
 {
 	return BuildBRRES({
-		{"3DModels(NW4R)", {{"crate", StubSubFile("MDL0", 64)}}},
+		{"3DModels(NW4R)", {{"crate", BuildMDL0(DemoModel())}}},
 		{"Textures(NW4R)", {{"crate_wood", StubSubFile("TEX0", 64)}, {"crate_palette", StubSubFile("PLT0", 64)}}},
 		{"AnmChr(NW4R)", {{"crate_spin", StubSubFile("CHR0", 64)}}},
 		{"AnmShp(NW4R)", {{"crate_squash", StubSubFile("SHP0", 64)}}},
