@@ -1,7 +1,8 @@
 #include "model/bones.h"
 
+#include "model/mdl0_sections.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -10,85 +11,13 @@ namespace zentarra {
 
 namespace {
 
-constexpr std::size_t kDefinitionsSlot = 0x10; // MDL0 header: definitions group offset
+using mdl0::DamageNotes;
+using mdl0::Hex;
+using mdl0::R8;
+
 constexpr std::size_t kBonesSlot = 0x14;       // MDL0 header: bones group offset
-constexpr std::size_t kFirstEntry = 0x18;      // index group: entries behind the header and the reference entry
-constexpr std::size_t kEntrySize = 16;
 constexpr std::size_t kBoneRecordSize = 0x44;  // through the translation at +0x38
 constexpr std::uint32_t kNodeLimit = 0x10000;  // every other field naming a node is 16-bit
-constexpr std::size_t kMaxNotes = 4;
-
-std::string Hex(std::size_t value)
-{
-	char text[24];
-	std::snprintf(text, sizeof text, "0x%zx", value);
-	return text;
-}
-
-// What had to be left out or mended: the first few problems in words, then a count.
-class DamageNotes {
-public:
-	void Note(std::string what)
-	{
-		if (notes_.size() < kMaxNotes)
-			notes_.push_back(std::move(what));
-		else
-			++more_;
-	}
-	bool any() const { return !notes_.empty(); }
-	std::string Text() const
-	{
-		std::string text;
-		for (const std::string& note : notes_)
-			text += (text.empty() ? "" : "; ") + note;
-		if (more_)
-			text += "; and " + std::to_string(more_) + " more problems of this kind";
-		return text;
-	}
-
-private:
-	std::vector<std::string> notes_;
-	std::size_t more_ = 0;
-};
-
-std::uint8_t R8(ByteView& view, std::size_t at)
-{
-	view.seek(at);
-	return R8next(view);
-}
-
-// Entries of the index group at `group` that lie inside the file.
-std::size_t GroupEntries(ByteView& view, std::size_t group, const char* what, DamageNotes& notes)
-{
-	if (!view.contains(group, kFirstEntry)) {
-		notes.Note(std::string("the ") + what + " lies outside the file (" + Hex(group) + ")");
-		return 0;
-	}
-	const std::uint32_t count = R32(view, group + 4);
-	const std::size_t fit = view.remaining(group + kFirstEntry) / kEntrySize;
-	if (count > fit) {
-		notes.Note(std::string("the ") + what + " counts " + std::to_string(count) + " entries, but only " +
-			std::to_string(fit) + " fit in the file");
-		return fit;
-	}
-	return count;
-}
-
-std::size_t EntryData(ByteView& view, std::size_t group, std::size_t i)
-{
-	return group + R32(view, group + kFirstEntry + 12 + kEntrySize * i);
-}
-
-std::string EntryName(ByteView& view, std::size_t group, std::size_t i, DamageNotes& notes)
-{
-	const std::size_t at = group + R32(view, group + kFirstEntry + 8 + kEntrySize * i);
-	ByteView name(view.bytes()); // a view of its own, so its damage mark is this name's
-	name.seek(at);
-	std::string text = ScanName(name);
-	if (name.damaged())
-		notes.Note("the name at " + Hex(at) + " runs outside the file");
-	return text;
-}
 
 // One "NodeMix" command: opcode 3 makes `node` a blend, opcode 5 only names it.
 struct MixCommand {
@@ -226,15 +155,15 @@ bool ReadBones(ByteView& file, std::size_t offset, LoadedModel& model, std::stri
 
 	// the first "NodeMix" and the first "NodeTree" definition; offset 0 = no definitions
 	std::optional<std::size_t> mixAt, treeAt;
-	if (const std::uint32_t definitions = R32(view, offset + kDefinitionsSlot); definitions != 0) {
+	if (const std::uint32_t definitions = R32(view, offset + mdl0::kDefinitionsSlot); definitions != 0) {
 		const std::size_t group = offset + definitions;
-		const std::size_t count = GroupEntries(view, group, "definitions group", notes);
+		const std::size_t count = mdl0::GroupEntries(view, group, "definitions group", notes);
 		for (std::size_t i = 0; i < count && !(mixAt && treeAt); ++i) {
-			const std::string name = EntryName(view, group, i, notes);
+			const std::string name = mdl0::EntryName(view, group, i, notes);
 			if (name == "NodeMix" && !mixAt)
-				mixAt = EntryData(view, group, i);
+				mixAt = mdl0::EntryData(view, group, i);
 			else if (name == "NodeTree" && !treeAt)
-				treeAt = EntryData(view, group, i);
+				treeAt = mdl0::EntryData(view, group, i);
 		}
 	}
 
@@ -249,13 +178,13 @@ bool ReadBones(ByteView& file, std::size_t offset, LoadedModel& model, std::stri
 	std::size_t group = 0, nBones = 0;
 	if (const std::uint32_t bones = R32(view, offset + kBonesSlot); bones != 0) {
 		group = offset + bones;
-		nBones = GroupEntries(view, group, "bones group", notes);
+		nBones = mdl0::GroupEntries(view, group, "bones group", notes);
 	}
 	// a bone whose record or node index is unusable gets a node of its own past the others
 	std::vector<std::size_t> record(nBones);
 	std::vector<std::int64_t> boneNode(nBones, -1);
 	for (std::size_t i = 0; i < nBones; ++i) {
-		record[i] = EntryData(view, group, i);
+		record[i] = mdl0::EntryData(view, group, i);
 		if (!view.contains(record[i], kBoneRecordSize)) {
 			notes.Note("bone " + std::to_string(i) + " lies outside the file (" + Hex(record[i]) +
 				"); it was given a node of its own with a unit transform");
@@ -285,7 +214,7 @@ bool ReadBones(ByteView& file, std::size_t offset, LoadedModel& model, std::stri
 	// second pass: bone names, bonemap and bind transforms
 	std::vector<int> owner(std::size_t(nNodes), -1);
 	for (std::size_t i = 0; i < nBones; ++i) {
-		model.names.bones[i] = EntryName(view, group, i, notes);
+		model.names.bones[i] = mdl0::EntryName(view, group, i, notes);
 		const int k = int(boneNode[i]);
 		model.bonemap[i] = k;
 		if (owner[k] >= 0)

@@ -1,8 +1,9 @@
 #include "model/materials.h"
 
+#include "model/mdl0_sections.h"
+
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -10,91 +11,14 @@ namespace zentarra {
 
 namespace {
 
-constexpr std::size_t kDefinitionsSlot = 0x10; // MDL0 header: definitions group offset
-constexpr std::size_t kFirstEntry = 0x18;      // index group: entries behind the header and the reference entry
-constexpr std::size_t kEntrySize = 16;
+using mdl0::DamageNotes;
+using mdl0::Hex;
+using mdl0::R8;
+
 constexpr std::size_t kDrawCommandSize = 8;    // opcode 4, material, mesh, bone (16-bit), priority
 constexpr std::size_t kMaterialSize = 0x1B8;   // through the T scale at +0x1B4
-constexpr std::size_t kLayerSize = 52;
 constexpr std::size_t kLayerFields = 0x20;     // through the T wrap mode at +0x1C
 constexpr std::uint32_t kMirroredRepeat = 2;
-constexpr std::size_t kMaxNotes = 4;
-
-std::string Hex(std::size_t value)
-{
-	char text[24];
-	std::snprintf(text, sizeof text, "0x%zx", value);
-	return text;
-}
-
-// What had to be left out or mended: the first few problems in words, then a count.
-class DamageNotes {
-public:
-	void Note(std::string what)
-	{
-		if (notes_.size() < kMaxNotes)
-			notes_.push_back(std::move(what));
-		else
-			++more_;
-	}
-	bool any() const { return !notes_.empty(); }
-	std::string Text() const
-	{
-		std::string text;
-		for (const std::string& note : notes_)
-			text += (text.empty() ? "" : "; ") + note;
-		if (more_)
-			text += "; and " + std::to_string(more_) + " more problems of this kind";
-		return text;
-	}
-
-private:
-	std::vector<std::string> notes_;
-	std::size_t more_ = 0;
-};
-
-std::uint8_t R8(ByteView& view, std::size_t at)
-{
-	view.seek(at);
-	return R8next(view);
-}
-
-// Entries of the index group at `group` that lie inside the file.
-std::size_t GroupEntries(ByteView& view, std::size_t group, const char* what, DamageNotes& notes)
-{
-	if (!view.contains(group, kFirstEntry)) {
-		notes.Note(std::string("the ") + what + " lies outside the file (" + Hex(group) + ")");
-		return 0;
-	}
-	const std::uint32_t count = R32(view, group + 4);
-	const std::size_t fit = view.remaining(group + kFirstEntry) / kEntrySize;
-	if (count > fit) {
-		notes.Note(std::string("the ") + what + " counts " + std::to_string(count) + " entries, but only " +
-			std::to_string(fit) + " fit in the file");
-		return fit;
-	}
-	return count;
-}
-
-std::size_t EntryData(ByteView& view, std::size_t group, std::size_t i)
-{
-	return group + R32(view, group + kFirstEntry + 12 + kEntrySize * i);
-}
-
-std::string NameAt(ByteView& view, std::size_t at, DamageNotes& notes)
-{
-	ByteView name(view.bytes()); // a view of its own, so its damage mark is this name's
-	name.seek(at);
-	std::string text = ScanName(name);
-	if (name.damaged())
-		notes.Note("the name at " + Hex(at) + " runs outside the file");
-	return text;
-}
-
-std::string EntryName(ByteView& view, std::size_t group, std::size_t i, DamageNotes& notes)
-{
-	return NameAt(view, group + R32(view, group + kFirstEntry + 8 + kEntrySize * i), notes);
-}
 
 // Runs the draw lists ("Draw…" definitions) from the last entry to the first,
 // so a mesh named in two lists keeps the material of the list stored first;
@@ -102,19 +26,19 @@ std::string EntryName(ByteView& view, std::size_t group, std::size_t i, DamageNo
 void ApplyDrawLists(ByteView& view, std::size_t offset, std::size_t nMat, std::vector<int>& meshMat,
 	DamageNotes& notes)
 {
-	const std::uint32_t definitions = R32(view, offset + kDefinitionsSlot);
+	const std::uint32_t definitions = R32(view, offset + mdl0::kDefinitionsSlot);
 	if (definitions == 0)
 		return;
 	const std::size_t group = offset + definitions;
-	const std::size_t count = GroupEntries(view, group, "definitions group", notes);
+	const std::size_t count = mdl0::GroupEntries(view, group, "definitions group", notes);
 	// Each command fills 8 bytes of its own in a sound file; lists sharing
 	// their byte code cannot multiply the work beyond that.
 	std::size_t budget = view.size() / kDrawCommandSize;
 	for (std::size_t i = count; i-- > 0;) {
-		const std::string name = EntryName(view, group, i, notes);
+		const std::string name = mdl0::EntryName(view, group, i, notes);
 		if (!name.starts_with("Draw"))
 			continue;
-		for (std::size_t at = EntryData(view, group, i);; at += kDrawCommandSize) {
+		for (std::size_t at = mdl0::EntryData(view, group, i);; at += kDrawCommandSize) {
 			if (view.contains(at, 1) && R8(view, at) != 4)
 				break;
 			if (!view.contains(at, kDrawCommandSize)) {
@@ -132,6 +56,8 @@ void ApplyDrawLists(ByteView& view, std::size_t offset, std::size_t nMat, std::v
 			if (mesh >= meshMat.size())
 				notes.Note("the draw list \"" + name + "\" names mesh " + std::to_string(mesh) + ", but the model has " +
 					std::to_string(meshMat.size()) + " meshes; the command was left out");
+			else if (material >= nMat && nMat == 0)
+				continue; // without materials every mesh shows material 0 anyway
 			else if (material >= nMat)
 				notes.Note("the draw list \"" + name + "\" names material " + std::to_string(material) +
 					", but the model has " + std::to_string(nMat) + " materials; the command was left out");
@@ -198,7 +124,7 @@ bool ReadMaterials(ByteView& file, std::size_t offset, std::uint32_t version, BR
 	const std::size_t slot = (version == 8 || version == 9) ? 0x28 : 0x30;
 	const std::uint32_t materials = R32(view, offset + slot);
 	const std::size_t group = offset + materials;
-	const std::size_t nMat = materials != 0 ? GroupEntries(view, group, "materials group", notes) : 0;
+	const std::size_t nMat = materials != 0 ? mdl0::GroupEntries(view, group, "materials group", notes) : 0;
 	if (materials != 0 && nMat == 0 && nMesh > 0)
 		notes.Note("the materials group holds no material; the meshes were left without one");
 
@@ -220,7 +146,7 @@ bool ReadMaterials(ByteView& file, std::size_t offset, std::uint32_t version, BR
 	std::vector<int> culls(nMat, 0);
 
 	for (std::size_t m = 0; m < nMat; ++m) {
-		const std::size_t material = EntryData(view, group, m);
+		const std::size_t material = mdl0::EntryData(view, group, m);
 		if (!view.contains(material, kMaterialSize)) {
 			notes.Note("material " + std::to_string(m) + " lies outside the file (" + Hex(material) +
 				"); its meshes were left without texture");
@@ -246,9 +172,9 @@ bool ReadMaterials(ByteView& file, std::size_t offset, std::uint32_t version, BR
 			continue;
 		}
 		// +0 texture name, +4 palette name (0 = none), both relative to the layer
-		model.texName[m] = NameAt(view, layer + R32(view, layer), notes);
+		model.texName[m] = mdl0::NameAt(view, layer + R32(view, layer), notes);
 		if (const std::uint32_t palette = R32(view, layer + 4); palette != 0)
-			model.palName[m] = NameAt(view, layer + palette, notes);
+			model.palName[m] = mdl0::NameAt(view, layer + palette, notes);
 		// +0x18, +0x1C wrap modes along S and T
 		const bool mirrorS = R32(view, layer + 0x18) == kMirroredRepeat;
 		const bool mirrorT = R32(view, layer + 0x1C) == kMirroredRepeat;

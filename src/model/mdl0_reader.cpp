@@ -4,6 +4,7 @@
 #include "model/bones.h"
 #include "model/display_list.h"
 #include "model/materials.h"
+#include "model/mdl0_sections.h"
 #include "model/vertex_arrays.h"
 
 #include <algorithm>
@@ -16,11 +17,10 @@ namespace zentarra {
 
 namespace {
 
+using mdl0::R8;
+
 constexpr std::size_t kNotFound = std::size_t(-1);
-constexpr std::size_t kEntrySize = 16;    // one index-group entry
-constexpr std::size_t kFirstEntry = 0x18; // behind the group's size, count and reference entry
 constexpr std::size_t kArrayHeader = 0x20; // the part of an array header we read
-constexpr std::size_t kMaxNotes = 4;       // damage descriptions kept; the rest are counted
 
 // Section offsets of the header, relative to the sub-file.
 constexpr std::size_t kVersionField = 0x08;
@@ -40,12 +40,6 @@ constexpr std::size_t kPrimitivesAfter = 0x40; // from the descriptor command to
 std::string Quoted(std::string_view name)
 {
 	return "\"" + std::string(name) + "\"";
-}
-
-std::uint8_t R8(ByteView& file, std::size_t offset)
-{
-	file.seek(offset);
-	return R8next(file);
 }
 
 // Bytes one component of a position, normal or texture-coordinate array takes.
@@ -115,11 +109,12 @@ public:
 		if (!ReadMaterials(file_, s_, version, md_, damage))
 			Damage(damage.empty() ? "the materials are damaged" : damage);
 
-		if (file_.damaged() && !result_.damaged)
+		if (file_.damaged() && !notes_.any())
 			Damage("a field lies outside the file");
+		result_.damaged = notes_.any();
 		if (result_.damaged)
 			caller_.markDamaged();
-		FinishMessage();
+		result_.message = notes_.Text("more");
 		result_.ok = true;
 		return result_;
 	}
@@ -128,28 +123,12 @@ private:
 	ModelReadResult Failure(std::string message)
 	{
 		result_.ok = false;
+		result_.damaged = notes_.any();
 		result_.message = std::move(message);
 		return result_;
 	}
 
-	void Damage(std::string what)
-	{
-		result_.damaged = true;
-		if (notes_.size() < kMaxNotes)
-			notes_.push_back(std::move(what));
-		else
-			++moreNotes_;
-	}
-
-	void FinishMessage()
-	{
-		std::string message;
-		for (const std::string& note : notes_)
-			message += (message.empty() ? "" : "; ") + note;
-		if (moreNotes_ > 0)
-			message += "; and " + std::to_string(moreNotes_) + " more";
-		result_.message = std::move(message);
-	}
+	void Damage(std::string what) { notes_.Note(std::move(what)); }
 
 	// Absolute offset of a section's group, or kNotFound when the field is 0.
 	std::size_t Section(std::size_t field)
@@ -177,21 +156,10 @@ private:
 		std::vector<GroupEntry> entries;
 		if (group == kNotFound)
 			return entries;
-		const std::uint32_t count = R32(file_, group + 4);
-		std::size_t walk = count;
-		const std::size_t fit = file_.remaining(group + kFirstEntry) / kEntrySize;
-		if (walk > fit) {
-			Damage("the " + std::string(what) + " group counts " + std::to_string(count) + " entries, but only " +
-				std::to_string(fit) + " fit in the file");
-			walk = fit;
-		}
-		entries.reserve(walk);
-		for (std::size_t i = 0; i < walk; ++i) {
-			const std::size_t entry = group + kFirstEntry + kEntrySize * i;
-			const std::uint32_t name = R32(file_, entry + 8);
-			const std::uint32_t data = R32(file_, entry + 12);
-			entries.push_back({NameAt(group + name, what, i), group + data});
-		}
+		const std::size_t count = mdl0::GroupEntries(file_, group, std::string(what) + " group", notes_);
+		entries.reserve(count);
+		for (std::size_t i = 0; i < count; ++i)
+			entries.push_back({NameAt(mdl0::EntryNameAt(file_, group, i), what, i), mdl0::EntryData(file_, group, i)});
 		return entries;
 	}
 
@@ -429,8 +397,7 @@ private:
 	std::size_t arrayBudget_;
 	std::size_t meshBudget_;
 	ModelReadResult result_;
-	std::vector<std::string> notes_;
-	std::size_t moreNotes_ = 0;
+	mdl0::DamageNotes notes_; // what was left out or mended; result_.damaged when any
 };
 
 void KeepSettings(const AnimState& from, AnimState& to)
