@@ -71,4 +71,3 @@ BENCHMARK(BM_ExportToOBJ)
 
 } // namespace
 
-BENCHMARK_MAIN();

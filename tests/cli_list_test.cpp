@@ -1,45 +1,15 @@
 // zentarra-cli list, run as a user runs it.
+#include "export/cli_run.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sys/wait.h>
 
+namespace zentarra::testing {
 namespace {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
-
-struct CliRun {
-	int status = -1;
-	std::string out;
-};
-
-// Runs the CLI with the arguments (already shell-quoted), stderr discarded.
-CliRun RunCli(const std::string& arguments)
-{
-	CliRun run;
-	const std::string command = std::string("'") + ZENTARRA_CLI + "' " + arguments + " 2>/dev/null";
-	FILE* pipe = ::popen(command.c_str(), "r");
-	if (!pipe)
-		return run;
-	char buffer[65536];
-	for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-		run.out.append(buffer, got);
-	const int status = ::pclose(pipe);
-	run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-	return run;
-}
-
-std::string Quote(const std::string& text)
-{
-	return "'" + text + "'";
-}
-
-const std::string kCorpus = ZENTARRA_CORPUS;
 
 int KindCode(const std::string& kind)
 {
@@ -50,14 +20,13 @@ int KindCode(const std::string& kind)
 
 TEST(CliList, EveryCorpusArchiveMatchesTheInventory)
 {
-	std::ifstream inventoryFile(kCorpus + "/INVENTORY.json");
-	ASSERT_TRUE(inventoryFile) << "corpus missing";
-	const json inventory = json::parse(inventoryFile);
+	const json inventory = Inventory();
+	ASSERT_FALSE(inventory.empty());
 
 	std::string arguments = "list --json";
 	for (const json& archive : inventory)
 		arguments += " " + Quote(kCorpus + "/" + archive["file"].get<std::string>());
-	const CliRun run = RunCli(arguments);
+	const CommandResult run = RunCli(arguments);
 	ASSERT_EQ(run.status, 0);
 	const json listed = json::parse(run.out);
 	ASSERT_EQ(listed["files"].size(), inventory.size());
@@ -99,7 +68,7 @@ TEST(CliList, EveryCorpusArchiveMatchesTheInventory)
 TEST(CliList, JsonReportsEveryFileAndFailures)
 {
 	const std::string good = kCorpus + "/brres/srt.brres";
-	const CliRun run = RunCli("list --json " + Quote(good) + " /no/such/file " + Quote(kCorpus) + " " +
+	const CommandResult run = RunCli("list --json " + Quote(good) + " /no/such/file " + Quote(kCorpus) + " " +
 		Quote(kCorpus + "/INVENTORY.md") + " " + Quote(good));
 	EXPECT_EQ(run.status, 1);
 	const json listed = json::parse(run.out);
@@ -122,7 +91,7 @@ TEST(CliList, JsonReportsEveryFileAndFailures)
 
 TEST(CliList, TextTreeAndExitStatus)
 {
-	const CliRun run = RunCli("list " + Quote(kCorpus + "/brres/kuribo_with_txt.brres"));
+	const CommandResult run = RunCli("list " + Quote(kCorpus + "/brres/kuribo_with_txt.brres"));
 	EXPECT_EQ(run.status, 0);
 	EXPECT_NE(run.out.find("kuribo_with_txt.brres  (archive at 0x0)\n"), std::string::npos) << run.out;
 	EXPECT_NE(run.out.find("\n  3DModels(NW4R)/\n    kuribo-shadow  MDL0 at 0x1c0\n"), std::string::npos) << run.out;
@@ -138,7 +107,7 @@ TEST(CliList, TextTreeAndExitStatus)
 
 TEST(CliList, ShippedDemoArchiveLists)
 {
-	const CliRun run = RunCli("list --json " + Quote(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres"));
+	const CommandResult run = RunCli("list --json " + Quote(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres"));
 	EXPECT_EQ(run.status, 0);
 	const json listed = json::parse(run.out);
 	ASSERT_EQ(listed["files"].size(), 1u);
@@ -151,3 +120,4 @@ TEST(CliList, ShippedDemoArchiveLists)
 }
 
 } // namespace
+} // namespace zentarra::testing

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace zentarra {
@@ -23,64 +24,50 @@ Vertex WithNormal(float x, float y, float z)
 TEST(Normals, LengthUnitAndUsableTest)
 {
 	EXPECT_EQ(Norm(-3, 0, 4), 5.0f);
-	// squares are summed in float: 1e-30 squared underflows, so this is no normal
-	EXPECT_EQ(Norm(1e-30f, 0, 0), 0.0f);
-
-	Vertex v = WithNormal(3, 0, 4);
-	Normalize(v);
-	test::ExpectVec(v.nrm, {0.6f, 0, 0.8f});
-	Vertex zero = WithNormal(0, 0, 0);
-	Normalize(zero);
-	test::ExpectVec(zero.nrm, {0, 0, 0});
-	Vertex tiny = WithNormal(1e-30f, 0, 0);
-	Normalize(tiny);
-	EXPECT_EQ(tiny.nrm[0], 1e-30f);
-
+	EXPECT_EQ(Norm(1e-30f, 0, 0), 0.0f); // squares summed in float underflow
+	for (const auto& [before, after] : std::vector<std::pair<Vec3, Vec3>>{
+			 {{3, 0, 4}, {0.6f, 0, 0.8f}}, {{0, 0, 0}, {0, 0, 0}}, {{1e-30f, 0, 0}, {1e-30f, 0, 0}}}) {
+		Vertex v = WithNormal(before[0], before[1], before[2]);
+		Normalize(v);
+		test::ExpectVec(v.nrm, after);
+	}
 	EXPECT_FALSE(NormSet(WithNormal(0, 0, -0.5f))); // strictly longer than a half
 	EXPECT_TRUE(NormSet(WithNormal(0.51f, 0, 0)));
 }
 
 constexpr Matrix34 kSample = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-constexpr Matrix34 kOther = {0, -1, 2, 5, 3, 1, 0, -2, 1, 4, -3, 7};
 
-TEST(MultiplyMatrix, LeftAndRightAreTheAffineProduct)
+TEST(MultiplyMatrix, AffineProductIdentityAndSameOperand)
 {
-	Matrix34 b = kOther;
+	const Matrix34 other = {0, -1, 2, 5, 3, 1, 0, -2, 1, 4, -3, 7};
+	Matrix34 b = other;
 	MultiplyMatrixL(kSample, b); // b := kSample x b, worked by hand with fourth rows 0 0 0 1
-	test::ExpectSameBits(b, {9, 13, -7, 26, 25, 29, -11, 70, 41, 45, -15, 114});
-	Matrix34 a = kOther;
+	test::ExpectMatrix(b, {9, 13, -7, 26, 25, 29, -11, 70, 41, 45, -15, 114});
+	Matrix34 a = other;
 	MultiplyMatrixR(a, kSample); // a := a x kSample
-	test::ExpectSameBits(a, {13, 14, 15, 21, 8, 12, 16, 18, -6, -4, -2, 7});
+	test::ExpectMatrix(a, {13, 14, 15, 21, 8, 12, 16, 18, -6, -4, -2, 7});
 
-	b = kSample;
-	MultiplyMatrixL(kIdentity34, b);
-	test::ExpectSameBits(b, kSample);
+	test::ExpectMatrix(test::Product(kIdentity34, kSample), kSample);
 	a = kSample;
 	MultiplyMatrixR(a, kIdentity34);
-	test::ExpectSameBits(a, kSample);
+	test::ExpectMatrix(a, kSample);
 
-	// a quarter turn about Z plus (10, 0, 0), after a move by (1, 2, 3): B's
-	// translation goes through A's linear part
-	Matrix34 moved = {1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3};
-	MultiplyMatrixL({0, -1, 0, 10, 1, 0, 0, 0, 0, 0, 1, 0}, moved);
-	test::ExpectSameBits(moved, {0, -1, 0, 8, 1, 0, 0, 1, 0, 0, 1, 3});
-}
+	// a quarter turn about Z plus (10, 0, 0), after a move by (1, 2, 3): the
+	// move goes through the turn
+	test::ExpectMatrix(test::Product({0, -1, 0, 10, 1, 0, 0, 0, 0, 0, 1, 0}, {1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3}),
+		{0, -1, 0, 8, 1, 0, 0, 1, 0, 0, 1, 3});
 
-TEST(MultiplyMatrix, SameOperandGivesItsSquare)
-{
 	const Matrix34 square = {38, 44, 50, 60, 98, 116, 134, 160, 158, 188, 218, 260};
-	Matrix34 left = kSample;
-	MultiplyMatrixL(left, left);
-	test::ExpectSameBits(left, square);
-	Matrix34 right = kSample;
-	MultiplyMatrixR(right, right);
-	test::ExpectSameBits(right, square);
+	a = b = kSample;
+	MultiplyMatrixL(b, b);
+	MultiplyMatrixR(a, a);
+	test::ExpectMatrix(b, square);
+	test::ExpectMatrix(a, square);
 }
 
 TEST(MultiplyMatrix, SumsInOrderWithoutFusing)
 {
-	// 1e8 - 1e8 must cancel before 0.5 is added, and A's translation comes
-	// last: any other order loses the 0.5 in 1e8
+	// 1e8 - 1e8 must cancel before 0.5 is added, and A's translation comes last
 	Matrix34 b = {1e8f, 0, 0, 1e8f, -1e8f, 0, 0, -1e8f, 0.5f, 0, 0, 0.5f};
 	MultiplyMatrixL({1, 1, 1, -1, 0, 0, 0, 0, 0, 0, 0, 0}, b);
 	EXPECT_EQ(b[0], 0.5f);
@@ -95,49 +82,24 @@ TEST(MultiplyMatrix, SumsInOrderWithoutFusing)
 
 TEST(InterpolateFrame, LinearBetweenKeysElseTheLastValue)
 {
-	const std::vector<Key> keys = {{0, 10}, {10, 20}};
-	EXPECT_EQ(InterpolateFrame(keys, 5), 15.0f);
-	EXPECT_EQ(InterpolateFrame(keys, 0), 10.0f);
-	EXPECT_EQ(InterpolateFrame(keys, 10), 20.0f);
-	EXPECT_EQ(InterpolateFrame(keys, 12), 20.0f);
-	EXPECT_EQ(InterpolateFrame(keys, -3), 20.0f); // the last value, not the first
+	const std::vector<Key> two = {{0, 10}, {10, 20}}, three = {{0, 1}, {4, 9}, {8, -3}};
+	const std::vector<Key> step = {{0, 1}, {5, 2}, {5, 7}, {9, 7}}; // two keys on one frame: no division by zero
+	const std::vector<Key> single = {{100, 42}}, none;              // a single key's frame is never read
+	const struct {
+		const std::vector<Key>& keys;
+		float frame, value;
+	} cases[] = {{two, 5, 15}, {two, 0, 10}, {two, 10, 20}, {two, 12, 20}, {two, -3, 20}, {three, 6, 3},
+		{step, 5, 2}, {step, 7, 7}, {single, 0, 42}, {single, -7.5f, 42}, {none, 3, 0}};
+	for (const auto& c : cases)
+		EXPECT_EQ(InterpolateFrame(c.keys, c.frame), c.value) << "frame " << c.frame << ", " << c.keys.size() << " keys";
 
-	const std::vector<Key> three = {{0, 1}, {4, 9}, {8, -3}};
-	EXPECT_EQ(InterpolateFrame(three, 4), 9.0f);
-	EXPECT_EQ(InterpolateFrame(three, 6), 3.0f);
-
-	// two keys on one frame hold a step and never divide by zero
-	const std::vector<Key> step = {{0, 1}, {5, 2}, {5, 7}, {9, 7}};
-	EXPECT_EQ(InterpolateFrame(step, 5), 2.0f);
-	EXPECT_EQ(InterpolateFrame(step, 7), 7.0f);
-
-	// a constant track: the key's frame field is never read
-	const std::vector<Key> single = {{100, 42}};
-	EXPECT_EQ(InterpolateFrame(single, 0), 42.0f);
-	EXPECT_EQ(InterpolateFrame(single, -7.5f), 42.0f);
-	EXPECT_EQ(InterpolateFrame({}, 3), 0.0f);
-}
-
-TEST(InterpolateFrame, BlendsWithTheRoundedFraction)
-{
-	// t = 4.5/7 stored as float, then (1 - t) * v0 + v1 * t: the form
-	// v0 + (v1 - v0) * t lands one unit higher here
-	const std::vector<Key> keys = {{0, 0.1f}, {7, 1.3f}};
-	const float t = (4.5f - 0.0f) / (7.0f - 0.0f);
-	const float expected = (1.0f - t) * 0.1f + 1.3f * t;
-	EXPECT_EQ(Bits(InterpolateFrame(keys, 4.5f)), Bits(expected));
-	EXPECT_EQ(Bits(expected), 0x3F5F15F0u);
-
-	// and so two equal values do not give that value back
-	const std::vector<Key> flat = {{0, 0.1f}, {7, 0.1f}};
-	EXPECT_EQ(Bits(InterpolateFrame(flat, 4.5f)), 0x3DCCCCCEu);
+	// t = 4.5/7 rounded to float, then (1 - t) * v0 + v1 * t; v0 + (v1 - v0) * t is one unit higher
+	EXPECT_EQ(Bits(InterpolateFrame(std::vector<Key>{{0, 0.1f}, {7, 1.3f}}, 4.5f)), 0x3F5F15F0u);
 }
 
 TEST(BlendVectors, AddsTheWeightedDifference)
 {
 	float acc[3] = {1, 2, 3};
-	BlendVectors(acc, 1, 2, 3, 5, -2, 7, 0);
-	test::ExpectVec(acc, {1, 2, 3});
 	BlendVectors(acc, 1, 2, 3, 5, -2, 7, 1);
 	test::ExpectVec(acc, {5, -2, 7});
 	BlendVectors(acc, 1, 2, 3, 2, 2, 3, 0.5f); // a second target adds on top

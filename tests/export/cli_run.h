@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +13,8 @@
 #include <unistd.h>
 
 namespace zentarra::testing {
+
+inline const std::string kCorpus = ZENTARRA_CORPUS;
 
 struct CommandResult {
 	int status = -1; // exit status, -1 when the program did not exit normally
@@ -35,9 +38,16 @@ inline std::string ReadText(const std::filesystem::path& path)
 	return text.str();
 }
 
+// The corpus's INVENTORY.json; an empty list, and a failure, when it is missing.
+inline nlohmann::json Inventory()
+{
+	std::ifstream file(kCorpus + "/INVENTORY.json");
+	EXPECT_TRUE(file) << "corpus missing";
+	return file ? nlohmann::json::parse(file) : nlohmann::json::array();
+}
+
 // A fresh directory, removed with everything in it at the end of the test.
-class TempDir {
-public:
+struct TempDir {
 	TempDir()
 	{
 		std::string pattern = (std::filesystem::temp_directory_path() / "zentarra-test-XXXXXX").string();
@@ -52,7 +62,6 @@ public:
 	}
 	TempDir(const TempDir&) = delete;
 	TempDir& operator=(const TempDir&) = delete;
-
 	std::filesystem::path path;
 };
 
@@ -61,9 +70,8 @@ inline CommandResult RunCommand(const std::string& commandLine)
 {
 	CommandResult run;
 	TempDir scratch;
-	const std::filesystem::path errFile = scratch.path / "stderr";
-	const std::string command = commandLine + " 2>" + Quote(errFile.string());
-	FILE* pipe = ::popen(command.c_str(), "r");
+	const std::string errFile = (scratch.path / "stderr").string();
+	FILE* pipe = ::popen((commandLine + " 2>" + Quote(errFile)).c_str(), "r");
 	if (!pipe)
 		return run;
 	char buffer[65536];
@@ -79,7 +87,5 @@ inline CommandResult RunCli(const std::string& arguments)
 {
 	return RunCommand(Quote(ZENTARRA_CLI) + " " + arguments);
 }
-
-inline const std::string kCorpus = ZENTARRA_CORPUS;
 
 } // namespace zentarra::testing

@@ -3,84 +3,40 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace zentarra {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using Corners = std::array<int, 3>; // position indices of a triangle's corners, in stored order
+using Corners = std::vector<std::array<int, 3>>; // position indices of each triangle, in stored order
 
-TEST(VertexDescriptor, LowWordSizes)
+TEST(VertexDescriptor, IndexSizesMatrixCountAndTextureChannels)
 {
-	NB nb;
-	SetNB1(0x16, nb); // position 16-bit index, normal 8-bit index
-	EXPECT_EQ(nb.posSize, 2);
-	EXPECT_EQ(nb.nrmSize, 1);
-	EXPECT_EQ(nb.clrSize, 0);
-
-	SetNB1(0x00, nb);
-	EXPECT_EQ(nb.posSize, -1); // absent
-	SetNB1(0x02, nb);
-	EXPECT_EQ(nb.posSize, 0); // direct
-	SetNB1(0x0A, nb);         // direct normals count as absent
-	EXPECT_EQ(nb.posSize, 0);
-	EXPECT_EQ(nb.nrmSize, 0);
-	SetNB1(0x7C, nb); // position 16-bit, normal 16-bit, colour 16-bit
-	EXPECT_EQ(nb.posSize, 1);
-	EXPECT_EQ(nb.nrmSize, 2);
-	EXPECT_EQ(nb.clrSize, 2);
-	SetNB1(0xC1, nb); // bit 0 and bits 7: the position-matrix flag and colour 1 are not sizes
-	EXPECT_EQ(nb.posSize, -1);
-	EXPECT_EQ(nb.clrSize, 1);
-
-	SetNB2(0x03, nb);
-	EXPECT_EQ(nb.mtxCount, 2);
-	SetNB2(0xFF, nb);
-	EXPECT_EQ(nb.mtxCount, 8);
-	SetNB2(0x00, nb);
-	EXPECT_EQ(nb.mtxCount, 0);
-	SetNB2(0x81, nb);
-	EXPECT_EQ(nb.mtxCount, 2);
-}
-
-TEST(VertexDescriptor, TextureChannelsLowestFieldFirst)
-{
-	NB nb;
+	struct Low {
+		std::uint8_t byte;
+		int pos, nrm, clr;
+	};
+	// -1 absent, 0 direct, 1 8-bit index, 2 16-bit index
+	for (const Low& c : {Low{0x16, 2, 1, 0}, Low{0x00, -1, 0, 0}, Low{0x0A, 0, 0, 0}, Low{0x7C, 1, 2, 2},
+			 Low{0xC1, -1, 0, 1}}) {
+		NB nb;
+		SetNB1(c.byte, nb);
+		EXPECT_EQ((std::array{nb.posSize, nb.nrmSize, nb.clrSize}), (std::array{c.pos, c.nrm, c.clr})) << int(c.byte);
+	}
+	const std::pair<int, int> matrices[] = {{0x03, 2}, {0xFF, 8}, {0x00, 0}, {0x81, 2}};
+	for (const auto& [byte, count] : matrices) {
+		NB nb;
+		SetNB2(std::uint8_t(byte), nb);
+		EXPECT_EQ(nb.mtxCount, count) << byte;
+	}
 	// second byte: channels 0..3 with fields 0, 1, 2, 3; first byte: channels 4..7 with 3, 2, 1, 0
-	SetNB3(0x1B, 0xE4, nb);
-	const int expected[8] = {0, 0, 1, 2, 2, 1, 0, 0};
-	for (int k = 0; k < 8; ++k)
-		EXPECT_EQ(nb.texSize[k], expected[k]) << "channel " << k;
-}
-
-// Position i of array 0 is (i, 0, 0); a vertex is its one-byte position index,
-// after `mtxCount` matrix bytes.
-BRMDL Positions(int count)
-{
-	BRMDL model;
-	model.nVtx = 1;
-	model.vtx.resize(1);
-	for (int i = 0; i < count; ++i)
-		model.vtx[0].push_back({float(i), 0, 0});
-	model.vtxCount = {count};
-	return model;
-}
-
-MeshInfo Mesh(int node)
-{
-	MeshInfo mesh;
-	mesh.vtxArray = 0;
-	mesh.node = node;
-	return mesh;
-}
-
-NB Descriptor(int mtxCount)
-{
 	NB nb;
-	nb.posSize = 1;
-	nb.mtxCount = mtxCount;
-	return nb;
+	SetNB3(0x1B, 0xE4, nb);
+	EXPECT_EQ((std::array<int, 8>{nb.texSize[0], nb.texSize[1], nb.texSize[2], nb.texSize[3], nb.texSize[4],
+				  nb.texSize[5], nb.texSize[6], nb.texSize[7]}),
+		(std::array<int, 8>{0, 0, 1, 2, 2, 1, 0, 0}));
 }
 
 struct Parsed {
@@ -89,222 +45,155 @@ struct Parsed {
 	std::size_t end = 0; // where the cursor stopped
 };
 
-// Runs the list `bytes`, whose first byte is the first opcode.
-Parsed Parse(const Bytes& bytes, int node = 0, int mtxCount = 0, int positions = 64)
+// Runs `bytes` (first byte: the first opcode) over 64 positions, position i
+// being (i, 0, 0); a vertex is `mtxCount` matrix bytes, then an 8-bit position index.
+Parsed Parse(const Bytes& bytes, int node = 0, int mtxCount = 0)
 {
-	const BRMDL model = Positions(positions);
+	BRMDL model;
+	model.nVtx = 1;
+	model.vtx.resize(1);
+	for (int i = 0; i < 64; ++i)
+		model.vtx[0].push_back({float(i), 0, 0});
+	model.vtxCount = {64};
+	MeshInfo mesh;
+	mesh.vtxArray = 0;
+	mesh.node = node;
+	NB nb;
+	nb.posSize = 1;
+	nb.mtxCount = mtxCount;
+
 	Parsed parsed;
 	ByteView file(bytes);
 	const std::uint8_t first = R8next(file);
-	ReadPolygonData(file, first, parsed.triangles, model, Mesh(node), Descriptor(mtxCount));
+	ReadPolygonData(file, first, parsed.triangles, model, mesh, nb);
 	parsed.damaged = file.damaged();
 	parsed.end = file.tell();
 	return parsed;
 }
 
-std::vector<Corners> CornersOf(const std::vector<Triangle>& triangles)
+Corners CornersOf(const Parsed& parsed)
 {
-	std::vector<Corners> corners;
-	for (const Triangle& t : triangles)
+	Corners corners;
+	for (const Triangle& t : parsed.triangles)
 		corners.push_back({t.v[0].posIndex, t.v[1].posIndex, t.v[2].posIndex});
 	return corners;
 }
 
-std::vector<int> NodesOf(const std::vector<Triangle>& triangles)
+std::vector<int> NodesOf(const Parsed& parsed)
 {
 	std::vector<int> nodes;
-	for (const Triangle& t : triangles)
+	for (const Triangle& t : parsed.triangles)
 		for (const Vertex& v : t.v)
 			nodes.push_back(v.node);
 	return nodes;
 }
 
-TEST(DisplayList, PrimitivesBecomeReversedTriangles)
-{
-	{
-		const Parsed p = Parse({0x90, 0, 6, 0, 1, 2, 3, 4, 5, 0});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}, {5, 4, 3}}));
-		EXPECT_FALSE(p.damaged);
-		EXPECT_EQ(p.end, 10u); // behind the closing opcode 0
-	}
-	{
-		// quads split along the diagonal from the first to the third corner
-		const Parsed p = Parse({0x80, 0, 8, 0, 1, 2, 3, 4, 5, 6, 7, 0});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}, {3, 2, 0}, {6, 5, 4}, {7, 6, 4}}));
-		EXPECT_FALSE(p.damaged);
-	}
-	{
-		const Parsed p = Parse({0x98, 0, 4, 0, 1, 2, 3, 0});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}, {2, 3, 1}}));
-	}
-	{
-		// alternate strip triangles flip so every one keeps the winding
-		const Parsed p = Parse({0x98, 0, 6, 0, 1, 2, 3, 4, 5, 0});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}, {2, 3, 1}, {4, 3, 2}, {4, 5, 3}}));
-	}
-	{
-		const Parsed p = Parse({0xA0, 0, 4, 0, 1, 2, 3, 0});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}, {3, 2, 0}}));
-	}
-	{
-		const Parsed p = Parse({0xA0, 0, 5, 0, 1, 2, 3, 4, 0});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}, {3, 2, 0}, {4, 3, 0}}));
-		EXPECT_FALSE(p.damaged);
-	}
-	{
-		// commands follow one another; triangles keep the list's order
-		const Parsed p = Parse({0x98, 0, 3, 9, 8, 7, 0xA0, 0, 3, 1, 2, 3, 0x90, 0, 3, 4, 5, 6, 0});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{7, 8, 9}, {3, 2, 1}, {6, 5, 4}}));
-	}
-}
+struct ListCase {
+	const char* why;
+	Bytes list;
+	Corners expected;
+};
 
-TEST(DisplayList, CornersCarryTheirArrayEntries)
+TEST(DisplayList, SoundListsGiveReversedTriangles)
 {
-	const Parsed p = Parse({0x90, 0, 3, 10, 11, 12, 0});
-	ASSERT_EQ(p.triangles.size(), 1u);
+	const ListCase cases[] = {
+		{"triangles", {0x90, 0, 6, 0, 1, 2, 3, 4, 5, 0}, {{2, 1, 0}, {5, 4, 3}}},
+		{"quads split from the first to the third corner", {0x80, 0, 8, 0, 1, 2, 3, 4, 5, 6, 7, 0},
+			{{2, 1, 0}, {3, 2, 0}, {6, 5, 4}, {7, 6, 4}}},
+		{"strip of 4", {0x98, 0, 4, 0, 1, 2, 3, 0}, {{2, 1, 0}, {2, 3, 1}}},
+		{"strip of 6: every other one flipped", {0x98, 0, 6, 0, 1, 2, 3, 4, 5, 0},
+			{{2, 1, 0}, {2, 3, 1}, {4, 3, 2}, {4, 5, 3}}},
+		{"fan of 4", {0xA0, 0, 4, 0, 1, 2, 3, 0}, {{2, 1, 0}, {3, 2, 0}}},
+		{"fan of 5", {0xA0, 0, 5, 0, 1, 2, 3, 4, 0}, {{2, 1, 0}, {3, 2, 0}, {4, 3, 0}}},
+		{"commands in list order", {0x98, 0, 3, 9, 8, 7, 0xA0, 0, 3, 1, 2, 3, 0x90, 0, 3, 4, 5, 6, 0},
+			{{7, 8, 9}, {3, 2, 1}, {6, 5, 4}}},
+		{"empty triangles and quads are whole", {0x90, 0, 0, 0x80, 0, 0, 0}, {}},
+		// the operand bytes of 0x28 and 0x30 would read as a triangles command
+		{"0x28 and 0x30 skipped", {0x28, 0x90, 0, 3, 0, 0x30, 0x90, 0, 3, 0, 0x90, 0, 3, 1, 2, 3, 0}, {{3, 2, 1}}},
+		{"other opcodes passed one byte at a time", {0x61, 0x08, 0x90, 0, 3, 1, 2, 3, 0x91, 0}, {{3, 2, 1}}},
+		{"opcode 0 first", {0x00, 0x90, 0, 3, 0, 1, 2, 0}, {}},
+	};
+	for (const ListCase& c : cases) {
+		const Parsed p = Parse(c.list);
+		EXPECT_EQ(CornersOf(p), c.expected) << c.why;
+		EXPECT_FALSE(p.damaged) << c.why;
+	}
+
+	// opcode 0 ends the mesh, the cursor just behind it; corners carry their entries
+	const Parsed p = Parse({0x90, 0, 3, 10, 11, 12, 0, 0x90, 0, 3, 3, 4, 5, 0});
+	EXPECT_EQ(CornersOf(p), (Corners{{12, 11, 10}}));
+	EXPECT_EQ(p.end, 7u);
 	EXPECT_EQ(p.triangles[0].v[0].pos[0], 12.0f);
 	EXPECT_EQ(p.triangles[0].v[2].pos[0], 10.0f);
-	EXPECT_EQ(p.triangles[0].v[1].nrmIndex, -2);
 }
 
-TEST(DisplayList, EndsAtOpcodeZero)
+TEST(DisplayList, PartialPrimitivesAreDamageAndConsumeTheirVertices)
 {
-	// an opcode 0 right after the first command ends the mesh
-	const Parsed p = Parse({0x90, 0, 3, 0, 1, 2, 0, 0x90, 0, 3, 3, 4, 5, 0});
-	EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}}));
-	EXPECT_EQ(p.end, 7u);
+	// each damaged command is followed by a sound one that must still be found
+	const ListCase cases[] = {
+		{"triangles of 4", {0x90, 0, 4, 0, 1, 2, 3, 0x90, 0, 3, 4, 5, 6, 0}, {{2, 1, 0}, {6, 5, 4}}},
+		{"quads of 6", {0x80, 0, 6, 0, 1, 2, 3, 4, 5, 0x90, 0, 3, 4, 5, 6, 0}, {{2, 1, 0}, {3, 2, 0}, {6, 5, 4}}},
+		{"strip of 2", {0x98, 0, 2, 0, 1, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
+		{"fan of 0", {0xA0, 0, 0, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
+		{"strip of 1, fan of 2", {0x98, 0, 1, 7, 0xA0, 0, 2, 1, 2, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
+	};
+	for (const ListCase& c : cases) {
+		const Parsed p = Parse(c.list);
+		EXPECT_EQ(CornersOf(p), c.expected) << c.why;
+		EXPECT_TRUE(p.damaged) << c.why;
+		EXPECT_EQ(p.end, c.list.size()) << c.why;
+	}
 
-	const Parsed nothing = Parse({0x00, 0x90, 0, 3, 0, 1, 2, 0});
-	EXPECT_TRUE(nothing.triangles.empty());
-	EXPECT_FALSE(nothing.damaged);
-}
-
-TEST(DisplayList, SkipsMatrixLoadsAndUnknownCommands)
-{
-	// the operand bytes of 0x28 and 0x30 would read as a triangles command
-	const Parsed p = Parse({0x28, 0x90, 0, 3, 0, 0x30, 0x90, 0, 3, 0, 0x90, 0, 3, 1, 2, 3, 0});
-	EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{3, 2, 1}}));
-	EXPECT_FALSE(p.damaged);
-
-	// other opcodes are passed over one byte at a time
-	const Parsed q = Parse({0x61, 0x08, 0x90, 0, 3, 1, 2, 3, 0x91, 0});
-	EXPECT_EQ(CornersOf(q.triangles), (std::vector<Corners>{{3, 2, 1}}));
-	EXPECT_FALSE(q.damaged);
+	// lists cut short keep their whole primitives
+	const ListCase cut[] = {
+		{"no closing opcode", {0x90, 0, 3, 0, 1, 2}, {{2, 1, 0}}},
+		{"more vertices announced than remain", {0x90, 0xFF, 0xFF, 0, 1, 2, 3, 4}, {{2, 1, 0}}},
+	};
+	for (const ListCase& c : cut) {
+		const Parsed p = Parse(c.list);
+		EXPECT_EQ(CornersOf(p), c.expected) << c.why;
+		EXPECT_TRUE(p.damaged) << c.why;
+	}
+	// every prefix of a list using every command, each in a buffer of its own
+	const Bytes full = {0x20, 0, 7, 0xB0, 0x00, 0x28, 1, 2, 3, 4, 0x30, 1, 2, 3, 4, 0x61, 0x80, 0, 4, 0, 0, 3, 1, 0,
+		2, 0, 3, 0x90, 0, 3, 0, 0, 0, 1, 0, 2, 0x98, 0, 4, 0, 0, 0, 1, 0, 2, 0, 3, 0xA0, 0, 4, 0, 0, 0, 1, 0, 2, 0, 3, 0};
+	EXPECT_EQ(Parse(full, -1, 1).triangles.size(), 7u);
+	for (std::size_t n = 1; n < full.size(); ++n) {
+		const Parsed p = Parse(Bytes(full.begin(), full.begin() + std::ptrdiff_t(n)), -1, 1);
+		EXPECT_TRUE(p.damaged) << n;
+		EXPECT_LE(p.triangles.size(), 7u) << n;
+	}
 }
 
 TEST(DisplayList, MatrixTable)
 {
 	// each vertex: one matrix byte (slot x 3), then its position
 	const Bytes list = {
-		0x20, 0, 7, 0xB0, 0x00, // slot 0 = node 7
+		0x20, 0, 7, 0xB0, 0x00, // restart: slot 0 = node 7
 		0x20, 0, 9, 0xB0, 0x0C, // slot 1 = node 9
 		0x90, 0, 3, 0, 0, 3, 1, 6, 2, // slots 0, 1 and 2 (never loaded: node 0)
-		0x20, 0, 4, 0xB0, 0x00, // restart: slot 0 = node 4
+		0x20, 0, 4, 0xB0, 0x00, // restart: slot 0 = node 4, slot 1 kept
 		0x90, 0, 3, 0, 0, 3, 1, 3, 2, 0};
 	const Parsed p = Parse(list, -1, 1);
-	EXPECT_EQ(NodesOf(p.triangles), (std::vector<int>{0, 9, 7, 9, 9, 4}));
+	EXPECT_EQ(NodesOf(p), (std::vector<int>{0, 9, 7, 9, 9, 4}));
 	EXPECT_FALSE(p.damaged);
-
 	// a mesh bound to one node ignores the table
-	EXPECT_EQ(NodesOf(Parse(list, 5, 1).triangles), (std::vector<int>(6, 5)));
-}
+	EXPECT_EQ(NodesOf(Parse(list, 5, 1)), (std::vector<int>(6, 5)));
 
-TEST(DisplayList, ExtraMatrixLoadsAreDropped)
-{
-	Bytes list;
+	// 13 loads: only the first restarts, the thirteenth finds no room
+	Bytes loads;
 	for (int k = 0; k < 13; ++k) {
-		// 13 loads; only the first starts the table over
 		const std::uint16_t address = std::uint16_t(0xB000 + 12 * k);
-		list.insert(list.end(), {0x20, 0, std::uint8_t(20 + k), std::uint8_t(address >> 8), std::uint8_t(address)});
+		loads.insert(loads.end(), {0x20, 0, std::uint8_t(20 + k), std::uint8_t(address >> 8), std::uint8_t(address)});
 	}
-	list.insert(list.end(), {0x90, 0, 3, 0, 0, 33, 1, 30, 2, 0}); // slots 0, 11, 10
-	const Parsed p = Parse(list, -1, 1);
-	EXPECT_EQ(NodesOf(p.triangles), (std::vector<int>{30, 31, 20}));
-	EXPECT_TRUE(p.damaged);
-
+	Bytes over = loads;
+	over.insert(over.end(), {0x90, 0, 3, 0, 0, 33, 1, 30, 2, 0}); // slots 0, 11, 10
+	const Parsed q = Parse(over, -1, 1);
+	EXPECT_EQ(NodesOf(q), (std::vector<int>{30, 31, 20}));
+	EXPECT_TRUE(q.damaged);
 	// a restart makes room again
-	Bytes again(list.begin(), list.end() - 10);
-	again.insert(again.end(), {0x20, 0, 99, 0xB0, 0x00, 0x90, 0, 3, 0, 0, 33, 1, 3, 2, 0});
-	const Parsed q = Parse(again, -1, 1);
-	EXPECT_EQ(NodesOf(q.triangles), (std::vector<int>{21, 31, 99}));
-}
-
-TEST(DisplayList, IncompletePrimitivesConsumeTheirVertices)
-{
-	// each damaged command is followed by a sound one that must still be found
-	struct Case {
-		Bytes list;
-		std::vector<Corners> expected;
-	};
-	const Case cases[] = {
-		{{0x90, 0, 4, 0, 1, 2, 3, 0x90, 0, 3, 4, 5, 6, 0}, {{2, 1, 0}, {6, 5, 4}}},
-		{{0x80, 0, 6, 0, 1, 2, 3, 4, 5, 0x90, 0, 3, 4, 5, 6, 0}, {{2, 1, 0}, {3, 2, 0}, {6, 5, 4}}},
-		{{0x98, 0, 2, 0, 1, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
-		{{0xA0, 0, 0, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
-		{{0x98, 0, 1, 7, 0xA0, 0, 2, 1, 2, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
-	};
-	for (const Case& c : cases) {
-		const Parsed p = Parse(c.list);
-		EXPECT_EQ(CornersOf(p.triangles), c.expected) << "opcode " << int(c.list[0]);
-		EXPECT_TRUE(p.damaged) << "opcode " << int(c.list[0]);
-		EXPECT_EQ(p.end, c.list.size());
-	}
-	// empty triangle and quad commands are whole
-	EXPECT_FALSE(Parse({0x90, 0, 0, 0x80, 0, 0, 0}).damaged);
-}
-
-TEST(DisplayList, IndicesBeyondTheArrayGiveZeros)
-{
-	const Parsed p = Parse({0x90, 0, 3, 1, 2, 9, 0}, 0, 0, 4);
-	ASSERT_EQ(p.triangles.size(), 1u);
-	EXPECT_TRUE(p.damaged);
-	EXPECT_EQ(p.triangles[0].v[0].posIndex, 9);
-	EXPECT_EQ(p.triangles[0].v[0].pos[0], 0.0f);
-	EXPECT_EQ(p.triangles[0].v[1].pos[0], 2.0f);
-}
-
-TEST(DisplayList, TruncatedListsStopAtTheEnd)
-{
-	{
-		// no closing opcode: the list ends with the data, which is damage
-		const Parsed p = Parse({0x90, 0, 3, 0, 1, 2});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}}));
-		EXPECT_TRUE(p.damaged);
-	}
-	{
-		// a command announcing more vertices than remain keeps its whole primitives
-		const Parsed p = Parse({0x90, 0xFF, 0xFF, 0, 1, 2, 3, 4});
-		EXPECT_EQ(CornersOf(p.triangles), (std::vector<Corners>{{2, 1, 0}}));
-		EXPECT_TRUE(p.damaged);
-	}
-	// every prefix of a list using every command, each in a buffer of its own
-	const Bytes full = {0x20, 0, 7, 0xB0, 0x00, 0x28, 1, 2, 3, 4, 0x30, 1, 2, 3, 4, 0x61,
-		0x80, 0, 4, 0, 0, 3, 1, 0, 2, 0, 3, 0x90, 0, 3, 0, 0, 0, 1, 0, 2,
-		0x98, 0, 4, 0, 0, 0, 1, 0, 2, 0, 3, 0xA0, 0, 4, 0, 0, 0, 1, 0, 2, 0, 3, 0};
-	EXPECT_EQ(Parse(full, -1, 1).triangles.size(), 7u);
-	for (std::size_t n = 1; n < full.size(); ++n) {
-		const Bytes prefix(full.begin(), full.begin() + std::ptrdiff_t(n));
-		const Parsed p = Parse(prefix, -1, 1);
-		EXPECT_TRUE(p.damaged) << n;
-		EXPECT_LE(p.triangles.size(), 7u);
-	}
-}
-
-TEST(DisplayList, AppendsBehindExistingTriangles)
-{
-	std::vector<Triangle> triangles;
-	Vertex a, b, c;
-	a.posIndex = 1;
-	b.posIndex = 2;
-	c.posIndex = 3;
-	AddTriangle(triangles, a, b, c);
-	EXPECT_EQ(CornersOf(triangles), (std::vector<Corners>{{1, 2, 3}}));
-
-	const BRMDL model = Positions(8);
-	const Bytes list = {0, 3, 5, 6, 7, 0};
-	ByteView file(list);
-	ReadPolygonData(file, 0x90, triangles, model, Mesh(0), Descriptor(0));
-	EXPECT_EQ(CornersOf(triangles), (std::vector<Corners>{{1, 2, 3}, {7, 6, 5}}));
+	loads.insert(loads.end(), {0x20, 0, 99, 0xB0, 0x00, 0x90, 0, 3, 0, 0, 33, 1, 3, 2, 0});
+	EXPECT_EQ(NodesOf(Parse(loads, -1, 1)), (std::vector<int>{21, 31, 99}));
 }
 
 } // namespace
