@@ -1,0 +1,308 @@
+#include "texture/tex0.h"
+
+#include "base/file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zentarra {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Put16(Bytes& b, std::size_t at, unsigned v)
+{
+	b[at] = std::uint8_t(v >> 8);
+	b[at + 1] = std::uint8_t(v);
+}
+
+void Put32(Bytes& b, std::size_t at, std::uint32_t v)
+{
+	Put16(b, at, v >> 16);
+	Put16(b, at + 2, v & 0xFFFF);
+}
+
+Bytes MakeTex0(std::uint32_t format, int width, int height, const Bytes& texels)
+{
+	Bytes file(0x40, 0);
+	file[0] = 'T', file[1] = 'E', file[2] = 'X', file[3] = '0';
+	Put32(file, 0x04, std::uint32_t(0x40 + texels.size()));
+	Put16(file, 0x1C, unsigned(width));
+	Put16(file, 0x1E, unsigned(height));
+	Put32(file, 0x20, format);
+	file.insert(file.end(), texels.begin(), texels.end());
+	return file;
+}
+
+Bytes MakePlt0(std::uint32_t format, unsigned count, const Bytes& entries)
+{
+	Bytes file(0x40, 0);
+	Put32(file, 0x18, format);
+	Put16(file, 0x1C, count);
+	file.insert(file.end(), entries.begin(), entries.end());
+	return file;
+}
+
+struct Decoded {
+	int header = -1;
+	TexStatus status = TexStatus::Ok;
+	TexImage image;
+	bool damaged = false;
+};
+
+Decoded Decode(const Bytes& file, const Bytes& plt0 = {})
+{
+	Decoded d;
+	ByteView view(file);
+	d.header = ReadTextureHeader(view, 0, d.image);
+	if (!plt0.empty()) {
+		ByteView palette(plt0);
+		ReadPalette(palette, 0, d.image);
+	}
+	d.status = ReadTexture(view, d.image);
+	d.damaged = view.damaged();
+	return d;
+}
+
+Bytes Texel(const TexImage& image, int x, int y)
+{
+	const auto at = image.data.begin() + std::ptrdiff_t(x + y * image.width) * 4;
+	return Bytes(at, at + 4);
+}
+
+// A block of `bytes` bytes starting with `head`, the rest zero.
+Bytes Block(Bytes head, std::size_t bytes = 32)
+{
+	head.resize(bytes, 0);
+	return head;
+}
+
+TEST(Tex0Corpus, MatchesReferenceImagesByteForByte)
+{
+	for (const char* image : {"monke", "random"}) {
+		for (int format = 0; format <= 6; ++format) {
+			SCOPED_TRACE(std::string(image) + " format " + std::to_string(format));
+			const std::string dir = std::string(ZENTARRA_CORPUS) + "/gctex/";
+			const FileBytes encoded = ReadWholeFile(dir + "encoded_" + image + "_" + std::to_string(format));
+			const FileBytes expected = ReadWholeFile(dir + "decoded_" + image + "_" + std::to_string(format));
+			ASSERT_EQ(encoded.status, ReadStatus::Ok);
+			ASSERT_EQ(expected.status, ReadStatus::Ok);
+			ASSERT_EQ(encoded.bytes.size(), TexelDataSize(std::uint32_t(format), 500, 500));
+			const Decoded d = Decode(MakeTex0(std::uint32_t(format), 500, 500, encoded.bytes));
+			EXPECT_EQ(d.status, TexStatus::Ok);
+			EXPECT_FALSE(d.damaged);
+			EXPECT_TRUE(d.image.data == expected.bytes);
+		}
+	}
+}
+
+struct TexelCase {
+	const char* what;
+	std::uint32_t format;
+	int width, height;
+	Bytes texels;
+	Bytes rgba; // the whole expected image
+};
+
+TEST(Tex0Texels, FormatsExpandAndClipPerTexel)
+{
+	const TexelCase cases[] = {
+		{"I4 1x1 reads a whole block, stores the high nibble", kTexI4, 1, 1, Block({0xA5, 0xFF}), {0xAA, 0xAA, 0xAA, 0xAA}},
+		{"I4 5 wide drops the sixth nibble", kTexI4, 5, 1, Block({0x01, 0x23, 0x4F}),
+			{0, 0, 0, 0, 17, 17, 17, 17, 34, 34, 34, 34, 51, 51, 51, 51, 68, 68, 68, 68}},
+		{"I8", kTexI8, 2, 1, Block({0x12, 0xFE}), {0x12, 0x12, 0x12, 0x12, 0xFE, 0xFE, 0xFE, 0xFE}},
+		{"IA4 low nibble intensity, high alpha", kTexIA4, 1, 1, Block({0x3C}), {204, 204, 204, 51}},
+		{"IA8 alpha byte first", kTexIA8, 1, 1, Block({0x80, 0xFF}), {255, 255, 255, 128}},
+		{"RGB565", kTexRGB565, 3, 1, Block({0xF8, 0x00, 0x07, 0xE0, 0x08, 0x41}),
+			{255, 0, 0, 255, 0, 255, 0, 255, 8, 8, 8, 255}},
+		{"RGB5A3 both branches", kTexRGB5A3, 4, 1, Block({0x80, 0x00, 0x7F, 0xFF, 0x0F, 0xFF, 0x19, 0xAF}),
+			{0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255, 0, 153, 170, 255, 36}},
+		{"RGBA8 AR pairs then GB pairs", kTexRGBA8, 1, 1, Block({0x11, 0x22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+			0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x33, 0x44}, 64), {0x22, 0x33, 0x44, 0x11}},
+	};
+	for (const TexelCase& c : cases) {
+		SCOPED_TRACE(c.what);
+		const Decoded d = Decode(MakeTex0(c.format, c.width, c.height, c.texels));
+		EXPECT_EQ(d.status, TexStatus::Ok);
+		EXPECT_EQ(d.image.data, c.rgba);
+	}
+}
+
+TEST(Tex0Texels, PartialBlocksKeepTilingOrder)
+{
+	// 6x2 RGBA8: two 64-byte blocks side by side; texel (5,1) is texel 5 of block 1
+	Bytes texels(128, 0);
+	texels[64 + 2 * 5] = 0xA0, texels[64 + 2 * 5 + 1] = 0xB0, texels[64 + 32 + 2 * 5] = 0xC0, texels[64 + 33 + 2 * 5] = 0xD0;
+	const Decoded d = Decode(MakeTex0(kTexRGBA8, 6, 2, texels));
+	ASSERT_EQ(d.image.data.size(), 6u * 2 * 4);
+	EXPECT_EQ(Texel(d.image, 5, 1), (Bytes{0xB0, 0xC0, 0xD0, 0xA0}));
+
+	// 9x5 I8: blocks 8x4, so texel (8,4) is the first byte of the fourth block
+	Bytes i8(4 * 32, 0);
+	i8[3 * 32] = 0x77;
+	const Decoded e = Decode(MakeTex0(kTexI8, 9, 5, i8));
+	EXPECT_EQ(e.image.data[(8 + 4 * 9) * 4], 0x77);
+}
+
+// One CMPR sub-block of an 8x8 image; returns the 16 texels of its top row quad.
+Bytes Cmpr(unsigned c0, unsigned c1, std::uint8_t rowBits)
+{
+	Bytes texels(32, 0);
+	Put16(texels, 0, c0);
+	Put16(texels, 2, c1);
+	texels[4] = rowBits;
+	const Decoded d = Decode(MakeTex0(kTexCMPR, 8, 8, texels));
+	return Bytes(d.image.data.begin(), d.image.data.begin() + 16);
+}
+
+TEST(Tex0Cmpr, WeightsTruncateAndTransparentIndexKeepsColour)
+{
+	// indices 0, 1, 2, 3 across the row
+	EXPECT_EQ(Cmpr(0xFFFF, 0x0000, 0x1B), (Bytes{255, 255, 255, 255, 0, 0, 0, 255, 170, 170, 170, 255, 85, 85, 85, 255}));
+	EXPECT_EQ(Cmpr(0x0000, 0xFFFF, 0x1B), (Bytes{0, 0, 0, 255, 255, 255, 255, 255, 127, 127, 127, 255, 169, 169, 169, 0}));
+	// equal endpoints take the three-colour rule: index 3 transparent
+	EXPECT_EQ(Cmpr(0xF81F, 0xF81F, 0x1B),
+		(Bytes{255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 0}));
+	// per channel, truncated: 255*(1-2/3f) is 84.99999, 255*(1-1/3f) is 169.99999
+	EXPECT_EQ(Cmpr(0xF800, 0x001F, 0xAF), (Bytes{170, 0, 84, 255, 170, 0, 84, 255, 85, 0, 169, 255, 85, 0, 169, 255}));
+}
+
+TEST(Tex0Cmpr, SubBlocksRunTopLeftTopRightBottomLeftBottomRight)
+{
+	Bytes texels(32, 0);
+	const unsigned colours[4] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+	for (int s = 0; s < 4; ++s)
+		Put16(texels, std::size_t(8 * s), colours[s]); // every index 0: the c0 colour
+	const Decoded d = Decode(MakeTex0(kTexCMPR, 7, 7, texels)); // partial: right column and bottom row dropped
+	EXPECT_EQ(Texel(d.image, 3, 3), (Bytes{255, 0, 0, 255}));
+	EXPECT_EQ(Texel(d.image, 6, 0), (Bytes{0, 255, 0, 255}));
+	EXPECT_EQ(Texel(d.image, 0, 6), (Bytes{0, 0, 255, 255}));
+	EXPECT_EQ(Texel(d.image, 6, 6), (Bytes{255, 255, 255, 255}));
+}
+
+TEST(Tex0Palette, ColourIndexedFormatsInEveryPaletteFormat)
+{
+	struct Case {
+		std::uint32_t paletteFormat;
+		Bytes rgba; // of entry 1
+	} cases[] = {
+		{kPaletteIA8, {128, 128, 128, 255}}, // intensity first, unlike the IA8 texel
+		{kPaletteRGB565, {132, 28, 255, 255}},
+		{kPaletteRGB5A3, {0, 57, 255, 255}},
+		{7, {0, 57, 255, 255}}, // any other value is RGB5A3
+	};
+	const Bytes entries = {0x12, 0x34, 0x80, 0xFF, 0x56, 0x78};
+	for (const Case& c : cases) {
+		SCOPED_TRACE(c.paletteFormat);
+		const Bytes plt0 = MakePlt0(c.paletteFormat, 2, entries);
+		const Decoded ci4 = Decode(MakeTex0(kTexCI4, 3, 1, Block({0x10, 0xF0})), plt0);
+		const Decoded ci8 = Decode(MakeTex0(kTexCI8, 3, 1, Block({0x01, 0x00, 0xFF})), plt0);
+		EXPECT_EQ(ci4.header, 0);
+		EXPECT_EQ(ci8.header, 0);
+		for (const Decoded* d : {&ci4, &ci8}) {
+			EXPECT_EQ(Texel(d->image, 0, 0), c.rgba);
+			EXPECT_EQ(Texel(d->image, 2, 0), Bytes(4, 0)); // past the count: untouched
+		}
+	}
+}
+
+TEST(Tex0Palette, CountAboveCapacityFillsAllAndIsReturned)
+{
+	Bytes entries(300 * 2, 0xFF);
+	const Bytes plt0 = MakePlt0(kPaletteRGB565, 300, entries);
+	ByteView view(plt0);
+	TexImage rec;
+	rec.palette.fill(7);
+	EXPECT_EQ(ReadPalette(view, 0, rec), 300u);
+	EXPECT_EQ(rec.palette[255], 0xFFFFFFFFu);
+	EXPECT_FALSE(view.damaged());
+
+	// entries the file lacks keep their old colours
+	const Bytes shortPlt0 = MakePlt0(kPaletteRGB565, 3, {0xFF, 0xFF, 0xFF});
+	ByteView shortView(shortPlt0);
+	rec.palette.fill(7);
+	EXPECT_EQ(ReadPalette(shortView, 0, rec), 3u);
+	EXPECT_EQ(rec.palette[0], 0xFFFFFFFFu);
+	EXPECT_EQ(rec.palette[1], 7u);
+	EXPECT_TRUE(shortView.damaged());
+}
+
+TEST(Tex0Damage, UnknownFormatsWriteNothing)
+{
+	for (std::uint32_t format : {10u, 7u, 11u, 99u}) {
+		const Decoded d = Decode(MakeTex0(format, 3, 2, Bytes(64, 0xFF)));
+		EXPECT_EQ(d.header, 1);
+		EXPECT_EQ(d.status, TexStatus::Unsupported);
+		EXPECT_EQ(d.image.data, Bytes(3 * 2 * 4, 0));
+	}
+}
+
+TEST(Tex0Damage, EveryPrefixDecodesItsWholeBlocksAndLeavesTheRestZero)
+{
+	struct Case {
+		std::uint32_t format;
+		int blockWidth, blockHeight, blockBytes;
+	} cases[] = {{kTexI4, 8, 8, 32}, {kTexRGBA8, 4, 4, 64}, {kTexCMPR, 8, 8, 32}, {kTexIA8, 4, 4, 32}};
+	const int width = 9, height = 5;
+	for (const Case& c : cases) {
+		SCOPED_TRACE(c.format);
+		Bytes texels(TexelDataSize(c.format, width, height));
+		for (std::size_t i = 0; i < texels.size(); ++i)
+			texels[i] = std::uint8_t(i * 37 + 11);
+		const Bytes file = MakeTex0(c.format, width, height, texels);
+		const Decoded full = Decode(file);
+		const int blocksAcross = (width + c.blockWidth - 1) / c.blockWidth;
+		for (std::size_t n = 0; n <= file.size(); ++n) {
+			const Bytes prefix(file.begin(), file.begin() + std::ptrdiff_t(n)); // fresh, so ASan sees the end
+			const Decoded d = Decode(prefix);
+			if (n < 0x24)
+				continue; // the header itself is cut: any size is fine
+			const std::size_t whole = n < 0x40 ? 0 : (n - 0x40) / std::size_t(c.blockBytes);
+			ASSERT_EQ(d.image.data.size(), full.image.data.size());
+			EXPECT_EQ(d.status, n == file.size() ? TexStatus::Ok : TexStatus::Truncated);
+			EXPECT_EQ(d.damaged, n != file.size());
+			for (int y = 0; y < height; ++y)
+				for (int x = 0; x < width; ++x) {
+					const std::size_t block = std::size_t(y / c.blockHeight * blocksAcross + x / c.blockWidth);
+					ASSERT_EQ(Texel(d.image, x, y), block < whole ? Texel(full.image, x, y) : Bytes(4, 0)) << "prefix " << n << " texel " << x << "," << y;
+				}
+		}
+	}
+}
+
+TEST(Tex0Damage, HugeSizesNeedTheirDataAndZeroSizesGiveEmptyImages)
+{
+	const Decoded huge = Decode(MakeTex0(kTexRGBA8, 65535, 65535, {}));
+	EXPECT_EQ(huge.status, TexStatus::TooLarge);
+	EXPECT_TRUE(huge.image.data.empty());
+	EXPECT_EQ(Decode(MakeTex0(kTexCI14x2, 2000, 2000, {})).status, TexStatus::TooLarge);
+
+	// just above the limit: accepted only when every block is present
+	Bytes texels(TexelDataSize(kTexI4, 1025, 1024), 0x11);
+	EXPECT_EQ(Decode(MakeTex0(kTexI4, 1025, 1024, texels)).status, TexStatus::Ok);
+	texels.pop_back();
+	EXPECT_EQ(Decode(MakeTex0(kTexI4, 1025, 1024, texels)).status, TexStatus::TooLarge);
+	// at the limit a truncated image still decodes what it holds
+	EXPECT_EQ(Decode(MakeTex0(kTexI4, 1024, 1024, {})).status, TexStatus::Truncated);
+
+	const Decoded empty = Decode(MakeTex0(kTexI8, 0, 7, Bytes(32, 1)));
+	EXPECT_EQ(empty.status, TexStatus::Ok);
+	EXPECT_TRUE(empty.image.data.empty());
+}
+
+TEST(Tex0PutData, StoresPackedColourAsRgbaAndIgnoresOutside)
+{
+	TexImage rec;
+	rec.width = 2, rec.height = 1;
+	rec.data.assign(8, 0);
+	PutData(rec, 1, 0, 0x44332211u);
+	PutData(rec, 2, 0, 0xFFFFFFFFu);
+	PutData(rec, 0, 1, 0xFFFFFFFFu);
+	PutData(rec, -1, 0, 0xFFFFFFFFu);
+	EXPECT_EQ(rec.data, (Bytes{0, 0, 0, 0, 0x11, 0x22, 0x33, 0x44}));
+}
+
+} // namespace
+} // namespace zentarra
