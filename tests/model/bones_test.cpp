@@ -3,13 +3,12 @@
 #include "model/bones.h"
 
 #include "base/file_io.h"
+#include "support/corpus.h"
 #include "support/mdl0_writer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -296,25 +295,15 @@ TEST(Bones, EveryPrefixAndOffsetReadsSafely)
 
 TEST(Bones, CorpusModelsMatchTheInventory)
 {
-	std::ifstream in(std::string(ZENTARRA_CORPUS) + "/INVENTORY.json");
-	ASSERT_TRUE(in);
-	std::map<std::string, Read> reads; // by "file name"
-	for (const auto& archive : nlohmann::json::parse(in)) {
-		const std::string file = archive["file"].get<std::string>();
-		const FileBytes bytes = ReadWholeFile(std::string(ZENTARRA_CORPUS) + "/" + file);
-		for (const auto& sub : archive["subfiles"]) {
-			if (sub["kind"] != "MDL0")
-				continue;
-			const std::string where = file + " " + sub["name"].get<std::string>();
-			SCOPED_TRACE(where);
-			Read read = ReadFrom(bytes.bytes, sub["offset"].get<std::size_t>());
-			EXPECT_TRUE(read.whole) << read.damage;
-			EXPECT_EQ(read.model.nBones, sub["bones"].get<int>());
-			EXPECT_EQ(WeightedNodes(read.model), sub["envelopes"].get<int>());
-			ExpectConsistent(read.model);
-			reads[where] = std::move(read);
-		}
-	}
+	std::map<std::string, Read> reads; // by "file model"
+	testing::ForEachCorpusModel([&](const std::string& where, const std::vector<std::uint8_t>& bytes, const auto& sub) {
+		Read read = ReadFrom(bytes, sub["offset"].template get<std::size_t>());
+		EXPECT_TRUE(read.whole) << read.damage;
+		EXPECT_EQ(read.model.nBones, sub["bones"].template get<int>());
+		EXPECT_EQ(WeightedNodes(read.model), sub["envelopes"].template get<int>());
+		ExpectConsistent(read.model);
+		reads[where] = std::move(read);
+	});
 	EXPECT_GT(reads.size(), 20u);
 	const LoadedModel& human = reads.at("brres/human_walk.brres human_walk").model;
 	EXPECT_EQ(human.nBones, 53);

@@ -3,13 +3,12 @@
 #include "model/materials.h"
 
 #include "base/file_io.h"
+#include "support/corpus.h"
 #include "support/mdl0_writer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -347,25 +346,15 @@ TEST(Materials, EveryPrefixAndOffsetReadsSafely)
 
 TEST(Materials, CorpusModelsMatchTheInventory)
 {
-	std::ifstream in(std::string(ZENTARRA_CORPUS) + "/INVENTORY.json");
-	ASSERT_TRUE(in);
-	std::map<std::string, Read> reads; // by "file name"
-	for (const auto& archive : nlohmann::json::parse(in)) {
-		const std::string file = archive["file"].get<std::string>();
-		const FileBytes bytes = ReadWholeFile(std::string(ZENTARRA_CORPUS) + "/" + file);
-		for (const auto& sub : archive["subfiles"]) {
-			if (sub["kind"] != "MDL0")
-				continue;
-			const std::string where = file + " " + sub["name"].get<std::string>();
-			SCOPED_TRACE(where);
-			Read read = ReadFrom(bytes.bytes, sub["offset"].get<std::size_t>(), sub["objects"].get<int>(),
-				sub["version"].get<std::uint32_t>());
-			EXPECT_TRUE(read.whole) << read.damage;
-			EXPECT_EQ(read.model.nMat, sub["materials"].get<int>());
-			ExpectConsistent(read.model);
-			reads[where] = std::move(read);
-		}
-	}
+	std::map<std::string, Read> reads; // by "file model"
+	testing::ForEachCorpusModel([&](const std::string& where, const std::vector<std::uint8_t>& bytes, const auto& sub) {
+		Read read = ReadFrom(bytes, sub["offset"].template get<std::size_t>(), sub["objects"].template get<int>(),
+			sub["version"].template get<std::uint32_t>());
+		EXPECT_TRUE(read.whole) << read.damage;
+		EXPECT_EQ(read.model.nMat, sub["materials"].template get<int>());
+		ExpectConsistent(read.model);
+		reads[where] = std::move(read);
+	});
 	EXPECT_GT(reads.size(), 20u);
 
 	// kuribo: shader 0x0400 with t = 3 shows the first of its three layers, mirrored along S

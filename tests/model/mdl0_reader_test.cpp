@@ -1,6 +1,7 @@
 #include "model/mdl0_reader.h"
 
 #include "base/file_io.h"
+#include "support/corpus.h"
 #include "support/mdl0_writer.h"
 
 #include <gtest/gtest.h>
@@ -311,58 +312,39 @@ TEST(FreeModel, ReleasesAllButPlaybackSettings)
 	EXPECT_EQ((std::array{model->anim.speed, model->anim.rotOnly, model->anim.defaultSpeed}), (std::array{4, 1, 5}));
 }
 
-const std::string kCorpus = ZENTARRA_CORPUS;
-
-json Inventory()
-{
-	std::ifstream file(kCorpus + "/INVENTORY.json");
-	return file ? json::parse(file) : json();
-}
-
 TEST(ReadModelCorpus, EveryModelMatchesTheInventory)
 {
-	const json inventory = Inventory();
-	ASSERT_FALSE(inventory.empty()) << "corpus missing";
-	int models = 0;
-	for (const json& archive : inventory) {
-		const std::string path = kCorpus + "/" + archive["file"].get<std::string>();
-		const FileBytes file = ReadWholeFile(path);
-		ASSERT_EQ(file.status, ReadStatus::Ok) << path;
-		for (const json& entry : archive["subfiles"]) {
-			if (entry["kind"] != "MDL0")
-				continue;
-			++models;
-			SCOPED_TRACE(path + " " + entry["name"].get<std::string>());
-			ByteView view(file.bytes);
-			auto model = std::make_unique<LoadedModel>();
-			const ModelReadResult result = ReadModel(view, entry["offset"].get<std::size_t>(), *model);
-			if (entry["positions_arrays"] == 0) {
-				EXPECT_FALSE(result.ok);
-				EXPECT_EQ(result.message, kNoVertices);
-				continue;
-			}
-			ASSERT_TRUE(result.ok) << result.message;
-			EXPECT_FALSE(result.damaged) << result.message;
-			const BRMDL& md = model->MD;
-			const auto sum = [](const std::vector<int>& counts) {
-				int total = 0;
-				for (int c : counts)
-					total += c;
-				return total;
-			};
-			EXPECT_EQ(md.nMesh, entry["objects"].get<int>());
-			EXPECT_EQ(TriangleCount(md), entry["triangles"].get<std::size_t>());
-			EXPECT_EQ((std::array{md.nVtx, md.nNrm, md.nClr, md.nUV}),
-				(std::array{entry["positions_arrays"].get<int>(), entry["normals_arrays"].get<int>(),
-					entry["colors_arrays"].get<int>(), entry["texcoords_arrays"].get<int>()}));
-			EXPECT_EQ((std::array{sum(md.vtxCount), sum(md.nrmCount), sum(md.clrCount), sum(md.uvCount)}),
-				(std::array{entry["positions"].get<int>(), entry["normals"].get<int>(), entry["colors"].get<int>(),
-					entry["texcoords"].get<int>()}));
-			EXPECT_EQ(model->names.meshes.size(), std::size_t(md.nMesh));
-			EXPECT_EQ(model->names.positions.size(), std::size_t(md.nVtx));
-			EXPECT_EQ(model->nBones, entry["bones"].get<int>());
+	const int models = testing::ForEachCorpusModel([&](const std::string&, const std::vector<std::uint8_t>& bytes,
+		const json& entry) {
+		ByteView view(bytes);
+		auto model = std::make_unique<LoadedModel>();
+		const ModelReadResult result = ReadModel(view, entry["offset"].get<std::size_t>(), *model);
+		if (entry["positions_arrays"] == 0) {
+			EXPECT_FALSE(result.ok);
+			EXPECT_EQ(result.message, kNoVertices);
+			return;
 		}
-	}
+		ASSERT_TRUE(result.ok) << result.message;
+		EXPECT_FALSE(result.damaged) << result.message;
+		const BRMDL& md = model->MD;
+		const auto sum = [](const std::vector<int>& counts) {
+			int total = 0;
+			for (int c : counts)
+				total += c;
+			return total;
+		};
+		EXPECT_EQ(md.nMesh, entry["objects"].get<int>());
+		EXPECT_EQ(TriangleCount(md), entry["triangles"].get<std::size_t>());
+		EXPECT_EQ((std::array{md.nVtx, md.nNrm, md.nClr, md.nUV}),
+			(std::array{entry["positions_arrays"].get<int>(), entry["normals_arrays"].get<int>(),
+				entry["colors_arrays"].get<int>(), entry["texcoords_arrays"].get<int>()}));
+		EXPECT_EQ((std::array{sum(md.vtxCount), sum(md.nrmCount), sum(md.clrCount), sum(md.uvCount)}),
+			(std::array{entry["positions"].get<int>(), entry["normals"].get<int>(), entry["colors"].get<int>(),
+				entry["texcoords"].get<int>()}));
+		EXPECT_EQ(model->names.meshes.size(), std::size_t(md.nMesh));
+		EXPECT_EQ(model->names.positions.size(), std::size_t(md.nVtx));
+		EXPECT_EQ(model->nBones, entry["bones"].get<int>());
+	});
 	EXPECT_GT(models, 20);
 }
 
@@ -370,8 +352,8 @@ TEST(ReadModelCorpus, EveryModelMatchesTheInventory)
 // its triangle count. Its names stay behind in the archive's string table.
 std::pair<Bytes, std::size_t> CorpusModel(const std::string& archive, const std::string& name)
 {
-	const FileBytes file = ReadWholeFile(kCorpus + "/brres/" + archive);
-	for (const json& a : Inventory()) {
+	const FileBytes file = ReadWholeFile(testing::kCorpusDir + "/brres/" + archive);
+	for (const json& a : testing::CorpusInventory()) {
 		if (a["file"] != "brres/" + archive)
 			continue;
 		for (const json& entry : a["subfiles"]) {

@@ -1,0 +1,46 @@
+// The real archives of ../shared/corpus and their inventory.
+#pragma once
+
+#include "base/file_io.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <string>
+
+namespace zentarra::testing {
+
+inline const std::string kCorpusDir = ZENTARRA_CORPUS;
+
+// The inventory; null, and a test failure, when the corpus is missing.
+inline nlohmann::json CorpusInventory()
+{
+	std::ifstream file(kCorpusDir + "/INVENTORY.json");
+	EXPECT_TRUE(file) << "corpus missing: " << kCorpusDir;
+	return file ? nlohmann::json::parse(file) : nlohmann::json();
+}
+
+// Calls visit(where, archive bytes, inventory entry) for every MDL0 the
+// inventory lists, `where` being "brres/file.brres model"; returns how many.
+template <typename Visit>
+int ForEachCorpusModel(Visit visit)
+{
+	int models = 0;
+	for (const nlohmann::json& archive : CorpusInventory()) {
+		const std::string file = archive["file"].get<std::string>();
+		const FileBytes bytes = ReadWholeFile(kCorpusDir + "/" + file);
+		EXPECT_EQ(bytes.status, ReadStatus::Ok) << file;
+		for (const nlohmann::json& entry : archive["subfiles"]) {
+			if (entry["kind"] != "MDL0")
+				continue;
+			++models;
+			const std::string where = file + " " + entry["name"].get<std::string>();
+			SCOPED_TRACE(where);
+			visit(where, bytes.bytes, entry);
+		}
+	}
+	return models;
+}
+
+} // namespace zentarra::testing
