@@ -1,4 +1,4 @@
-#include "cli/model_entries.h"
+#include "cli/archive_entries.h"
 
 #include "archive/open_files.h"
 #include "base/file_io.h"
@@ -21,9 +21,9 @@ OpenedArchive OpenArchive(const std::string& path)
 	return archive;
 }
 
-std::vector<ModelEntry> ModelEntries(const OpenArchives& items)
+std::vector<Entry> Entries(const OpenArchives& items, ItemKind kind)
 {
-	std::vector<ModelEntry> entries;
+	std::vector<Entry> entries;
 	std::string folder;
 	for (const ItemRecord& item : items.items()) {
 		// list order: a folder's entries follow it
@@ -31,21 +31,21 @@ std::vector<ModelEntry> ModelEntries(const OpenArchives& items)
 			folder = item.name;
 		else if (item.kind == ItemKind::Archive)
 			folder.clear();
-		else if (item.kind == ItemKind::MDL0)
-			entries.push_back(ModelEntry{item, folder});
+		else if (item.kind == kind)
+			entries.push_back(Entry{item, folder});
 	}
 	return entries;
 }
 
-std::string QualifiedName(const ModelEntry& entry)
+std::string QualifiedName(const Entry& entry)
 {
 	return entry.folder + "/" + entry.item.name;
 }
 
-FoundEntry FindModelEntry(const std::vector<ModelEntry>& entries, std::string_view name)
+FoundEntry FindEntry(const std::vector<Entry>& entries, std::string_view name, std::string_view what)
 {
-	std::vector<const ModelEntry*> matches;
-	for (const ModelEntry& entry : entries)
+	std::vector<const Entry*> matches;
+	for (const Entry& entry : entries)
 		if (entry.item.name == name || QualifiedName(entry) == name)
 			matches.push_back(&entry);
 
@@ -56,26 +56,26 @@ FoundEntry FindModelEntry(const std::vector<ModelEntry>& entries, std::string_vi
 	}
 	const std::string quoted = "\"" + std::string(name) + "\"";
 	if (matches.empty()) {
-		found.error = "Error: no model named " + quoted;
+		found.error = "Error: no " + std::string(what) + " named " + quoted;
 		std::string known;
-		for (const ModelEntry& entry : entries)
+		for (const Entry& entry : entries)
 			known += (known.empty() ? "" : ", ") + QualifiedName(entry);
-		found.error += known.empty() ? "; the file holds no model" : "; its models are " + known;
+		found.error += known.empty() ? "; the file holds no " + std::string(what) : "; its " + std::string(what) + "s are " + known;
 		return found;
 	}
-	found.error = "Error: more than one model is named " + quoted + "; name one as folder/name:";
+	found.error = "Error: more than one " + std::string(what) + " is named " + quoted + "; name one as folder/name:";
 	for (std::size_t i = 0; i < matches.size(); ++i)
 		found.error += (i ? ", " : " ") + QualifiedName(*matches[i]);
 	return found;
 }
 
-std::uint32_t ModelVersion(const OpenedArchive& archive, const ModelEntry& entry)
+std::uint32_t ModelVersion(const OpenedArchive& archive, const Entry& entry)
 {
 	ByteView view(archive.bytes);
 	return R32(view, entry.item.offset + 8);
 }
 
-ModelReadResult ReadModelEntry(const OpenedArchive& archive, const ModelEntry& entry, LoadedModel& model)
+ModelReadResult ReadModelEntry(const OpenedArchive& archive, const Entry& entry, LoadedModel& model)
 {
 	ByteView view(archive.bytes);
 	ModelReadResult result = ReadModel(view, entry.item.offset, model);

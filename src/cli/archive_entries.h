@@ -1,5 +1,5 @@
-// What the model commands share: an archive file read into memory once, its
-// MDL0 entries, and finding an entry by the name a user gives.
+// What the commands share: an archive file read into memory once, its
+// entries of one kind, and finding an entry by the name a user gives.
 #pragma once
 
 #include "archive/brres_directory.h"
@@ -23,30 +23,39 @@ struct OpenedArchive {
 // Reads the file once and records the archives in it.
 OpenedArchive OpenArchive(const std::string& path);
 
-struct ModelEntry {
+struct Entry {
 	ItemRecord item;
 	std::string folder; // name of the folder holding the entry
 };
 
-// The MDL0 entries in list order.
-std::vector<ModelEntry> ModelEntries(const OpenArchives& items);
+// The entries of that kind in list order.
+std::vector<Entry> Entries(const OpenArchives& items, ItemKind kind);
+inline std::vector<Entry> ModelEntries(const OpenArchives& items)
+{
+	return Entries(items, ItemKind::MDL0);
+}
 
 // "folder/name".
-std::string QualifiedName(const ModelEntry& entry);
+std::string QualifiedName(const Entry& entry);
 
 struct FoundEntry {
-	const ModelEntry* entry = nullptr; // into the entries searched
+	const Entry* entry = nullptr; // into the entries searched
 	std::string error;                 // when not found or ambiguous
 };
 
-// The entry named `name`, or `folder/name` where plain names repeat.
-FoundEntry FindModelEntry(const std::vector<ModelEntry>& entries, std::string_view name);
+// The entry named `name`, or `folder/name` where plain names repeat. `what`
+// names the kind in messages: "model", "texture", ...
+FoundEntry FindEntry(const std::vector<Entry>& entries, std::string_view name, std::string_view what);
+inline FoundEntry FindModelEntry(const std::vector<Entry>& entries, std::string_view name)
+{
+	return FindEntry(entries, name, "model");
+}
 
 // The MDL0 version at S+8.
-std::uint32_t ModelVersion(const OpenedArchive& archive, const ModelEntry& entry);
+std::uint32_t ModelVersion(const OpenedArchive& archive, const Entry& entry);
 
 // Reads the entry's model in the bind pose.
-ModelReadResult ReadModelEntry(const OpenedArchive& archive, const ModelEntry& entry, LoadedModel& model);
+ModelReadResult ReadModelEntry(const OpenedArchive& archive, const Entry& entry, LoadedModel& model);
 
 // The warning to show for a model read with damage.
 std::string DamagedModelWarning(const ModelReadResult& result);

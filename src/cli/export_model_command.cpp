@@ -1,8 +1,11 @@
 #include "cli/export_model_command.h"
 
 #include "base/file_io.h"
-#include "cli/model_entries.h"
+#include "cli/archive_entries.h"
+#include "export/auto_export.h"
 #include "export/obj.h"
+
+#include <filesystem>
 
 #include <span>
 
@@ -23,12 +26,12 @@ int Fail(std::string_view message, std::ostream& err)
 
 } // namespace
 
-int RunExportModel(const ExportModelOptions& options, std::ostream& err)
+int RunExportModel(const ExportModelOptions& options, std::ostream& out, std::ostream& err)
 {
-	const OpenedArchive archive = OpenArchive(options.archive);
+	OpenedArchive archive = OpenArchive(options.archive);
 	if (!archive.error.empty())
 		return Fail(archive.error, err);
-	const std::vector<ModelEntry> entries = ModelEntries(archive.items);
+	const std::vector<Entry> entries = ModelEntries(archive.items);
 	const FoundEntry found = FindModelEntry(entries, options.model);
 	if (!found.entry)
 		return Fail(found.error, err);
@@ -46,7 +49,34 @@ int RunExportModel(const ExportModelOptions& options, std::ostream& err)
 		return Fail(kCantWriteFile, err);
 	if (!WriteMTL(options.output, model.MD))
 		return Fail(kCantWriteMtl, err);
-	return 0;
+	if (!options.textures)
+		return 0;
+
+	// the model file's folder with its separator, "" for the current one
+	std::string folder = std::filesystem::path(options.output).parent_path().string();
+	if (!folder.empty() && folder.back() != '/')
+		folder += '/';
+	const int modelArchive = found.entry->item.archive;
+	ArchiveFiles files;
+	files.Put(options.archive, std::move(archive.bytes));
+	int status = 0;
+	for (const TextureExport& line : AutoExport(model.MD, modelArchive, archive.items, files, folder, 1)) {
+		const std::string material = "material " + std::to_string(line.material + 1) + " (\"" + line.texture + "\")";
+		switch (line.outcome) {
+		case TextureExport::Outcome::Written:
+		case TextureExport::Outcome::KeptExisting:
+			out << line.path << '\n';
+			break;
+		case TextureExport::Outcome::Skipped:
+			err << "Warning: " << material << ": texture not written: " << line.reason << '\n';
+			break;
+		case TextureExport::Outcome::Failed:
+			err << material << ": " << line.path << ": " << line.reason << '\n';
+			status = 1;
+			break;
+		}
+	}
+	return status;
 }
 
 } // namespace zentarra::cli

@@ -12,10 +12,12 @@ struct ExportModelOptions {
 	std::string model;  // entry name, or folder/name
 	std::string format; // "obj"
 	std::string output; // the OBJ file; its MTL library is written beside it
+	bool textures = false; // also write the materials' textures as TGA beside it, replacing old ones
 };
 
 // Returns the exit status: 0 when every file was written, else 1 with the
-// message on `err`.
-int RunExportModel(const ExportModelOptions& options, std::ostream& err);
+// message on `err`. With textures, each texture file written is listed on
+// `out` and each material skipped (texture or palette missing) on `err`.
+int RunExportModel(const ExportModelOptions& options, std::ostream& out, std::ostream& err);
 
 } // namespace zentarra::cli

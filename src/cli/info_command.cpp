@@ -1,6 +1,7 @@
 #include "cli/info_command.h"
 
-#include "cli/model_entries.h"
+#include "cli/archive_entries.h"
+#include "texture/tex0.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,7 +12,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 struct ModelInfo {
-	const ModelEntry* entry = nullptr;
+	const Entry* entry = nullptr;
 	std::uint32_t version = 0;
 	LoadedModel model;
 	ModelReadResult read;
@@ -92,18 +93,59 @@ void PrintModel(const ModelInfo& info, std::ostream& out)
 		out << "  material " << i + 1 << ": texture \"" << textures[i] << "\", palette \"" << palettes[i] << "\"\n";
 }
 
+std::string FormatName(std::uint32_t format)
+{
+	switch (format) {
+	case kTexI4: return "I4";
+	case kTexI8: return "I8";
+	case kTexIA4: return "IA4";
+	case kTexIA8: return "IA8";
+	case kTexRGB565: return "RGB565";
+	case kTexRGB5A3: return "RGB5A3";
+	case kTexRGBA8: return "RGBA8";
+	case kTexCI4: return "CI4";
+	case kTexCI8: return "CI8";
+	case kTexCI14x2: return "CI14x2";
+	case kTexCMPR: return "CMPR";
+	default: return "unknown (" + std::to_string(format) + ")";
+	}
+}
+
+// Each TEX0 entry with its format and size, read from its header.
+Json TextureEntriesToJson(const OpenedArchive& archive)
+{
+	Json list = Json::array();
+	for (const Entry& entry : Entries(archive.items, ItemKind::TEX0)) {
+		ByteView view(archive.bytes);
+		TexImage header;
+		ReadTextureHeader(view, entry.item.offset, header);
+		Json json{{"name", entry.item.name}, {"folder", entry.folder}, {"format", FormatName(header.format)},
+			{"formatCode", header.format}, {"width", header.width}, {"height", header.height}};
+		if (view.damaged())
+			json["damaged"] = true;
+		list.push_back(std::move(json));
+	}
+	return list;
+}
+
 // invalid UTF-8 in archive names is replaced, never thrown on
 void PrintJson(const Json& json, std::ostream& out)
 {
 	out << json.dump(1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
-int Fail(const InfoOptions& options, const std::string& message, std::ostream& out, std::ostream& err)
+int Fail(const InfoOptions& options, const std::string& message, std::ostream& out, std::ostream& err,
+	const OpenedArchive* archive = nullptr)
 {
-	if (options.json)
-		PrintJson(Json{{"path", options.archive}, {"models", Json::array()}, {"error", message}}, out);
-	else
+	if (options.json) {
+		Json document{{"path", options.archive}, {"models", Json::array()}, {"error", message}};
+		// the textures do not depend on the models
+		if (archive)
+			document["textureEntries"] = TextureEntriesToJson(*archive);
+		PrintJson(document, out);
+	} else {
 		err << options.archive << ": " << message << '\n';
+	}
 	return 1;
 }
 
@@ -121,29 +163,29 @@ int RunInfo(const InfoOptions& options, std::ostream& out, std::ostream& err)
 		err << options.archive << ": " << archiveWarning << '\n';
 
 	// the models asked for, in the order asked, or all in list order
-	const std::vector<ModelEntry> entries = ModelEntries(archive.items);
-	std::vector<const ModelEntry*> chosen;
+	const std::vector<Entry> entries = ModelEntries(archive.items);
+	std::vector<const Entry*> chosen;
 	for (const std::string& name : options.models) {
 		const FoundEntry found = FindModelEntry(entries, name);
 		if (!found.entry)
-			return Fail(options, found.error, out, err);
+			return Fail(options, found.error, out, err, &archive);
 		chosen.push_back(found.entry);
 	}
 	if (options.models.empty())
-		for (const ModelEntry& entry : entries)
+		for (const Entry& entry : entries)
 			chosen.push_back(&entry);
 
 	// text goes on past a model that fails; the JSON document reports just the failure
 	Json models = Json::array();
 	int status = 0;
-	for (const ModelEntry* entry : chosen) {
+	for (const Entry* entry : chosen) {
 		ModelInfo info;
 		info.entry = entry;
 		info.version = ModelVersion(archive, *entry);
 		info.read = ReadModelEntry(archive, *entry, info.model);
 		if (!info.read.ok) {
 			if (options.json)
-				return Fail(options, info.read.message, out, err);
+				return Fail(options, info.read.message, out, err, &archive);
 			err << options.archive << ": " << QualifiedName(*entry) << ": " << info.read.message << '\n';
 			status = 1;
 			continue;
@@ -158,7 +200,8 @@ int RunInfo(const InfoOptions& options, std::ostream& out, std::ostream& err)
 	}
 
 	if (options.json) {
-		Json document{{"path", options.archive}, {"models", std::move(models)}};
+		Json document{{"path", options.archive}, {"models", std::move(models)},
+			{"textureEntries", TextureEntriesToJson(archive)}};
 		if (!archiveWarning.empty()) {
 			document["damaged"] = true;
 			document["warning"] = archiveWarning;

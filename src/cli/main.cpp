@@ -1,5 +1,6 @@
 // zentarra-cli: the command-line front of the BRRES viewer's core.
 #include "cli/export_model_command.h"
+#include "cli/export_texture_command.h"
 #include "cli/info_command.h"
 #include "cli/list_command.h"
 
@@ -51,6 +52,21 @@ int main(int argc, char** argv)
 	exportModelCommand->add_option("-o,--output", exportModel.output, "Output file (.obj)")
 		->required()
 		->check(CLI::Validator(EndsInObj, "FILE.obj"));
+	exportModelCommand->add_flag("--textures", exportModel.textures,
+		"Also write the materials' textures as TGA beside the model file, replacing old ones");
+
+	zentarra::cli::ExportTextureOptions exportTexture;
+	exportTexture.format = "png";
+	CLI::App* exportTextureCommand = app.add_subcommand("export-texture", "Write a texture as a PNG or TGA image");
+	exportTextureCommand->add_option("ARCHIVE", exportTexture.archive, "Archive file to read")->required();
+	exportTextureCommand->add_option("TEXTURE", exportTexture.texture, "The texture, by entry name or folder/name")
+		->required();
+	exportTextureCommand->add_option("-f,--format", exportTexture.format, "Output format")
+		->check(CLI::IsMember({"png", "tga"}))
+		->capture_default_str();
+	exportTextureCommand->add_option("-o,--output", exportTexture.output, "Output file")->required();
+	exportTextureCommand->add_option("--palette", exportTexture.palette,
+		"PLT0 entry to decode a colour-indexed texture with (default: the one named like the texture)");
 
 	try {
 		app.parse(argc, argv);
@@ -68,6 +84,8 @@ int main(int argc, char** argv)
 	if (*infoCommand)
 		return zentarra::cli::RunInfo(info, std::cout, std::cerr);
 	if (*exportModelCommand)
-		return zentarra::cli::RunExportModel(exportModel, std::cerr);
+		return zentarra::cli::RunExportModel(exportModel, std::cout, std::cerr);
+	if (*exportTextureCommand)
+		return zentarra::cli::RunExportTexture(exportTexture, std::cerr);
 	return 2;
 }

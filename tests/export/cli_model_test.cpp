@@ -35,7 +35,7 @@ std::size_t FilesIn(const fs::path& dir)
 
 TEST(CliInfo, JsonMatchesTheInventory)
 {
-	std::size_t modelsCompared = 0;
+	std::size_t modelsCompared = 0, texturesCompared = 0;
 	for (const json& archive : Inventory()) {
 		const std::string file = kCorpus + "/" + archive["file"].get<std::string>();
 		SCOPED_TRACE(file);
@@ -45,6 +45,17 @@ TEST(CliInfo, JsonMatchesTheInventory)
 		const CommandResult run = RunCli("info --json " + Quote(file));
 		const json info = json::parse(run.out);
 		EXPECT_EQ(info["path"], file);
+
+		std::vector<json> textures;
+		for (const json& sub : archive["subfiles"])
+			if (sub["kind"] == "TEX0")
+				textures.push_back({{"name", sub["name"]}, {"format", sub["format_name"]}, {"formatCode", sub["format"]},
+					{"width", sub["width"]}, {"height", sub["height"]}});
+		ASSERT_EQ(info["textureEntries"].size(), textures.size());
+		for (std::size_t i = 0; i < textures.size(); ++i)
+			for (const auto& [key, value] : textures[i].items())
+				EXPECT_EQ(info["textureEntries"][i][key], value) << key;
+		texturesCompared += textures.size();
 
 		// a model without vertices fails the whole file
 		if (std::any_of(expected.begin(), expected.end(), [](const json& sub) { return sub["vertices"] == 0; })) {
@@ -73,8 +84,10 @@ TEST(CliInfo, JsonMatchesTheInventory)
 			}
 			EXPECT_FALSE(got.contains("damaged"));
 		}
+
 	}
 	EXPECT_GE(modelsCompared, 21u);
+	EXPECT_EQ(texturesCompared, 136u);
 }
 
 TEST(CliInfo, NamedModelsTextAndFailures)

@@ -1,12 +1,13 @@
 // PNG back through libpng, TGA byte for byte, and the silent exports' files.
 #include "export/cli_run.h"
+#include "export/png_read.h"
 #include "export/png.h"
 #include "export/tga.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <png.h>
+
 
 namespace zentarra {
 namespace {
@@ -19,19 +20,6 @@ using Bytes = std::vector<std::uint8_t>;
 // white bottom row.
 const Bytes kImage = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 255, //
 	90, 90, 90, 255, 0, 0, 0, 0, 255, 255, 255, 255};
-
-Bytes Decoded(const Bytes& file)
-{
-	png_image image{};
-	image.version = PNG_IMAGE_VERSION;
-	if (!png_image_begin_read_from_memory(&image, file.data(), file.size()))
-		return {};
-	image.format = PNG_FORMAT_RGBA;
-	Bytes rgba(PNG_IMAGE_SIZE(image));
-	if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr))
-		return {};
-	return rgba;
-}
 
 std::vector<std::string> Listing(const std::filesystem::path& dir)
 {
@@ -50,13 +38,13 @@ TEST(PngWriter, RoundTripsThroughLibpngAsRgba8)
 	// IHDR follows the 8-byte signature, its length and tag
 	EXPECT_EQ(Bytes(file.begin() + 12, file.begin() + 16), (Bytes{'I', 'H', 'D', 'R'}));
 	EXPECT_EQ(Bytes(file.begin() + 16, file.begin() + 29), (Bytes{0, 0, 0, 3, 0, 0, 0, 2, 8, 6, 0, 0, 0}));
-	EXPECT_EQ(Decoded(file), kImage);
+	EXPECT_EQ(testing::DecodePNG(file), kImage);
 
 	const Bytes grey(2 * 2 * 4, 77); // an even grey stays colour type 6
 	Bytes greyFile;
 	ASSERT_TRUE(WritePNG(greyFile, 2, 2, grey));
 	EXPECT_EQ(greyFile[25], 6);
-	EXPECT_EQ(Decoded(greyFile), grey);
+	EXPECT_EQ(testing::DecodePNG(greyFile), grey);
 }
 
 TEST(PngWriter, LibpngErrorsAndShortBuffersFailWithoutOutput)

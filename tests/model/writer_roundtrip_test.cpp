@@ -173,19 +173,22 @@ TEST(WriterDemo, ModelReadsWholeWithWhatItClaims)
 	EXPECT_FALSE(result.damaged) << result.message;
 	const BRMDL& md = model->MD;
 
-	EXPECT_EQ(model->names.meshes, (std::vector<std::string>{"crate_box", "crate_lid"}));
-	EXPECT_EQ(md.vtxCount, (std::vector<int>{8, 13}));
-	EXPECT_EQ(md.uvCount, (std::vector<int>{4, 15}));
-	ASSERT_EQ(md.meshTris.size(), 2u);
+	EXPECT_EQ(model->names.meshes, (std::vector<std::string>{"crate_box", "crate_lid", "crate_label", "crate_shadow"}));
+	EXPECT_EQ(md.vtxCount, (std::vector<int>{8, 13, 4, 4}));
+	EXPECT_EQ(md.uvCount, (std::vector<int>{4, 15, 4, 4}));
+	ASSERT_EQ(md.meshTris.size(), 4u);
 	EXPECT_EQ(md.meshTris[0].size(), 10u); // five quads
 	EXPECT_EQ(md.meshTris[1].size(), 16u); // fan 4, strip 8, quad 2, triangles 2
+	EXPECT_EQ(md.meshTris[2].size(), 2u);
+	EXPECT_EQ(md.meshTris[3].size(), 2u);
 	EXPECT_EQ(model->nNodes, 5);
 	EXPECT_EQ(model->nodelist[4].wNode, (std::vector<int>{1, 2}));
-	EXPECT_EQ(md.texName, (std::vector<std::string>{"crate_wood", "crate_wood"}));
-	EXPECT_EQ(md.palName, (std::vector<std::string>{"", "crate_palette"}));
-	EXPECT_EQ(md.matMirror, (std::vector<int>{0, 1}));
+	EXPECT_EQ(md.texName, (std::vector<std::string>{"crate_wood", "crate_band", "crate_label", "crate_shadow"}));
+	EXPECT_EQ(md.palName, (std::vector<std::string>{"", "crate_band", "crate_label", ""}));
+	EXPECT_EQ(md.matMirror, (std::vector<int>{0, 1, 0, 0}));
+	EXPECT_EQ(md.meshMat, (std::vector<int>{0, 1, 2, 3}));
 
-	for (int m = 0; m < 2; ++m)
+	for (int m = 0; m < 4; ++m)
 		for (const Triangle& t : md.meshTris[std::size_t(m)]) {
 			// corners run counter-clockwise seen from outside: the face normal
 			// agrees with every corner's normal

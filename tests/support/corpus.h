@@ -21,26 +21,33 @@ inline nlohmann::json CorpusInventory()
 	return file ? nlohmann::json::parse(file) : nlohmann::json();
 }
 
-// Calls visit(where, archive bytes, inventory entry) for every MDL0 the
-// inventory lists, `where` being "brres/file.brres model"; returns how many.
+// Calls visit(where, archive bytes, inventory entry) for every sub-file of
+// that kind ("MDL0", "TEX0", ...) the inventory lists, `where` being
+// "brres/file.brres name"; returns how many.
 template <typename Visit>
-int ForEachCorpusModel(Visit visit)
+int ForEachCorpusEntry(const std::string& kind, Visit visit)
 {
-	int models = 0;
+	int entries = 0;
 	for (const nlohmann::json& archive : CorpusInventory()) {
 		const std::string file = archive["file"].get<std::string>();
 		const FileBytes bytes = ReadWholeFile(kCorpusDir + "/" + file);
 		EXPECT_EQ(bytes.status, ReadStatus::Ok) << file;
 		for (const nlohmann::json& entry : archive["subfiles"]) {
-			if (entry["kind"] != "MDL0")
+			if (entry["kind"] != kind)
 				continue;
-			++models;
+			++entries;
 			const std::string where = file + " " + entry["name"].get<std::string>();
 			SCOPED_TRACE(where);
 			visit(where, bytes.bytes, entry);
 		}
 	}
-	return models;
+	return entries;
+}
+
+template <typename Visit>
+int ForEachCorpusModel(Visit visit)
+{
+	return ForEachCorpusEntry("MDL0", visit);
 }
 
 } // namespace zentarra::testing

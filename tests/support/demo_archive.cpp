@@ -1,5 +1,10 @@
 #include "support/demo_archive.h"
 
+#include "support/tex0_writer.h"
+
+#include <algorithm>
+#include <cmath>
+
 namespace zentarra::testing {
 
 namespace {
@@ -92,6 +97,119 @@ Mdl0Mesh Lid()
 	return mesh;
 }
 
+// A shipping label on the front face, just proud of it: position index = x | y << 1.
+Mdl0Mesh Label()
+{
+	Mdl0Mesh mesh;
+	mesh.name = "crate_label";
+	mesh.vtxArray = 2;
+	mesh.nrmArray = 0;
+	mesh.uvArray[0] = 2;
+	mesh.node = 1; // crate_body
+	mesh.posSize = 1;
+	mesh.nrmSize = 1;
+	mesh.texSize[0] = 1;
+	mesh.primitives = {Quads({C(2, 4, 0, 2), C(3, 4, 0, 3), C(1, 4, 0, 1), C(0, 4, 0, 0)})};
+	return mesh;
+}
+
+// The shadow on the ground, facing up: position index = x | z << 1.
+Mdl0Mesh Shadow()
+{
+	Mdl0Mesh mesh;
+	mesh.name = "crate_shadow";
+	mesh.vtxArray = 3;
+	mesh.nrmArray = 0;
+	mesh.uvArray[0] = 3;
+	mesh.node = 0; // crate_root
+	mesh.posSize = 1;
+	mesh.nrmSize = 1;
+	mesh.texSize[0] = 1;
+	mesh.primitives = {Quads({C(0, 2, 0, 0), C(1, 2, 0, 1), C(3, 2, 0, 3), C(2, 2, 0, 2)})};
+	return mesh;
+}
+
+std::uint8_t Clamp255(double value)
+{
+	return std::uint8_t(std::clamp(value, 0.0, 255.0));
+}
+
+// Planks of wood across the box, 64 x 64, CMPR.
+Bytes WoodTexture()
+{
+	const int size = 64;
+	Bytes rgba(size * size * 4);
+	for (int y = 0; y < size; ++y)
+		for (int x = 0; x < size; ++x) {
+			const int plank = y / 16;
+			const bool gap = y % 16 == 15;
+			const double grain = 0.5 + 0.5 * std::sin(x * 0.35 + plank * 1.7 + std::sin(y * 0.9) * 0.8);
+			const double shade = gap ? 0.35 : 0.8 + 0.2 * grain;
+			std::uint8_t* texel = &rgba[std::size_t(y * size + x) * 4];
+			texel[0] = Clamp255(190 * shade);
+			texel[1] = Clamp255(135 * shade);
+			texel[2] = Clamp255(80 * shade);
+			texel[3] = 255;
+		}
+	return BuildTEX0(14, size, size, EncodeCMPR(size, size, rgba));
+}
+
+// A riveted iron band, 32 x 32, CI8 with a 256-colour RGB565 palette of greys.
+Bytes BandTexture()
+{
+	return BuildTEX0(9, 32, 32, EncodeTexels(9, 32, 32, [](int x, int y) {
+		const int dx = x % 16 - 8, dy = y - 16;
+		if (dx * dx + dy * dy < 10)
+			return 240u; // rivet
+		return std::uint32_t(64 + (x * 3 + y * 5) % 96);
+	}));
+}
+
+Bytes BandPalette()
+{
+	std::vector<std::uint16_t> entries;
+	for (int i = 0; i < 256; ++i)
+		entries.push_back(ToRGB565(std::uint8_t(i * 3 / 4), std::uint8_t(i * 3 / 4), std::uint8_t(std::min(255, i * 7 / 8 + 16))));
+	return BuildPLT0(1, entries);
+}
+
+// A label with a border and an arrow, 32 x 16, CI4 with a 16-colour RGB5A3
+// palette whose colour 0 is see-through.
+Bytes LabelTexture()
+{
+	return BuildTEX0(8, 32, 16, EncodeTexels(8, 32, 16, [](int x, int y) {
+		if (x == 0 || y == 0 || x == 31 || y == 15)
+			return 0u; // torn edge
+		if (x == 1 || y == 1 || x == 30 || y == 14)
+			return 1u; // border
+		const int arrow = 16 - std::abs(y - 8) * 2;
+		if (x >= 6 && x <= 26 && (std::abs(y - 8) <= 1 || (x >= arrow + 6 && x <= arrow + 10)))
+			return 2u + std::uint32_t(x / 4 % 3);
+		return 15u; // paper
+	}));
+}
+
+Bytes LabelPalette()
+{
+	std::vector<std::uint16_t> entries = {ToRGB5A3(0, 0, 0, 0), ToRGB5A3(120, 30, 20, 255), ToRGB5A3(200, 40, 30, 255),
+		ToRGB5A3(220, 60, 40, 255), ToRGB5A3(240, 90, 60, 255)};
+	while (entries.size() < 15)
+		entries.push_back(ToRGB5A3(std::uint8_t(entries.size() * 16), 0, 0, 160));
+	entries.push_back(ToRGB5A3(240, 230, 200, 255));
+	return BuildPLT0(2, entries);
+}
+
+// A soft shadow, 48 x 20 (not a power of two), IA8: black, alpha falling off
+// from the middle.
+Bytes ShadowTexture()
+{
+	return BuildTEX0(3, 48, 20, EncodeTexels(3, 48, 20, [](int x, int y) {
+		const double dx = (x + 0.5 - 24) / 24, dy = (y + 0.5 - 10) / 10;
+		const double alpha = 200 * std::max(0.0, 1 - (dx * dx + dy * dy));
+		return std::uint32_t(Clamp255(alpha)) << 8; // alpha, then intensity 0
+	}));
+}
+
 } // namespace
 
 Mdl0Model DemoModel()
@@ -115,6 +233,11 @@ Mdl0Model DemoModel()
 			-0.2f, 0.1f, 0.02f, 0.2f, 0.1f, 0.02f, 0.2f, -0.2f, 0.02f, -0.2f, -0.2f, 0.02f, // 9..12: latch
 		}});
 
+	model.positions.push_back({.name = "crate_label_pos", .format = 4, .components = 3,
+		.values = {-0.6f, 0.6f, 1.01f, 0.6f, 0.6f, 1.01f, -0.6f, 1.2f, 1.01f, 0.6f, 1.2f, 1.01f}});
+	model.positions.push_back({.name = "crate_shadow_pos", .format = 4, .components = 3,
+		.values = {-1.6f, 0.01f, -1.3f, 1.6f, 0.01f, -1.3f, -1.6f, 0.01f, 1.3f, 1.6f, 0.01f, 1.3f}});
+
 	model.normals.push_back({.name = "crate_box_nrm", .format = 1, .shift = 6, .components = 3,
 		.values = {1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1}});
 	const float d = 0.70710677f;
@@ -132,7 +255,10 @@ Mdl0Model DemoModel()
 		lidUv.insert(lidUv.end(), {float(k), 0, float(k), 0.25f});
 	model.texCoords.push_back({.name = "crate_lid_uv", .format = 0, .shift = 4, .components = 2, .values = lidUv});
 
-	model.meshes = {Box(), Lid()};
+	model.texCoords.push_back({.name = "crate_label_uv", .format = 4, .components = 2, .values = {0, 1, 1, 1, 0, 0, 1, 0}});
+	model.texCoords.push_back({.name = "crate_shadow_uv", .format = 4, .components = 2, .values = {0, 0, 1, 0, 0, 1, 1, 1}});
+
+	model.meshes = {Box(), Lid(), Label(), Shadow()};
 
 	model.bones = {
 		{.name = "crate_root", .node = 0},
@@ -146,14 +272,19 @@ Mdl0Model DemoModel()
 		{.node = 3, .bone = 3},
 		{.node = 4, .blend = {{1, 0.5f}, {2, 0.5f}}},
 	};
-	model.drawLists = {{"DrawOpa", {{.material = 0, .mesh = 0}, {.material = 1, .mesh = 1}}}};
+	model.drawLists = {{"DrawOpa", {{.material = 0, .mesh = 0}, {.material = 1, .mesh = 1}}},
+		{"DrawXlu", {{.material = 2, .mesh = 2}, {.material = 3, .mesh = 3}}}};
 
 	model.materials.push_back({.name = "crate_wood", .texGens = 1, .cull = 2,
 		.layers = {{.texture = "crate_wood"}}, .scaleS = 2, .scaleT = 2});
 	// the second layer shows: shader signature 0x3C03 ... 0xFFF8
 	model.materials.push_back({.name = "crate_band", .texGens = 2, .cull = 0,
 		.shaderSignature = {0x3C, 0x03, 0, 0, 0, 0, 0xFF, 0xF8},
-		.layers = {{.texture = "crate_wood"}, {.texture = "crate_wood", .palette = "crate_palette", .wrapS = 2}}});
+		.layers = {{.texture = "crate_wood"}, {.texture = "crate_band", .palette = "crate_band", .wrapS = 2}}});
+	model.materials.push_back({.name = "crate_label", .texGens = 1, .cull = 2,
+		.layers = {{.texture = "crate_label", .palette = "crate_label", .wrapS = 0, .wrapT = 0}}});
+	model.materials.push_back({.name = "crate_shadow", .texGens = 1, .cull = 0,
+		.layers = {{.texture = "crate_shadow", .wrapS = 0, .wrapT = 0}}});
 	return model;
 }
 
@@ -161,7 +292,9 @@ Bytes DemoArchive()
 {
 	return BuildBRRES({
 		{"3DModels(NW4R)", {{"crate", BuildMDL0(DemoModel())}}},
-		{"Textures(NW4R)", {{"crate_wood", StubSubFile("TEX0", 64)}, {"crate_palette", StubSubFile("PLT0", 64)}}},
+		{"Textures(NW4R)", {{"crate_wood", WoodTexture()}, {"crate_band", BandTexture()}, {"crate_label", LabelTexture()},
+			{"crate_shadow", ShadowTexture()}}},
+		{"Palettes(NW4R)", {{"crate_band", BandPalette()}, {"crate_label", LabelPalette()}}},
 		{"AnmChr(NW4R)", {{"crate_spin", StubSubFile("CHR0", 64)}}},
 		{"AnmShp(NW4R)", {{"crate_squash", StubSubFile("SHP0", 64)}}},
 		{"AnmTexSrt(NW4R)", {{"crate_scroll", StubSubFile("SRT0", 64)}}},

@@ -1,0 +1,41 @@
+// Exporting the textures a model's materials name, as TGA files beside the
+// model's own files (the names the MTL and MD5 files refer to).
+#pragma once
+
+#include "archive/archive_files.h"
+#include "archive/items.h"
+#include "model/model.h"
+#include "texture/tex0.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zentarra {
+
+struct TextureExport {
+	enum class Outcome {
+		Written,
+		KeptExisting, // the file existed and overwriting was off
+		Skipped,      // texture or palette missing, or the texture could not be decoded
+		Failed,       // the file could not be written
+	};
+	int material = 0;
+	std::string texture; // the material's texture name
+	std::string path;    // the file written or kept; empty when skipped
+	Outcome outcome = Outcome::Skipped;
+	std::string reason;  // why it was skipped or failed
+};
+
+// For each material i below both the material and the mesh count that names
+// a texture: finds the TEX0 entry of that name from the archive with id
+// `modelArchive` on, and the material's palette from the texture's archive
+// on, decodes it and writes folder + name + ".tga" (folder ends with its
+// separator). A material naming a missing texture or palette is skipped.
+// A colour-indexed texture whose material names no palette takes the PLT0 of
+// its own name, else `lastPalette` (null when none), else stays black.
+// Nothing happens for a model without materials.
+std::vector<TextureExport> AutoExport(const BRMDL& model, int modelArchive, const OpenArchives& items,
+	ArchiveFiles& files, std::string_view folder, int overwrite, const Palette* lastPalette = nullptr);
+
+} // namespace zentarra

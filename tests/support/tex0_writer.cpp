@@ -1,0 +1,205 @@
+#include "support/tex0_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace zentarra::testing {
+
+namespace {
+
+struct BlockShape {
+	int width;
+	int height;
+	int bits; // per texel
+};
+
+BlockShape ShapeOf(std::uint32_t format)
+{
+	switch (format) {
+	case 0: return {8, 8, 4};  // I4
+	case 1: return {8, 4, 8};  // I8
+	case 2: return {8, 4, 8};  // IA4
+	case 8: return {8, 8, 4};  // CI4
+	case 9: return {8, 4, 8};  // CI8
+	default: return {4, 4, 16}; // IA8, RGB565, RGB5A3
+	}
+}
+
+std::uint8_t Channel(const Bytes& rgba, int width, int x, int y, int c)
+{
+	return rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4 + std::size_t(c)];
+}
+
+std::array<int, 3> Expand565(std::uint16_t c)
+{
+	const int r = c >> 11, g = (c >> 5) & 63, b = c & 31;
+	return {(r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2)};
+}
+
+int Luma(std::uint16_t c)
+{
+	const std::array<int, 3> e = Expand565(c);
+	return 2 * e[0] + 4 * e[1] + e[2];
+}
+
+// One 4 x 4 sub-block at (x0, y0): two colours and 32 index bits.
+void EncodeCmprSubBlock(ByteSink& out, int width, int height, const Bytes& rgba, int x0, int y0)
+{
+	std::uint16_t brightest = 0, darkest = 0;
+	bool anyOpaque = false, anyClear = false;
+	for (int y = y0; y < y0 + 4; ++y)
+		for (int x = x0; x < x0 + 4; ++x) {
+			if (x >= width || y >= height)
+				continue;
+			if (Channel(rgba, width, x, y, 3) < 128) {
+				anyClear = true;
+				continue;
+			}
+			const std::uint16_t c =
+				ToRGB565(Channel(rgba, width, x, y, 0), Channel(rgba, width, x, y, 1), Channel(rgba, width, x, y, 2));
+			if (!anyOpaque || Luma(c) > Luma(brightest))
+				brightest = c;
+			if (!anyOpaque || Luma(c) < Luma(darkest))
+				darkest = c;
+			anyOpaque = true;
+		}
+
+	// c0 > c1 selects four colours, c0 <= c1 three and transparent
+	std::uint16_t c0 = std::max(brightest, darkest), c1 = std::min(brightest, darkest);
+	if (anyClear)
+		std::swap(c0, c1);
+	const std::array<int, 3> e0 = Expand565(c0), e1 = Expand565(c1);
+	std::array<std::array<int, 3>, 4> colours{};
+	for (int k = 0; k < 3; ++k) {
+		colours[0][k] = e0[k];
+		colours[1][k] = e1[k];
+		colours[2][k] = c0 > c1 ? (2 * e0[k] + e1[k]) / 3 : (e0[k] + e1[k]) / 2;
+		colours[3][k] = (e0[k] + 2 * e1[k]) / 3;
+	}
+	const int choices = c0 > c1 ? 4 : 3;
+
+	out.be16(c0);
+	out.be16(c1);
+	for (int y = y0; y < y0 + 4; ++y) {
+		std::uint8_t bits = 0;
+		for (int x = x0; x < x0 + 4; ++x) {
+			int index = 0;
+			if (x < width && y < height) {
+				if (Channel(rgba, width, x, y, 3) < 128 && choices == 3) {
+					index = 3;
+				} else {
+					int best = 1 << 30;
+					for (int i = 0; i < choices; ++i) {
+						int distance = 0;
+						for (int k = 0; k < 3; ++k) {
+							const int d = colours[std::size_t(i)][std::size_t(k)] - Channel(rgba, width, x, y, k);
+							distance += d * d;
+						}
+						if (distance < best) {
+							best = distance;
+							index = i;
+						}
+					}
+				}
+			}
+			bits = std::uint8_t(bits << 2 | index);
+		}
+		out.u8(bits);
+	}
+}
+
+} // namespace
+
+Bytes BuildTEX0(std::uint32_t format, int width, int height, const Bytes& texels)
+{
+	ByteSink out;
+	out.text("TEX0");
+	out.be32(std::uint32_t(0x40 + texels.size()));
+	out.be32(3); // version
+	out.be32(0); // offset to the archive header, not read
+	out.be32(0x40); // offset to the texel data
+	out.be32(0); // name offset, not read
+	out.be32(0); // flags
+	out.be16(std::uint16_t(width));
+	out.be16(std::uint16_t(height));
+	out.be32(format);
+	out.be32(1); // images
+	out.alignTo(0x40);
+	out.append(texels);
+	return out.bytes;
+}
+
+Bytes BuildPLT0(std::uint32_t paletteFormat, const std::vector<std::uint16_t>& entries)
+{
+	ByteSink out;
+	out.text("PLT0");
+	out.be32(std::uint32_t(0x40 + entries.size() * 2));
+	out.be32(3); // version
+	out.be32(0);
+	out.be32(0x40);
+	out.be32(0);
+	out.be32(paletteFormat);
+	out.be16(std::uint16_t(entries.size()));
+	out.alignTo(0x40);
+	for (const std::uint16_t entry : entries)
+		out.be16(entry);
+	return out.bytes;
+}
+
+Bytes EncodeTexels(std::uint32_t format, int width, int height, const std::function<std::uint32_t(int, int)>& texel)
+{
+	const BlockShape shape = ShapeOf(format);
+	ByteSink out;
+	for (int by = 0; by < height; by += shape.height)
+		for (int bx = 0; bx < width; bx += shape.width) {
+			std::uint32_t pending = 0;
+			int pendingBits = 0;
+			for (int y = by; y < by + shape.height; ++y)
+				for (int x = bx; x < bx + shape.width; ++x) {
+					const std::uint32_t value = x < width && y < height ? texel(x, y) : 0;
+					pending = pending << shape.bits | (value & ((1u << shape.bits) - 1));
+					pendingBits += shape.bits;
+					for (; pendingBits >= 8; pendingBits -= 8)
+						out.u8(std::uint8_t(pending >> (pendingBits - 8)));
+				}
+		}
+	return out.bytes;
+}
+
+Bytes EncodeRGBA8(int width, int height, const Bytes& rgba)
+{
+	ByteSink out;
+	for (int by = 0; by < height; by += 4)
+		for (int bx = 0; bx < width; bx += 4)
+			for (const std::array<int, 2> pair : {std::array{3, 0}, std::array{1, 2}}) // A R, then G B
+				for (int y = by; y < by + 4; ++y)
+					for (int x = bx; x < bx + 4; ++x)
+						for (const int c : pair)
+							out.u8(x < width && y < height ? Channel(rgba, width, x, y, c) : 0);
+	return out.bytes;
+}
+
+Bytes EncodeCMPR(int width, int height, const Bytes& rgba)
+{
+	ByteSink out;
+	for (int by = 0; by < height; by += 8)
+		for (int bx = 0; bx < width; bx += 8)
+			for (const std::array<int, 2> sub : {std::array{0, 0}, std::array{4, 0}, std::array{0, 4}, std::array{4, 4}})
+				EncodeCmprSubBlock(out, width, height, rgba, bx + sub[0], by + sub[1]);
+	return out.bytes;
+}
+
+std::uint16_t ToRGB565(std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+	return std::uint16_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+}
+
+std::uint16_t ToRGB5A3(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a)
+{
+	if (a >= 0xE0)
+		return std::uint16_t(0x8000 | (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+	return std::uint16_t((a >> 5) << 12 | (r >> 4) << 8 | (g >> 4) << 4 | (b >> 4));
+}
+
+} // namespace zentarra::testing
