@@ -10,14 +10,37 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace zentarra {
 
+using FileContents = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// The files of an action shared by several threads: each file is read once
+// however many threads ask for it.
+class SharedArchiveFiles {
+public:
+	explicit SharedArchiveFiles(std::size_t keep = 8) : keep_(keep > 0 ? keep : 1) {}
+
+	// The whole file, or null when it cannot be read.
+	FileContents Get(const std::string& path);
+
+private:
+	std::mutex mutex_;
+	std::size_t keep_;
+	std::list<std::pair<std::string, FileContents>> files_; // most recently used first
+};
+
+// The files one thread uses; not to be shared between threads.
 class ArchiveFiles {
 public:
-	explicit ArchiveFiles(std::size_t keep = 4) : keep_(keep > 0 ? keep : 1) {}
+	explicit ArchiveFiles(std::size_t keep = 4, SharedArchiveFiles* shared = nullptr)
+		: keep_(keep > 0 ? keep : 1), shared_(shared)
+	{
+	}
 
 	// The whole file, or null when it cannot be read. The pointer stays valid
 	// until `keep` other files have been asked for.
@@ -27,13 +50,11 @@ public:
 	void Put(std::string path, std::vector<std::uint8_t> bytes);
 
 private:
-	struct File {
-		std::string path;
-		bool opened = false;
-		std::vector<std::uint8_t> bytes;
-	};
+	void Keep(std::string path, FileContents contents);
+
 	std::size_t keep_;
-	std::list<File> files_; // most recently used first
+	SharedArchiveFiles* shared_;
+	std::list<std::pair<std::string, FileContents>> files_; // most recently used first
 };
 
 } // namespace zentarra

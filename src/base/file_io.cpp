@@ -1,5 +1,6 @@
 #include "base/file_io.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
@@ -73,18 +74,24 @@ FileBytes ReadWholeFile(const std::filesystem::path& path)
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
 {
-	std::filesystem::path temporary = path;
-	temporary += ".tmp-XXXXXX";
-	std::string name = temporary.string();
-	Descriptor file{::mkstemp(name.data())};
+	// A name of our own beside the target, created exclusively, so the usual
+	// permissions apply (umask) and no other writer shares it.
+	static std::atomic<unsigned> serial{0};
+	std::string name;
+	Descriptor file;
+	for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
+		name = path.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+		file.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+		if (file.fd < 0 && errno != EEXIST)
+			return false;
+	}
 	if (file.fd < 0)
 		return false;
-	// mkstemp creates 0600; give the file the usual permissions
-	const mode_t mask = ::umask(0);
-	::umask(mask);
-	::fchmod(file.fd, 0666 & ~mask);
 
-	const bool written = WriteAll(file.fd, bytes) && ::fsync(file.fd) == 0;
+	// No fsync: the rename already keeps a half-written file from ever
+	// showing under the target's name, to this and every other program, and
+	// flushing each file to the disk would cost a batch export most of its time.
+	const bool written = WriteAll(file.fd, bytes);
 	const bool closed = ::close(file.fd) == 0;
 	file.fd = -1;
 	if (!written || !closed || ::rename(name.c_str(), path.c_str()) != 0) {

@@ -1,4 +1,5 @@
 // zentarra-cli: the command-line front of the BRRES viewer's core.
+#include "cli/export_all_command.h"
 #include "cli/export_model_command.h"
 #include "cli/export_texture_command.h"
 #include "cli/info_command.h"
@@ -68,6 +69,26 @@ int main(int argc, char** argv)
 	exportTextureCommand->add_option("--palette", exportTexture.palette,
 		"PLT0 entry to decode a colour-indexed texture with (default: the one named like the texture)");
 
+	zentarra::cli::ExportAllCommandOptions exportAll;
+	CLI::App* exportAllCommand = app.add_subcommand("export-all",
+		"Write every texture, model and animation of the archives into exported/ folders beside them");
+	exportAllCommand->add_option("ARCHIVE", exportAll.archives, "Archive files to read")->required();
+	exportAllCommand->add_option("--textures", exportAll.textures,
+			"none, png, tga (every texture), or tga-auto (the textures of the exported models)")
+		->check(CLI::IsMember({"none", "png", "tga", "tga-auto"}))
+		->capture_default_str();
+	exportAllCommand->add_option("--models", exportAll.models, "Model format")
+		->check(CLI::IsMember({"none", "md5", "psk", "obj"}))
+		->capture_default_str();
+	exportAllCommand->add_option("--anims", exportAll.anims, "Bone animation format")
+		->check(CLI::IsMember({"none", "psa"}))
+		->capture_default_str();
+	exportAllCommand->add_flag("--overwrite", exportAll.overwrite, "Overwrite existing files");
+	exportAllCommand->add_flag("--separate", exportAll.separate, "Separate files by type (textures/, animations/)");
+	exportAllCommand->add_flag("--per-archive", exportAll.perArchive, "Create one folder for each archive file");
+	exportAllCommand->add_option("--jobs", exportAll.jobs, "Threads (default: one per core)")
+		->check(CLI::PositiveNumber);
+
 	try {
 		app.parse(argc, argv);
 	} catch (const CLI::CallForHelp& e) {
@@ -85,6 +106,8 @@ int main(int argc, char** argv)
 		return zentarra::cli::RunInfo(info, std::cout, std::cerr);
 	if (*exportModelCommand)
 		return zentarra::cli::RunExportModel(exportModel, std::cout, std::cerr);
+	if (*exportAllCommand)
+		return zentarra::cli::RunExportAll(exportAll, std::cout, std::cerr);
 	if (*exportTextureCommand)
 		return zentarra::cli::RunExportTexture(exportTexture, std::cerr);
 	return 2;

@@ -1,6 +1,7 @@
 #include "export/auto_export.h"
 
 #include "export/obj.h"
+#include "base/file_io.h"
 #include "export/png.h"
 #include "export/tga.h"
 #include "texture/texture_items.h"
@@ -9,8 +10,8 @@
 
 namespace zentarra {
 
-std::vector<TextureExport> AutoExport(const BRMDL& model, int modelArchive, const OpenArchives& items,
-	ArchiveFiles& files, std::string_view folder, int overwrite, const Palette* lastPalette)
+std::vector<TextureExport> PlanAutoExport(const BRMDL& model, int modelArchive, const OpenArchives& items,
+	ArchiveFiles& files, std::string_view folder, const Palette* lastPalette)
 {
 	std::vector<TextureExport> report;
 	if (!model.hasMat)
@@ -57,20 +58,37 @@ std::vector<TextureExport> AutoExport(const BRMDL& model, int modelArchive, cons
 			continue;
 		}
 
-		const std::filesystem::path path = AutoExportPath(folder, texture->name, ".tga");
-		line.path = path.string();
-		if (KeepExistingFile(path, overwrite)) {
-			line.outcome = TextureExport::Outcome::KeptExisting;
+		line.path = AutoExportPath(folder, texture->name, ".tga").string();
+		if (!WriteTGA(line.bytes, image.width, image.height, image.data)) {
+			line.reason = "the texture \"" + texName + "\" has no image to write";
 			continue;
 		}
-		if (AutoExportToTGA(image.width, image.height, image.data, texture->name, folder, overwrite)) {
-			line.outcome = TextureExport::Outcome::Written;
-		} else {
+		line.outcome = TextureExport::Outcome::Written;
+	}
+	return report;
+}
+
+void WritePlannedTextures(std::vector<TextureExport>& lines, int overwrite)
+{
+	for (TextureExport& line : lines) {
+		if (line.outcome != TextureExport::Outcome::Written)
+			continue;
+		if (KeepExistingFile(line.path, overwrite)) {
+			line.outcome = TextureExport::Outcome::KeptExisting;
+		} else if (!WriteFileAtomically(line.path, line.bytes)) {
 			line.outcome = TextureExport::Outcome::Failed;
 			line.reason = std::string(kCantWriteFile);
 		}
+		line.bytes = {};
 	}
-	return report;
+}
+
+std::vector<TextureExport> AutoExport(const BRMDL& model, int modelArchive, const OpenArchives& items,
+	ArchiveFiles& files, std::string_view folder, int overwrite, const Palette* lastPalette)
+{
+	std::vector<TextureExport> lines = PlanAutoExport(model, modelArchive, items, files, folder, lastPalette);
+	WritePlannedTextures(lines, overwrite);
+	return lines;
 }
 
 } // namespace zentarra

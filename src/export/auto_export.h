@@ -25,6 +25,7 @@ struct TextureExport {
 	std::string path;    // the file written or kept; empty when skipped
 	Outcome outcome = Outcome::Skipped;
 	std::string reason;  // why it was skipped or failed
+	std::vector<std::uint8_t> bytes; // the TGA file, while planned and not yet written
 };
 
 // For each material i below both the material and the mesh count that names
@@ -37,5 +38,14 @@ struct TextureExport {
 // Nothing happens for a model without materials.
 std::vector<TextureExport> AutoExport(const BRMDL& model, int modelArchive, const OpenArchives& items,
 	ArchiveFiles& files, std::string_view folder, int overwrite, const Palette* lastPalette = nullptr);
+
+// AutoExport in two steps, so the decoding can run apart from the writing:
+// the first finds, decodes and encodes every texture, leaving each line to
+// be written with its path and bytes (outcome Written) or Skipped; the
+// second writes the lines in order with the overwrite rule and sets their
+// final outcome.
+std::vector<TextureExport> PlanAutoExport(const BRMDL& model, int modelArchive, const OpenArchives& items,
+	ArchiveFiles& files, std::string_view folder, const Palette* lastPalette = nullptr);
+void WritePlannedTextures(std::vector<TextureExport>& lines, int overwrite);
 
 } // namespace zentarra
