@@ -1,0 +1,225 @@
+#include "anim/pose.h"
+
+#include "anim/skinning.h"
+#include "anim_test_util.h"
+#include "base/byte_view.h"
+#include "model/mdl0_reader.h"
+#include "support/demo_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+namespace zentarra {
+namespace {
+
+using test::ExpectVec;
+
+constexpr int kLid = 2; // bone and node of the crate's lid; bones 0..3 sit on nodes 0..3
+
+// The demo crate in its bind pose. Its lid (bone 2, origin at (0, 2, -1))
+// carries the latch (bone 3) and shares the hinge node 4 half and half with
+// the body.
+class Posing : public ::testing::Test {
+protected:
+	void SetUp() override
+	{
+		const testing::ModelArchive archive = testing::BuildModelArchive(testing::DemoModel());
+		ByteView view(archive.bytes);
+		ASSERT_TRUE(ReadModel(view, archive.offset, model).ok);
+	}
+
+	// A bone animation paused at frame 10 whose lid tracks are keyed: rotation
+	// X 3 degrees and translation Y +0.1 per frame, scale 1 + 0.1 per frame.
+	void LoadLidAnimation()
+	{
+		AnimState& anim = model.anim;
+		anim.bones.resize(4);
+		BoneAnim& lid = anim.bones[kLid];
+		lid.rotKeys[0] = {{0, 0}, {20, 60}};
+		lid.transKeys[1] = {{0, 2}, {20, 4}};
+		lid.scaleKeys[0] = {{0, 1}, {20, 3}};
+		anim.type = 1;
+		anim.nFrames = 20;
+		anim.frame = 10;
+	}
+
+	// The posed position of the first corner of mesh `mesh` stored at `posIndex` on `node`.
+	const float* Posed(int mesh, int posIndex, int node) const
+	{
+		for (const Triangle& tri : model.MD.meshTris[std::size_t(mesh)])
+			for (const Vertex& v : tri.v)
+				if (v.posIndex == posIndex && v.node == node)
+					return v.posedPos;
+		throw std::logic_error("no such corner");
+	}
+
+	LoadedModel model;
+};
+
+TEST(RotationTrack, TruncatesWrapsOnceThenClamps)
+{
+	const std::pair<float, int> cases[] = {{-90, 270}, {450, 90}, {800, 440}, {360, 360}, {-0.5f, 0}, {-400, -40},
+		{std::numeric_limits<float>::quiet_NaN(), 0}, {1e30f, INT_MAX - 360}};
+	for (const auto& [degrees, position] : cases)
+		EXPECT_EQ(RotationToTrackPosition(degrees), position) << degrees;
+	EXPECT_EQ(ClampTrackPosition(440, kRotationTrackMax), 360);
+	EXPECT_EQ(ClampTrackPosition(-40, kRotationTrackMax), 0);
+}
+
+TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHinge)
+{
+	model.anim.playing = 1;
+	const PoseEditResult result = RotateBone(model, kLid, {270, 0, 0}); // -90 about X: the lid opens
+	EXPECT_TRUE(result.applied && result.wasPlaying);
+	EXPECT_EQ(model.anim.playing, 0);
+	ExpectVec(model.nodelist[kLid].curRot, {270, 0, 0});
+	EXPECT_EQ(BoneTrackPositions(model, kLid), (std::array<int, 3>{270, 0, 0}));
+	ExpectVec(Posed(1, 2, kLid), {1, 4, -1.25f}, 1e-5f);        // lid corner
+	ExpectVec(Posed(1, 9, 3), {-0.2f, 4.02f, -1.1f}, 1e-5f);    // latch, a child of the lid
+	ExpectVec(Posed(1, 0, 4), {-1, 2.125f, -1.125f}, 1e-5f);    // hinge, half lid, half body
+	EXPECT_FALSE(RotateBone(model, 9, {1, 2, 3}).applied);
+
+	// Reset while stopped: the bind rotation
+	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{0, 0, 0}));
+	ExpectVec(Posed(1, 2, kLid), {1, 2.25f, 1}, 1e-5f);
+}
+
+TEST_F(Posing, ReposingKeepsTheAnimatedScaleAndTranslationAtAPausedFrame)
+{
+	LoadLidAnimation();
+	const Matrix34& lid = model.nodelist[kLid].matrix;
+	RotateBone(model, kLid, {0, 0, 0});
+	EXPECT_EQ(lid[3 + 4], 3.0f); // translation Y at frame 10
+	EXPECT_EQ(lid[0], 2.0f);     // scale X at frame 10
+
+	model.anim.nFrames = -1; // added animations: the bone's own frame
+	model.anim.bones[kLid].frame = 5;
+	RotateBone(model, kLid, {0, 0, 0});
+	EXPECT_EQ(lid[7], 2.5f);
+
+	model.anim.rotOnly = 1; // rotations only, or stopped: the bind values
+	RotateBone(model, kLid, {0, 0, 0});
+	EXPECT_EQ(lid[7] + lid[0], 3.0f);
+	// but Reset takes the animated rotation whatever rotOnly says (31.5 held as 31)
+	model.anim.nFrames = 20;
+	model.anim.frame = 10.5f;
+	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{31, 0, 0}));
+	EXPECT_EQ(model.nodelist[kLid].curRot[0], 31.0f);
+	model.anim.rotOnly = 0;
+	model.anim.frame = -1;
+	RotateBone(model, kLid, {0, 0, 0});
+	EXPECT_EQ(lid[7] + lid[0], 3.0f);
+}
+
+TEST_F(Posing, MorphTargetDialog)
+{
+	const MorphTarget target = DecodeMorphItem(0x05000000);
+	EXPECT_EQ(DecodeMorphItem(0x05020003).entry * 10 + DecodeMorphItem(0x05020003).target, 23);
+	EXPECT_EQ(WeightToTrackPosition(0.29f), 29);
+	EXPECT_EQ(MorphPercentText(50) + MorphPercentText(100), "050%100%");
+
+	// the box's positions morph towards the lid's, weight keyed 0 at frame 0 to 1 at frame 10
+	model.anim.vanim = {{.vtxArray = 0, .nTargets = 1, .vtxTarget = {1}, .nrmTarget = {-1}, .weightKeys = {{{0, 0}, {10, 1}}}}};
+	model.anim.type = 2;
+	model.MD.morph = {{1.5f}};
+	EXPECT_EQ(MorphTrackPosition(model, target), 100);
+	EXPECT_EQ(MorphTrackPosition(model, {0, 1}), 0);
+
+	// box corner 0 is (-1, 0, -1), the lid's entry 0 is (-1, 2.25, -1)
+	EXPECT_TRUE(SetMorphWeight(model, target, 50).applied);
+	EXPECT_EQ(model.MD.morph[0][0], 0.5f);
+	ExpectVec(Posed(0, 0, 1), {-1, 1.125f, -1}, 1e-6f);
+	EXPECT_FALSE(SetMorphWeight(model, {1, 0}, 50).applied);
+
+	model.anim.frame = -1; // Reset: 0 while stopped, the keyed weight at a frame
+	EXPECT_EQ(ResetMorphWeight(model, target), 0);
+	ExpectVec(Posed(0, 0, 1), {-1, 0, -1});
+	model.anim.frame = 2.5f;
+	EXPECT_EQ(ResetMorphWeight(model, target), 25);
+	EXPECT_EQ(model.MD.morph[0][0], 0.25f);
+	model.anim.vanim[0].weightKeys[0].clear();
+	EXPECT_EQ(MorphResetPosition(model, target), 0);
+}
+
+TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
+{
+	const float values[4][3] = {{12.3456789f, -0.5f, 359.999f}, {1e-7f, -123456.789f, 0}, {-90, 450, 800},
+		{0.0000005f, 1, 2}};
+	for (int b = 0; b < 4; ++b)
+		std::copy(values[b], values[b] + 3, model.nodelist[std::size_t(b)].curRot);
+	const std::string saved = SavePose(model);
+	EXPECT_TRUE(saved.starts_with("POSE\ncrate_root 12.345679 -0.500000 359.998993\n")) << saved;
+	EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 5);
+
+	RotateBone(model, 1, {7, 7, 7}); // perturb, then play so the load has to pause
+	model.nodelist[3].curRot[0] = 99;
+	model.anim.playing = 1;
+	const PoseLoadResult result = LoadPose(model, saved);
+	EXPECT_TRUE(result.ok && result.wasPlaying);
+	EXPECT_EQ(result.applied, 4);
+	EXPECT_EQ(model.anim.playing, 0);
+	EXPECT_EQ(SavePose(model), saved);
+	for (int b = 0; b < 4; ++b)
+		for (int i = 0; i < 3; ++i)
+			EXPECT_NEAR(model.nodelist[std::size_t(b)].curRot[i], values[b][i], 5e-7 + 1e-7 * std::abs(values[b][i]));
+
+	const std::filesystem::path path = std::filesystem::temp_directory_path() / "zentarra_pose_test.pos";
+	ASSERT_TRUE(SavePoseFile(model, path));
+	model.nodelist[0].curRot[0] = 5;
+	EXPECT_TRUE(LoadPoseFile(model, path).ok);
+	EXPECT_EQ(SavePose(model), saved);
+	std::filesystem::remove(path);
+	EXPECT_EQ(LoadPoseFile(model, path).message, kCannotOpenPose);
+}
+
+TEST_F(Posing, LoadingAppliesWhatParsesAndNothingFromOtherFiles)
+{
+	model.anim.playing = 1;
+	for (const char* text : {"", "POSEX crate_lid 270 0 0", "pose\ncrate_lid 270 0 0", "\n\n  "}) {
+		const PoseLoadResult result = LoadPose(model, text);
+		EXPECT_FALSE(result.ok) << text;
+		EXPECT_EQ(result.message, kNotAPoseFile);
+	}
+	EXPECT_EQ(model.anim.playing, 1);
+	EXPECT_EQ(model.nodelist[kLid].curRot[0], 0.0f);
+
+	// a missing bone changes nothing; a bare "POSE" re-poses with the current curRot
+	model.nodelist[kLid].curRot[0] = 270;
+	EXPECT_EQ(LoadPose(model, "POSE\nno_such_bone 10 20 30\n").applied, 0);
+	ExpectVec(model.nodelist[0].curRot, {0, 0, 0});
+	ExpectVec(Posed(1, 2, kLid), {1, 4, -1.25f}, 1e-5f);
+
+	// scanf's reading: tokens across lines and CRLF, signs, inf, hex, a
+	// number running into the next name; duplicate names go to the first bone
+	model.names.bones[3] = "crate_lid";
+	LoadPose(model, "  POSE\r\ncrate_root +1\r\n2 3crate_lid -inf 0x1p1 1e1\n crate_body 4 5 6");
+	ExpectVec(model.nodelist[0].curRot, {1, 2, 3});
+	EXPECT_EQ(model.nodelist[kLid].curRot[0], -std::numeric_limits<float>::infinity());
+	EXPECT_EQ(model.nodelist[kLid].curRot[1], 2.0f);
+	EXPECT_EQ(model.nodelist[kLid].curRot[2], 10.0f);
+	ExpectVec(model.nodelist[3].curRot, {0, 0, 0});
+	ExpectVec(model.nodelist[1].curRot, {4, 5, 6});
+
+	// reading ends at the first line that does not parse
+	for (const char* bad : {"five", "1e", "-", ".", "0x"}) {
+		const std::string text = std::string("POSE\ncrate_root 7 7 7\ncrate_body 8 ") + bad + " 8\ncrate_lid 9 9 9\n";
+		EXPECT_EQ(LoadPose(model, text).applied, 1) << bad;
+		ExpectVec(model.nodelist[1].curRot, {4, 5, 6});
+		EXPECT_NE(model.nodelist[kLid].curRot[0], 9.0f);
+	}
+	LoadPose(model, "POSE crate_body 1e60 -1e-60 0x1p200"); // beyond float: infinity, zero
+	const float* body = model.nodelist[1].curRot;
+	EXPECT_EQ(body[0], std::numeric_limits<float>::infinity());
+	EXPECT_TRUE(body[1] == 0.0f && std::signbit(body[1]));
+	EXPECT_EQ(body[2], std::numeric_limits<float>::infinity());
+}
+
+} // namespace
+} // namespace zentarra
