@@ -1,0 +1,200 @@
+// The batch export: folders, the overwrite rule, the order of work, and the
+// same files whatever the number of threads.
+#include "archive/open_files.h"
+#include "export/cli_run.h"
+#include "export/export_all.h"
+#include "support/demo_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace zentarra {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+TEST(ExportFolder, EveryCombinationOfTheSwitches)
+{
+	struct Case {
+		ItemKind kind;
+		bool separate, perArchive;
+		const char* folder;
+	};
+	const Case cases[] = {
+		{ItemKind::MDL0, false, false, "/x/exported/"},
+		{ItemKind::MDL0, true, false, "/x/exported/"}, // models get no type folder
+		{ItemKind::MDL0, false, true, "/x/exported/y.brres/"},
+		{ItemKind::MDL0, true, true, "/x/exported/y.brres/"},
+		{ItemKind::TEX0, false, false, "/x/exported/"},
+		{ItemKind::TEX0, true, false, "/x/exported/textures/"},
+		{ItemKind::TEX0, false, true, "/x/exported/y.brres/"},
+		{ItemKind::TEX0, true, true, "/x/exported/y.brres/textures/"},
+		{ItemKind::CHR0, false, false, "/x/exported/"},
+		{ItemKind::CHR0, true, false, "/x/exported/animations/"},
+		{ItemKind::CHR0, false, true, "/x/exported/y.brres/"},
+		{ItemKind::CHR0, true, true, "/x/exported/y.brres/animations/"},
+	};
+	for (const Case& c : cases)
+		EXPECT_EQ(ExportFolder("/x/y.brres", c.kind, c.separate, c.perArchive), c.folder)
+			<< KindName(c.kind) << " " << c.separate << c.perArchive;
+	// a bare file name exports beside it, in the current folder
+	EXPECT_EQ(ExportFolder("y.brres", ItemKind::TEX0, true, true), "exported/y.brres/textures/");
+}
+
+// The files under a folder with their contents, by path relative to it.
+std::map<std::string, std::string> Tree(const fs::path& root)
+{
+	std::map<std::string, std::string> files;
+	for (const auto& entry : fs::recursive_directory_iterator(root))
+		files[fs::relative(entry.path(), root).string() + (entry.is_directory() ? "/" : "")] =
+			entry.is_directory() ? "" : testing::ReadText(entry.path());
+	return files;
+}
+
+std::vector<std::string> Names(const std::map<std::string, std::string>& tree)
+{
+	std::vector<std::string> names;
+	for (const auto& [name, contents] : tree)
+		names.push_back(name);
+	return names;
+}
+
+std::vector<std::string> Lines(const ExportAllReport& report, const fs::path& root)
+{
+	const char* outcome[] = {"written", "kept", "skipped", "failed"};
+	std::vector<std::string> lines;
+	for (const ExportedFile& file : report.files)
+		lines.push_back(std::string(KindName(file.kind)) + " " + file.entry + " " + outcome[int(file.outcome)] + " " +
+			(file.path.empty() ? "" : fs::relative(file.path, root).string()));
+	return lines;
+}
+
+struct DemoBatch {
+	TempDir dir;
+	OpenArchives items;
+
+	DemoBatch()
+	{
+		const testing::Bytes demo = testing::DemoArchive();
+		const fs::path path = dir.path / "demo.brres";
+		std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(demo.data()), std::streamsize(demo.size()));
+		EXPECT_EQ(OpenArchiveFile(path.string(), items, nullptr).status, OpenStatus::Opened);
+	}
+	ExportAllReport Run(const ExportAllOptions& options) { return ExportAll(items, options); }
+};
+
+TEST(ExportAll, TexturesThenModelsIntoTheirFolders)
+{
+	DemoBatch batch;
+	ExportAllOptions options;
+	options.textures = 1;
+	options.models = 3;
+	options.animations = 0;
+	options.separate = true;
+	const ExportAllReport report = batch.Run(options);
+	EXPECT_EQ(Lines(report, batch.dir.path),
+		(std::vector<std::string>{"TEX0 crate_wood written exported/textures/crate_wood.png",
+			"TEX0 crate_band written exported/textures/crate_band.png",
+			"TEX0 crate_label written exported/textures/crate_label.png",
+			"TEX0 crate_shadow written exported/textures/crate_shadow.png", "MDL0 crate written exported/crate.obj"}));
+	EXPECT_EQ(report.written, 5);
+	// no MTL in a batch; the library line names the entry
+	EXPECT_FALSE(fs::exists(batch.dir.path / "exported/crate.mtl"));
+	EXPECT_NE(testing::ReadText(batch.dir.path / "exported/crate.obj").find("mtllib crate.mtl\n"), std::string::npos);
+
+	// a second run without overwriting writes nothing
+	fs::resize_file(batch.dir.path / "exported/crate.obj", 3);
+	const auto before = Tree(batch.dir.path);
+	const ExportAllReport again = batch.Run(options);
+	EXPECT_EQ(again.written, 0);
+	EXPECT_EQ(again.kept, 5);
+	EXPECT_EQ(Tree(batch.dir.path), before);
+	options.overwrite = true;
+	EXPECT_EQ(batch.Run(options).written, 5);
+	EXPECT_GT(fs::file_size(batch.dir.path / "exported/crate.obj"), 3u);
+}
+
+TEST(ExportAll, ModelTexturesOnlyWithTheModels)
+{
+	DemoBatch batch;
+	ExportAllOptions options;
+	options.textures = 3;
+	options.models = 0;
+	options.animations = 0;
+	EXPECT_TRUE(batch.Run(options).files.empty());
+	EXPECT_FALSE(fs::exists(batch.dir.path / "exported"));
+
+	options.models = 3;
+	options.separate = true;
+	options.perArchive = true;
+	const ExportAllReport report = batch.Run(options);
+	EXPECT_EQ(Lines(report, batch.dir.path),
+		(std::vector<std::string>{"MDL0 crate written exported/demo.brres/crate.obj",
+			"TEX0 crate_wood written exported/demo.brres/textures/crate_wood.tga",
+			"TEX0 crate_band written exported/demo.brres/textures/crate_band.tga",
+			"TEX0 crate_label written exported/demo.brres/textures/crate_label.tga",
+			"TEX0 crate_shadow written exported/demo.brres/textures/crate_shadow.tga"}));
+
+	// a model kept as it was keeps its textures out of the run
+	fs::remove(batch.dir.path / "exported/demo.brres/textures/crate_band.tga");
+	EXPECT_EQ(Lines(batch.Run(options), batch.dir.path),
+		(std::vector<std::string>{"MDL0 crate kept exported/demo.brres/crate.obj"}));
+	EXPECT_FALSE(fs::exists(batch.dir.path / "exported/demo.brres/textures/crate_band.tga"));
+}
+
+TEST(ExportAll, SameFilesAndReportForAnyNumberOfThreads)
+{
+	TempDir dir;
+	OpenArchives items;
+	for (const char* name : {"kuribo.brres", "FlagB2.brres", "cow.brres", "farm_course.brres", "mat_lib.brres"}) {
+		fs::copy_file(testing::kCorpus + "/brres/" + name, dir.path / name);
+		ASSERT_EQ(OpenArchiveFile((dir.path / name).string(), items, nullptr).status, OpenStatus::Opened);
+	}
+	ExportAllOptions options;
+	options.textures = 2;
+	options.models = 3;
+	std::map<std::string, std::string> first;
+	std::vector<std::string> firstLines;
+	for (const unsigned jobs : {1u, 4u}) {
+		options.jobs = jobs;
+		std::vector<std::string> progress;
+		const ExportAllReport report = ExportAll(items, options, [&](const ExportedFile& file) {
+			progress.push_back(file.entry);
+		});
+		EXPECT_EQ(progress.size(), report.files.size());
+		const auto tree = Tree(dir.path / "exported");
+		if (jobs == 1) {
+			first = tree;
+			firstLines = Lines(report, dir.path);
+			EXPECT_GE(report.written, 30);
+
+		} else {
+			EXPECT_EQ(Names(tree), Names(first));
+			EXPECT_TRUE(tree == first);
+			EXPECT_EQ(Lines(report, dir.path), firstLines);
+		}
+		fs::remove_all(dir.path / "exported");
+	}
+}
+
+TEST(CliExportAll, PrintsEachFileAndASummary)
+{
+	DemoBatch batch;
+	const std::string demo = testing::Quote((batch.dir.path / "demo.brres").string());
+	const std::string exported = (batch.dir.path / "exported/").string();
+	testing::CommandResult run = testing::RunCli("export-all " + demo + " --textures png --models obj --anims none");
+	EXPECT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(run.out, exported + "crate_wood.png\n" + exported + "crate_band.png\n" + exported + "crate_label.png\n" +
+			exported + "crate_shadow.png\n" + exported + "crate.obj\n5 written, 0 skipped as existing, 0 failed\n");
+
+	run = testing::RunCli("export-all " + demo + " /nonexistent.brres --textures png --models obj --anims none --jobs 2");
+	EXPECT_EQ(run.status, 1);
+	EXPECT_EQ(run.out, "0 written, 5 skipped as existing, 0 failed\n");
+	EXPECT_EQ(run.err, "/nonexistent.brres: Error: can't open file\n");
+	EXPECT_EQ(testing::RunCli("export-all " + demo + " --models fbx").status, 2);
+}
+
+} // namespace
+} // namespace zentarra
