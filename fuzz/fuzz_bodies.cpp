@@ -1,0 +1,127 @@
+#include "fuzz_bodies.h"
+
+#include "anim/pose.h"
+#include "anim/skinning.h"
+#include "archive/archive_files.h"
+#include "archive/brres_directory.h"
+#include "export/obj.h"
+#include "export/png.h"
+#include "export/tga.h"
+#include "model/mdl0_reader.h"
+#include "texture/image_ops.h"
+#include "texture/texture_items.h"
+
+#include <cmath>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace zentarra::fuzz {
+
+namespace {
+
+// More entries than this per input only repeat the same paths slower.
+constexpr int kEntriesPerInput = 8;
+
+// PNG's level 9 compression of a large image takes longer than a fuzzer
+// should spend on one input; the encoder is the same for every size.
+constexpr std::size_t kMaxPngTexels = 256 * 256;
+
+struct Scanned {
+	std::span<const std::uint8_t> bytes;
+	OpenArchives items;
+};
+
+Scanned Scan(const std::uint8_t* data, std::size_t size)
+{
+	Scanned scanned{{data, size}, {}};
+	ByteView view(scanned.bytes);
+	ReadBRRES(view, "fuzz.brres", scanned.items, nullptr);
+	return scanned;
+}
+
+template <typename Visit>
+void ForEachEntry(const OpenArchives& items, ItemKind kind, Visit visit)
+{
+	int visited = 0;
+	for (const ItemRecord& item : items.items())
+		if (item.kind == kind && visited++ < kEntriesPerInput)
+			visit(item);
+}
+
+// Sums the posed corners, so nothing above can be optimised away and a NaN
+// or infinity shows up as a value the sanitizers see being used.
+volatile float sink;
+
+void Bounds(const BRMDL& model)
+{
+	float extent = 0;
+	for (const std::vector<Triangle>& mesh : model.meshTris)
+		for (const Triangle& triangle : mesh)
+			for (const Vertex& corner : triangle.v)
+				for (const float coordinate : corner.posedPos)
+					extent = std::fmax(extent, std::fabs(coordinate));
+	sink = extent;
+}
+
+} // namespace
+
+void FuzzArchive(const std::uint8_t* data, std::size_t size)
+{
+	Scanned scanned = Scan(data, size);
+	OpenArchives& items = scanned.items;
+	for (const ItemRecord& item : items.items())
+		items.FindItem(item.name, item.kind, item.archive);
+	if (const ItemRecord* last = items.GetLastItem())
+		items.DeleteItemsFromFile(last->archive);
+	items.ResetIds();
+}
+
+void FuzzModel(const std::uint8_t* data, std::size_t size)
+{
+	const Scanned scanned = Scan(data, size);
+	auto model = std::make_unique<LoadedModel>();
+	ForEachEntry(scanned.items, ItemKind::MDL0, [&](const ItemRecord& item) {
+		ByteView view(scanned.bytes);
+		if (!ReadModel(view, item.offset, *model).ok)
+			return;
+		RecalculateModel(model->MD, model->nodelist, model->anim);
+		Bounds(model->MD);
+		sink = float(ExportToOBJ(model->MD, model->names, item.name, true).size());
+		sink = float(MtlText(model->MD).size());
+	});
+}
+
+void FuzzTexture(const std::uint8_t* data, std::size_t size)
+{
+	const Scanned scanned = Scan(data, size);
+	ArchiveFiles files;
+	files.Put("fuzz.brres", std::vector<std::uint8_t>(data, data + size));
+	Palette lastPalette{};
+	bool paletteLoaded = false;
+	ForEachEntry(scanned.items, ItemKind::PLT0, [&](const ItemRecord& item) {
+		TexImage record;
+		if (const auto count = LoadPaletteItem(item, files, record)) {
+			lastPalette = record.palette;
+			paletteLoaded = true;
+			sink = float(PaletteImage(record.palette, *count).rgba.size());
+		}
+	});
+	ForEachEntry(scanned.items, ItemKind::TEX0, [&](const ItemRecord& item) {
+		TexImage image;
+		if (!OpenTextureItem(scanned.items, item, files, paletteLoaded ? &lastPalette : nullptr, image).ok)
+			return;
+		std::vector<std::uint8_t> out;
+		WriteTGA(out, image.width, image.height, image.data);
+		const std::size_t texels = std::size_t(image.width) * std::size_t(image.height);
+		if (texels <= kMaxPngTexels) {
+			WritePNG(out, image.width, image.height, image.data);
+			const RgbaImage rgba = RgbaImage::Of(image);
+			sink = float(MirrorT(MirrorS(ScaleToPowerOf2(rgba))).rgba.size());
+			sink = float(AlphaAsGrey(PadToPowerOf2(rgba)).rgba.size());
+		}
+		sink = float(out.size());
+	});
+}
+
+} // namespace zentarra::fuzz
