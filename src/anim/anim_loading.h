@@ -29,8 +29,9 @@ struct AnimLoadResult {
 };
 
 // Reads the CHR0 at `offset` onto the model's bones. add 0 replaces a loaded
-// bone animation (and drops a loaded vertex animation, restoring the stored
-// vertices); add 1 adds onto it (nFrames -1, each bone keeps its own frame).
+// bone animation, and then also drops a loaded vertex animation, restoring the
+// stored vertices; add 1 adds onto it (nFrames -1, each bone keeps its own
+// frame).
 // Bones the CHR0 does not name get constant tracks holding their bind
 // transform and the CHR0's frame count. Then frame 0, paused, model posed;
 // animname := entryName.
