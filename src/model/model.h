@@ -154,6 +154,7 @@ struct LoadedModel {
 	std::vector<Node> nodelist;
 	AnimState anim;
 	std::string modelname; // the model entry's name
+	std::string animname;  // entry name of the last bone animation loaded
 	int mref = -1;         // archive id of the model's item: texture lookups start there
 };
 
