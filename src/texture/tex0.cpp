@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cstring>
 
 namespace zentarra {
 namespace {
@@ -52,11 +53,291 @@ constexpr float kOneThird = std::bit_cast<float>(0x3EAAAAABu);
 // e0*f + e1*(1-f), truncated. In double every product and the sum are exact
 // (f has 24 significant bits, 1-f 25, the channels 8), so this truncates the
 // true value: 255*kOneThird gives 85, and 255*(1-kOneThird) 169, not 170.
-int CmprBlend(int e0, int e1, float f)
+constexpr int CmprBlend(int e0, int e1, float f)
 {
 	const double w = double(f);
 	return static_cast<int>(double(e0) * w + double(e1) * (1.0 - w));
 }
+
+// A 16-bit texel as the OR of one entry for its high byte and one for its low
+// byte: two small tables that stay in the L1 cache instead of one of 65536.
+struct SplitTable {
+	std::array<std::uint32_t, 256> high{};
+	std::array<std::uint32_t, 512> low{}; // RGB5A3: indexed by bit 15 too
+};
+
+constexpr SplitTable MakeRgb565Table()
+{
+	SplitTable t;
+	for (unsigned b = 0; b < 256; ++b) {
+		t.high[b] = Rgb565(b << 8); // red and the top of green
+		t.low[b] = Rgb565(b);       // the rest of green and blue
+	}
+	return t;
+}
+
+constexpr SplitTable MakeRgb5A3Table()
+{
+	SplitTable t;
+	for (unsigned b = 0; b < 256; ++b) {
+		t.high[b] = Rgb5A3(b << 8);
+		t.low[b] = Rgb5A3(b);
+		t.low[256 + b] = Rgb5A3(0x8000 | b);
+	}
+	return t;
+}
+
+constexpr SplitTable kRgb565Table = MakeRgb565Table();
+constexpr SplitTable kRgb5A3Table = MakeRgb5A3Table();
+
+// the channels of the two bytes never share a bit, so OR joins them exactly
+constexpr bool SplitsExactly(const SplitTable& t, bool withModeBit, std::uint32_t (*decode)(unsigned))
+{
+	for (unsigned v = 0; v < 65536; ++v) {
+		const unsigned low = withModeBit ? (v >> 15) << 8 | (v & 255) : v & 255;
+		if ((t.high[v >> 8] | t.low[low]) != decode(v))
+			return false;
+	}
+	return true;
+}
+static_assert(SplitsExactly(kRgb565Table, false, Rgb565));
+static_assert(SplitsExactly(kRgb5A3Table, true, Rgb5A3));
+
+std::uint32_t Rgb565Texel(const std::uint8_t* p)
+{
+	return kRgb565Table.high[p[0]] | kRgb565Table.low[p[1]];
+}
+
+std::uint32_t Rgb5A3Texel(const std::uint8_t* p)
+{
+	return kRgb5A3Table.high[p[0]] | kRgb5A3Table.low[(p[0] & 0x80u) << 1 | p[1]];
+}
+
+// CmprBlend of every pair of 5-bit and of 6-bit endpoints after expansion.
+struct CmprBlendTable {
+	std::array<std::uint8_t, 32 * 32> twoThirds5{}, oneThird5{};
+	std::array<std::uint8_t, 64 * 64> twoThirds6{}, oneThird6{};
+};
+
+constexpr CmprBlendTable MakeCmprBlendTable()
+{
+	CmprBlendTable t;
+	for (unsigned a = 0; a < 32; ++a)
+		for (unsigned b = 0; b < 32; ++b) {
+			t.twoThirds5[a * 32 + b] = std::uint8_t(CmprBlend(Expand5(a), Expand5(b), kTwoThirds));
+			t.oneThird5[a * 32 + b] = std::uint8_t(CmprBlend(Expand5(a), Expand5(b), kOneThird));
+		}
+	for (unsigned a = 0; a < 64; ++a)
+		for (unsigned b = 0; b < 64; ++b) {
+			t.twoThirds6[a * 64 + b] = std::uint8_t(CmprBlend(Expand6(a), Expand6(b), kTwoThirds));
+			t.oneThird6[a * 64 + b] = std::uint8_t(CmprBlend(Expand6(a), Expand6(b), kOneThird));
+		}
+	return t;
+}
+
+constexpr CmprBlendTable kCmprBlend = MakeCmprBlendTable();
+static_assert(kCmprBlend.twoThirds5[31 * 32] == 170 && kCmprBlend.oneThird5[31 * 32] == 85);
+static_assert(kCmprBlend.twoThirds6[63] == 84 && kCmprBlend.oneThird6[63] == 169);
+
+// Stores a packed colour as its R, G, B, A bytes.
+void StoreTexel(std::uint8_t* dst, std::uint32_t colour)
+{
+	if constexpr (std::endian::native == std::endian::little) {
+		std::memcpy(dst, &colour, 4);
+	} else {
+		dst[0] = std::uint8_t(colour);
+		dst[1] = std::uint8_t(colour >> 8);
+		dst[2] = std::uint8_t(colour >> 16);
+		dst[3] = std::uint8_t(colour >> 24);
+	}
+}
+
+// Block decoders: each writes one whole block of kWidth x kHeight texels from
+// its kBytes bytes at p, a row of kWidth texels every `stride` bytes of dst.
+//
+// note: the formats without a table are written byte by byte, the channel
+// bytes of a whole block into a local array first where the order within a
+// texel changes; the compiler turns such byte loops into vector shuffles.
+// Table formats store whole 32-bit colours straight into dst.
+
+// Nibble n widened to 8 bits: n * 17, whether it sits high or low in the byte.
+constexpr std::uint8_t HighNibble(unsigned v) { return std::uint8_t((v & 0xF0u) | v >> 4); }
+constexpr std::uint8_t LowNibble(unsigned v) { return std::uint8_t((v & 0x0Fu) | (v & 0x0Fu) << 4); }
+
+// One 8-bit intensity per texel in all four channels, row by row.
+void StoreIntensities8(std::uint8_t* dst, std::size_t stride, const std::uint8_t* values, int rows)
+{
+	for (int row = 0; row < rows; ++row, dst += stride, values += 8)
+		for (int i = 0; i < 8; ++i)
+			dst[4 * i] = dst[4 * i + 1] = dst[4 * i + 2] = dst[4 * i + 3] = values[i];
+}
+
+struct I4Block {
+	static constexpr int kWidth = 8, kHeight = 8;
+	static constexpr std::size_t kBytes = 32;
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		std::uint8_t values[64];
+		for (int i = 0; i < 32; ++i) { // high nibble left
+			values[2 * i] = HighNibble(p[i]);
+			values[2 * i + 1] = LowNibble(p[i]);
+		}
+		StoreIntensities8(dst, stride, values, kHeight);
+	}
+};
+
+struct I8Block {
+	static constexpr int kWidth = 8, kHeight = 4;
+	static constexpr std::size_t kBytes = 32;
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		// a local copy tells the compiler the stores cannot change the texels
+		std::uint8_t values[kBytes];
+		std::memcpy(values, p, kBytes);
+		StoreIntensities8(dst, stride, values, kHeight);
+	}
+};
+
+// The RGBA bytes of a whole block, built locally, copied out row by row.
+template <int Width, int Height>
+struct BlockBytes {
+	std::uint8_t rgba[Width * Height * 4];
+
+	void CopyTo(std::uint8_t* dst, std::size_t stride) const
+	{
+		for (int row = 0; row < Height; ++row, dst += stride)
+			std::memcpy(dst, rgba + row * Width * 4, Width * 4);
+	}
+};
+
+struct IA4Block {
+	static constexpr int kWidth = 8, kHeight = 4;
+	static constexpr std::size_t kBytes = 32;
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		BlockBytes<kWidth, kHeight> block;
+		for (int i = 0; i < 32; ++i) { // low nibble intensity, high alpha
+			const std::uint8_t intensity = LowNibble(p[i]);
+			block.rgba[4 * i] = block.rgba[4 * i + 1] = block.rgba[4 * i + 2] = intensity;
+			block.rgba[4 * i + 3] = HighNibble(p[i]);
+		}
+		block.CopyTo(dst, stride);
+	}
+};
+
+struct IA8Block {
+	static constexpr int kWidth = 4, kHeight = 4;
+	static constexpr std::size_t kBytes = 32;
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		BlockBytes<kWidth, kHeight> block;
+		for (int i = 0; i < 16; ++i) { // alpha byte first
+			block.rgba[4 * i] = block.rgba[4 * i + 1] = block.rgba[4 * i + 2] = p[2 * i + 1];
+			block.rgba[4 * i + 3] = p[2 * i];
+		}
+		block.CopyTo(dst, stride);
+	}
+};
+
+template <std::uint32_t (*Texel)(const std::uint8_t*)>
+struct Colour16Block {
+	static constexpr int kWidth = 4, kHeight = 4;
+	static constexpr std::size_t kBytes = 32;
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int row = 0; row < kHeight; ++row, dst += stride, p += 2 * kWidth)
+			for (int i = 0; i < kWidth; ++i)
+				StoreTexel(dst + 4 * i, Texel(p + 2 * i));
+	}
+};
+
+struct RGBA8Block {
+	static constexpr int kWidth = 4, kHeight = 4;
+	static constexpr std::size_t kBytes = 64;
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		// 16 (alpha, red) pairs, then 16 (green, blue) pairs, both in texel order
+		BlockBytes<kWidth, kHeight> block;
+		for (int i = 0; i < 16; ++i) {
+			block.rgba[4 * i] = p[2 * i + 1];
+			block.rgba[4 * i + 1] = p[32 + 2 * i];
+			block.rgba[4 * i + 2] = p[33 + 2 * i];
+			block.rgba[4 * i + 3] = p[2 * i];
+		}
+		block.CopyTo(dst, stride);
+	}
+};
+
+struct CI4Block {
+	static constexpr int kWidth = 8, kHeight = 8;
+	static constexpr std::size_t kBytes = 32;
+	const Palette& palette;
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int row = 0; row < kHeight; ++row, dst += stride, p += 4)
+			for (int i = 0; i < 4; ++i) { // high nibble left
+				StoreTexel(dst + 8 * i, palette[p[i] >> 4]);
+				StoreTexel(dst + 8 * i + 4, palette[p[i] & 15u]);
+			}
+	}
+};
+
+struct CI8Block {
+	static constexpr int kWidth = 8, kHeight = 4;
+	static constexpr std::size_t kBytes = 32;
+	const Palette& palette;
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int row = 0; row < kHeight; ++row, dst += stride, p += kWidth)
+			for (int i = 0; i < kWidth; ++i)
+				StoreTexel(dst + 4 * i, palette[p[i]]);
+	}
+};
+
+struct CmprBlock {
+	static constexpr int kWidth = 8, kHeight = 8;
+	static constexpr std::size_t kBytes = 32;
+
+	// the four colours of a sub-block, computed once, then looked up per texel
+	static void SubBlock(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p)
+	{
+		const unsigned c0 = Be16(p);
+		const unsigned c1 = Be16(p + 2);
+		const unsigned r = (c0 >> 11) * 32 + (c1 >> 11);
+		const unsigned g = (c0 >> 5 & 63) * 64 + (c1 >> 5 & 63);
+		const unsigned b = (c0 & 31) * 32 + (c1 & 31);
+		const bool fourColours = c0 > c1;
+		std::uint32_t colours[4];
+		colours[0] = Rgb565Texel(p); // weights 1 and 0 give the endpoints themselves
+		colours[1] = Rgb565Texel(p + 2);
+		const std::uint32_t twoThirds =
+			Pack(kCmprBlend.twoThirds5[r], kCmprBlend.twoThirds6[g], kCmprBlend.twoThirds5[b], 255);
+		// weight 0.5: both halves are exact, so the truncated sum is the floor of the mean
+		const std::uint32_t half = ((colours[0] & 0xFEFEFEu) >> 1) + ((colours[1] & 0xFEFEFEu) >> 1) +
+			(colours[0] & colours[1] & 0x010101u) + 0xFF000000u;
+		// selected by mask, not a branch: c0 > c1 is a coin toss block to block
+		const std::uint32_t four = 0u - std::uint32_t(fourColours);
+		colours[2] = (twoThirds & four) | (half & ~four);
+		// the transparent index keeps its blended colour; only alpha drops
+		colours[3] = Pack(kCmprBlend.oneThird5[r], kCmprBlend.oneThird6[g], kCmprBlend.oneThird5[b], 0) |
+			(four & 0xFF000000u);
+		for (int row = 0; row < 4; ++row, dst += stride) {
+			const unsigned bits = p[4 + row];
+			StoreTexel(dst, colours[bits >> 6]);
+			StoreTexel(dst + 4, colours[bits >> 4 & 3]);
+			StoreTexel(dst + 8, colours[bits >> 2 & 3]);
+			StoreTexel(dst + 12, colours[bits & 3]);
+		}
+	}
+
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		SubBlock(dst, stride, p);
+		SubBlock(dst + 16, stride, p + 8);
+		SubBlock(dst + 4 * stride, stride, p + 16);
+		SubBlock(dst + 4 * stride + 16, stride, p + 24);
+	}
+};
 
 struct Layout {
 	int blockWidth = 0;
@@ -86,7 +367,7 @@ Layout LayoutOf(std::uint32_t format)
 	}
 }
 
-// The caller's RGBA image; texels of a partial edge block outside it are dropped.
+// The caller's RGBA image; a texel outside it is dropped.
 struct Sink {
 	std::span<std::uint8_t> rgba;
 	int width;
@@ -104,92 +385,44 @@ struct Sink {
 	}
 };
 
-void DecodeCmprSubBlock(const Sink& out, int x0, int y0, const std::uint8_t* p)
-{
-	const unsigned c0 = Be16(p);
-	const unsigned c1 = Be16(p + 2);
-	const std::uint32_t e0 = Rgb565(c0);
-	const std::uint32_t e1 = Rgb565(c1);
-	const bool fourColours = c0 > c1;
-	std::uint32_t colours[4];
-	const float weights[4] = {1.0f, 0.0f, fourColours ? kTwoThirds : 0.5f, kOneThird};
-	for (int i = 0; i < 4; ++i) {
-		int channel[3];
-		for (int c = 0; c < 3; ++c)
-			channel[c] = CmprBlend(int(e0 >> (8 * c) & 255), int(e1 >> (8 * c) & 255), weights[i]);
-		// the transparent index keeps its blended colour; only alpha drops
-		const int alpha = (i == 3 && !fourColours) ? 0 : 255;
-		colours[i] = Pack(channel[0], channel[1], channel[2], alpha);
-	}
-	for (int row = 0; row < 4; ++row) {
-		const unsigned bits = p[4 + row];
-		for (int col = 0; col < 4; ++col)
-			out.Put(x0 + col, y0 + row, colours[bits >> (6 - 2 * col) & 3]);
-	}
-}
-
-// One whole block whose top-left texel is (x0, y0); p holds its bytes.
-void DecodeBlock(const Sink& out, std::uint32_t format, int x0, int y0, const std::uint8_t* p, const Palette& palette)
-{
-	switch (format) {
-	case kTexI4:
-	case kTexCI4:
-		for (int i = 0; i < 64; i += 2) {
-			const unsigned hi = p[i / 2] >> 4;
-			const unsigned lo = p[i / 2] & 15;
-			const int x = x0 + i % 8;
-			const int y = y0 + i / 8;
-			// each nibble is clipped on its own: texel 5 of a 5-wide image is dropped
-			if (format == kTexI4) {
-				out.Put(x, y, Intensity(Expand4(hi), Expand4(hi)));
-				out.Put(x + 1, y, Intensity(Expand4(lo), Expand4(lo)));
-			} else {
-				out.Put(x, y, palette[hi]);
-				out.Put(x + 1, y, palette[lo]);
-			}
-		}
-		break;
-	case kTexI8:
-	case kTexIA4:
-	case kTexCI8:
-		for (int i = 0; i < 32; ++i) {
-			const unsigned v = p[i];
-			std::uint32_t colour = palette[v];
-			if (format == kTexI8)
-				colour = Intensity(int(v), int(v));
-			else if (format == kTexIA4)
-				colour = Intensity(Expand4(v & 15), Expand4(v >> 4)); // low nibble intensity, high alpha
-			out.Put(x0 + i % 8, y0 + i / 8, colour);
-		}
-		break;
-	case kTexIA8:
-	case kTexRGB565:
-	case kTexRGB5A3:
-		for (int i = 0; i < 16; ++i) {
-			const unsigned v = Be16(p + 2 * i);
-			std::uint32_t colour = format == kTexRGB565 ? Rgb565(v) : Rgb5A3(v);
-			if (format == kTexIA8)
-				colour = Intensity(int(v & 255), int(v >> 8)); // alpha byte first
-			out.Put(x0 + i % 4, y0 + i / 4, colour);
-		}
-		break;
-	case kTexRGBA8:
-		// 16 (alpha, red) pairs, then 16 (green, blue) pairs, both in texel order
-		for (int i = 0; i < 16; ++i)
-			out.Put(x0 + i % 4, y0 + i / 4, Pack(p[2 * i + 1], p[32 + 2 * i], p[33 + 2 * i], p[2 * i]));
-		break;
-	case kTexCMPR:
-		for (int s = 0; s < 4; ++s)
-			DecodeCmprSubBlock(out, x0 + s % 2 * 4, y0 + s / 2 * 4, p + 8 * s);
-		break;
-	default:
-		break;
-	}
-}
-
 std::size_t BlockCount(int size, int blockSize)
 {
 	return (std::size_t(size) + std::size_t(blockSize) - 1) / std::size_t(blockSize);
+}
+
+// Decodes the blocks in storage order, as many whole ones as the data holds.
+// Blocks inside the image are written in place; a partial block at the right
+// or bottom edge is decoded aside and only its part inside the image copied
+// out. False when the data ran out.
+template <class Block>
+bool DecodeBlocks(const Block& block, std::uint8_t* rgba, int width, int height, std::span<const std::uint8_t> texels)
+{
+	constexpr int bw = Block::kWidth;
+	constexpr int bh = Block::kHeight;
+	const std::size_t stride = std::size_t(width) * 4;
+	const std::size_t across = BlockCount(width, bw);
+	const std::size_t inside = std::size_t(width / bw); // blocks of a row that are not cut at the right
+	std::size_t left = texels.size() / Block::kBytes;  // whole blocks the data holds
+	const std::uint8_t* p = texels.data();
+	for (int y0 = 0; y0 < height && left > 0; y0 += bh) {
+		const int rows = std::min(bh, height - y0);
+		const std::size_t count = std::min(across, left);
+		std::uint8_t* dst = rgba + std::size_t(y0) * stride;
+		std::size_t bx = 0;
+		if (rows == bh)
+			for (const std::size_t end = std::min(count, inside); bx < end; ++bx, p += Block::kBytes)
+				block(dst + bx * bw * 4, stride, p);
+		for (; bx < count; ++bx, p += Block::kBytes) {
+			std::uint8_t aside[bw * bh * 4];
+			block(aside, bw * 4, p);
+			const std::size_t x0 = bx * bw;
+			const std::size_t bytes = std::min<std::size_t>(bw, std::size_t(width) - x0) * 4;
+			for (int row = 0; row < rows; ++row)
+				std::memcpy(dst + std::size_t(row) * stride + x0 * 4, aside + row * bw * 4, bytes);
+		}
+		left -= count;
+	}
+	return texels.size() / Block::kBytes >= across * BlockCount(height, bh);
 }
 
 } // namespace
@@ -214,18 +447,43 @@ TexStatus DecodeTexels(std::span<std::uint8_t> rgba, std::span<const std::uint8_
 	if (rgba.size() / 4 / std::size_t(width) < std::size_t(height))
 		return TexStatus::TooLarge;
 
-	const Sink out{rgba, width, height};
-	std::size_t at = 0;
-	for (int y = 0; y < height; y += layout.blockHeight) {
-		for (int x = 0; x < width; x += layout.blockWidth) {
-			// check a block's bytes once; the block the data ends in stays zero
-			if (texels.size() - at < layout.blockBytes)
-				return TexStatus::Truncated;
-			DecodeBlock(out, format, x, y, texels.data() + at, palette);
-			at += layout.blockBytes;
-		}
+	std::uint8_t* out = rgba.data();
+	bool whole = false;
+	switch (format) {
+	case kTexI4:
+		whole = DecodeBlocks(I4Block{}, out, width, height, texels);
+		break;
+	case kTexI8:
+		whole = DecodeBlocks(I8Block{}, out, width, height, texels);
+		break;
+	case kTexIA4:
+		whole = DecodeBlocks(IA4Block{}, out, width, height, texels);
+		break;
+	case kTexIA8:
+		whole = DecodeBlocks(IA8Block{}, out, width, height, texels);
+		break;
+	case kTexRGB565:
+		whole = DecodeBlocks(Colour16Block<Rgb565Texel>{}, out, width, height, texels);
+		break;
+	case kTexRGB5A3:
+		whole = DecodeBlocks(Colour16Block<Rgb5A3Texel>{}, out, width, height, texels);
+		break;
+	case kTexRGBA8:
+		whole = DecodeBlocks(RGBA8Block{}, out, width, height, texels);
+		break;
+	case kTexCI4:
+		whole = DecodeBlocks(CI4Block{palette}, out, width, height, texels);
+		break;
+	case kTexCI8:
+		whole = DecodeBlocks(CI8Block{palette}, out, width, height, texels);
+		break;
+	case kTexCMPR:
+		whole = DecodeBlocks(CmprBlock{}, out, width, height, texels);
+		break;
+	default:
+		return TexStatus::Unsupported;
 	}
-	return TexStatus::Ok;
+	return whole ? TexStatus::Ok : TexStatus::Truncated;
 }
 
 int ReadTextureHeader(ByteView& file, std::size_t offset, TexImage& rec)
@@ -266,18 +524,25 @@ std::uint32_t ReadPalette(ByteView& file, std::size_t offset, TexImage& rec)
 
 TexStatus ReadTexture(ByteView& file, TexImage& rec)
 {
-	rec.data.clear();
-	if (rec.width <= 0 || rec.height <= 0)
+	if (rec.width <= 0 || rec.height <= 0) {
+		rec.data.clear();
 		return LayoutOf(rec.format).blockBytes ? TexStatus::Ok : TexStatus::Unsupported;
+	}
 
 	const std::size_t start = file.tell();
 	const std::size_t texelCount = std::size_t(rec.width) * std::size_t(rec.height);
 	const std::size_t needed = TexelDataSize(rec.format, rec.width, rec.height);
-	if (texelCount > kMaxTexelsWithoutData && (needed == 0 || needed > file.remaining(start)))
+	if (texelCount > kMaxTexelsWithoutData && (needed == 0 || needed > file.remaining(start))) {
+		rec.data.clear();
 		return TexStatus::TooLarge;
+	}
 
-	rec.data.assign(texelCount * 4, 0);
+	// a whole image overwrites every texel, so a reused buffer is cleared only
+	// when some texels will not be decoded
+	rec.data.resize(texelCount * 4);
 	const std::span<const std::uint8_t> texels = file.bytes().subspan(std::min(start, file.size()));
+	if (needed == 0 || texels.size() < needed)
+		std::fill(rec.data.begin(), rec.data.end(), std::uint8_t(0));
 	const TexStatus status = DecodeTexels(rec.data, texels, rec.format, rec.width, rec.height, rec.palette);
 	if (status == TexStatus::Truncated)
 		file.markDamaged();

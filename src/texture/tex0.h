@@ -79,7 +79,9 @@ int ReadTextureHeader(ByteView& file, std::size_t offset, TexImage& rec);
 std::uint32_t ReadPalette(ByteView& file, std::size_t offset, TexImage& rec);
 
 // Decodes the texel data at the cursor (as ReadTextureHeader left it) into
-// rec.data, which is resized to width*height*4 and cleared to zero first.
+// rec.data, which is resized to width*height*4 (keeping its capacity, so a
+// record decoded again allocates nothing). Texels the file does not hold, and
+// every texel of a format that is not decoded, are zero.
 // CI4 and CI8 take their colours from rec.palette. Never reads outside the
 // file; a truncated file also marks it damaged.
 TexStatus ReadTexture(ByteView& file, TexImage& rec);

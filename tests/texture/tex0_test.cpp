@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -290,6 +292,131 @@ TEST(Tex0Damage, HugeSizesNeedTheirDataAndZeroSizesGiveEmptyImages)
 	const Decoded empty = Decode(MakeTex0(kTexI8, 0, 7, Bytes(32, 1)));
 	EXPECT_EQ(empty.status, TexStatus::Ok);
 	EXPECT_TRUE(empty.image.data.empty());
+}
+
+// A decoder written for clarity, not speed: texel (x, y) found in its block
+// from scratch. Zero where the data lacks the texel's whole block.
+struct RefFormat {
+	std::uint32_t format;
+	int blockWidth, blockHeight;
+	std::size_t blockBytes;
+} const kRefFormats[] = {{kTexI4, 8, 8, 32}, {kTexI8, 8, 4, 32}, {kTexIA4, 8, 4, 32}, {kTexIA8, 4, 4, 32},
+	{kTexRGB565, 4, 4, 32}, {kTexRGB5A3, 4, 4, 32}, {kTexRGBA8, 4, 4, 64}, {kTexCI4, 8, 8, 32}, {kTexCI8, 8, 4, 32},
+	{kTexCMPR, 8, 8, 32}};
+
+using Rgba = std::array<int, 4>;
+
+int Bits(unsigned v, int shift, int count) { return int(v >> shift & ((1u << count) - 1)); }
+int Widen(int v, int bits) { return bits == 3 ? (v << 5 | v << 2 | v >> 1) : (v << (8 - bits) | v >> (2 * bits - 8)); }
+Rgba Unpack(std::uint32_t c) { return {int(c & 255), int(c >> 8 & 255), int(c >> 16 & 255), int(c >> 24)}; }
+Rgba FromRgb565(unsigned v) { return {Widen(Bits(v, 11, 5), 5), Widen(Bits(v, 5, 6), 6), Widen(Bits(v, 0, 5), 5), 255}; }
+
+Rgba RefTexel(const RefFormat& f, const Bytes& t, int width, int x, int y, const Palette& palette)
+{
+	const std::size_t across = std::size_t((width + f.blockWidth - 1) / f.blockWidth);
+	const std::size_t base = (std::size_t(y / f.blockHeight) * across + std::size_t(x / f.blockWidth)) * f.blockBytes;
+	if (base + f.blockBytes > t.size())
+		return {0, 0, 0, 0};
+	const int bx = x % f.blockWidth, by = y % f.blockHeight, i = by * f.blockWidth + bx;
+	const auto at = [&](std::size_t k) { return unsigned(t[base + k]); };
+	const unsigned nibble = i % 2 ? at(std::size_t(i / 2)) & 15 : at(std::size_t(i / 2)) >> 4;
+	const unsigned word = f.blockWidth == 4 ? at(2 * std::size_t(i)) << 8 | at(2 * std::size_t(i) + 1) : 0;
+	switch (f.format) {
+	case kTexI4: return {int(nibble * 17), int(nibble * 17), int(nibble * 17), int(nibble * 17)};
+	case kTexI8: return {int(at(i)), int(at(i)), int(at(i)), int(at(i))};
+	case kTexIA4: return {Bits(at(i), 0, 4) * 17, Bits(at(i), 0, 4) * 17, Bits(at(i), 0, 4) * 17, Bits(at(i), 4, 4) * 17};
+	case kTexIA8: return {Bits(word, 0, 8), Bits(word, 0, 8), Bits(word, 0, 8), Bits(word, 8, 8)};
+	case kTexRGB565: return FromRgb565(word);
+	case kTexRGB5A3:
+		if (word & 0x8000)
+			return {Widen(Bits(word, 10, 5), 5), Widen(Bits(word, 5, 5), 5), Widen(Bits(word, 0, 5), 5), 255};
+		return {Bits(word, 8, 4) * 17, Bits(word, 4, 4) * 17, Bits(word, 0, 4) * 17, Widen(Bits(word, 12, 3), 3)};
+	case kTexRGBA8: return {int(at(2 * i + 1)), int(at(32 + 2 * i)), int(at(33 + 2 * i)), int(at(2 * i))};
+	case kTexCI4: return Unpack(palette[nibble]);
+	case kTexCI8: return Unpack(palette[at(i)]);
+	default: break;
+	}
+	// CMPR: sub-block, then the texel's 2-bit index
+	const std::size_t sub = 8 * std::size_t(by / 4 * 2 + bx / 4);
+	const unsigned c0 = at(sub) << 8 | at(sub + 1), c1 = at(sub + 2) << 8 | at(sub + 3);
+	const int index = Bits(at(sub + 4 + std::size_t(by % 4)), 6 - 2 * (bx % 4), 2);
+	const float weights[4] = {1.0f, 0.0f, c0 > c1 ? 2.0f / 3.0f : 0.5f, 1.0f / 3.0f};
+	const Rgba e0 = FromRgb565(c0), e1 = FromRgb565(c1);
+	Rgba out{0, 0, 0, index == 3 && c0 <= c1 ? 0 : 255};
+	for (int c = 0; c < 3; ++c) {
+		const double w = weights[index];
+		out[std::size_t(c)] = int(e0[std::size_t(c)] * w + e1[std::size_t(c)] * (1.0 - w));
+	}
+	return out;
+}
+
+// Random texel data of two kinds: any bytes, and bytes from a few values so
+// equal CMPR endpoints and extreme channels turn up often.
+Bytes RandomTexels(std::size_t size, std::mt19937& random, bool fewValues)
+{
+	static const std::uint8_t kFew[] = {0x00, 0xFF, 0x80, 0x7F, 0x0F};
+	Bytes bytes(size);
+	for (std::uint8_t& b : bytes)
+		b = fewValues ? kFew[random() % 5] : std::uint8_t(random());
+	return bytes;
+}
+
+void ExpectMatchesReference(const RefFormat& f, const Bytes& texels, int width, int height, TexImage& rec)
+{
+	const Bytes file = MakeTex0(f.format, width, height, texels);
+	ByteView view(file);
+	ReadTextureHeader(view, 0, rec);
+	const TexStatus status = ReadTexture(view, rec);
+	EXPECT_EQ(status, texels.size() >= TexelDataSize(f.format, width, height) ? TexStatus::Ok : TexStatus::Truncated);
+	ASSERT_EQ(rec.data.size(), std::size_t(width) * std::size_t(height) * 4);
+	for (int y = 0; y < height; ++y)
+		for (int x = 0; x < width; ++x) {
+			const Rgba want = RefTexel(f, texels, width, x, y, rec.palette);
+			const std::uint8_t* got = rec.data.data() + (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4;
+			ASSERT_EQ((Rgba{got[0], got[1], got[2], got[3]}), want) << "texel " << x << "," << y;
+		}
+}
+
+TEST(Tex0Reference, EveryFormatAtOddSizesMatchesAPlainDecoder)
+{
+	std::mt19937 random(7);
+	TexImage rec; // one record throughout: stale texels of a bigger image must not show
+	for (std::uint32_t& colour : rec.palette)
+		colour = std::uint32_t(random());
+	const std::pair<int, int> sizes[] = {{500, 500}, {1, 1}, {3, 5}, {9, 7}, {7, 8}, {15, 12}, {33, 17}, {8, 40}};
+	for (const RefFormat& f : kRefFormats)
+		for (const auto& [width, height] : sizes)
+			for (bool fewValues : {false, true}) {
+				SCOPED_TRACE("format " + std::to_string(f.format) + " " + std::to_string(width) + "x" +
+					std::to_string(height) + (fewValues ? " few values" : ""));
+				ExpectMatchesReference(f, RandomTexels(TexelDataSize(f.format, width, height), random, fewValues),
+					width, height, rec);
+			}
+}
+
+TEST(Tex0Reference, TruncatedDataInAReusedRecordZeroesTheMissingBlocks)
+{
+	std::mt19937 random(8);
+	TexImage rec;
+	for (const RefFormat& f : kRefFormats) {
+		const int width = 33, height = 17;
+		const Bytes texels = RandomTexels(TexelDataSize(f.format, width, height), random, false);
+		const std::size_t cuts[] = {0, 1, f.blockBytes - 1, f.blockBytes, f.blockBytes * 5 + 3, texels.size() / 2,
+			texels.size() - 1};
+		for (std::size_t cut : cuts) {
+			SCOPED_TRACE("format " + std::to_string(f.format) + " cut at " + std::to_string(cut));
+			// a whole image first, so every texel the cut one lacks is stale
+			ExpectMatchesReference(f, texels, width, height, rec);
+			ExpectMatchesReference(f, Bytes(texels.begin(), texels.begin() + std::ptrdiff_t(cut)), width, height, rec);
+		}
+	}
+	// an unknown format after a decoded image leaves no texel behind
+	ExpectMatchesReference(kRefFormats[6], RandomTexels(64 * 9 * 5, random, false), 33, 17, rec);
+	const Bytes unknown = MakeTex0(kTexCI14x2, 33, 17, Bytes(2000, 0xFF));
+	ByteView view(unknown);
+	ReadTextureHeader(view, 0, rec);
+	EXPECT_EQ(ReadTexture(view, rec), TexStatus::Unsupported);
+	EXPECT_EQ(rec.data, Bytes(33 * 17 * 4, 0));
 }
 
 TEST(Tex0PutData, StoresPackedColourAsRgbaAndIgnoresOutside)
