@@ -54,6 +54,18 @@ void AppendRotation(std::string& out, const Matrix34& m)
 	AppendPermuted(out, q[1], q[2], q[3]);
 }
 
+// "x y z qx qy qz" of a local matrix, behind a tab.
+void AppendFrameLine(std::string& out, const Matrix34& m)
+{
+	const std::array<float, 4> q = GetQuatFromMatrix(m);
+	const float values[6] = {m[11], m[3], m[7], q[3], q[1], q[2]};
+	out += '\t';
+	AppendFixed6(out, double(values[0]));
+	for (std::size_t i = 1; i < 6; ++i)
+		AppendNumber(out, values[i]);
+	out += '\n';
+}
+
 // "( x y z ) ( qx qy qz )" of a matrix, behind a tab.
 void AppendJoint(std::string& out, const Matrix34& m)
 {
@@ -342,12 +354,7 @@ TextExport ExportAnimToMD5(const AnimState& anim, const LoadedModel& model, floa
 		out += " {\n";
 		for (std::size_t b = 0; b < bones; ++b) {
 			SampleLocalMatrix(scratch, std::span(tracks).subspan(b * 6, 6), float(f));
-			out += '\t';
-			const std::size_t lineStart = out.size();
-			AppendTranslation(out, scratch.matrix);
-			AppendRotation(out, scratch.matrix);
-			out.erase(lineStart, 1); // the tab stands where the first number's space would
-			out += '\n';
+			AppendFrameLine(out, scratch.matrix);
 		}
 		out += "}\n";
 	}

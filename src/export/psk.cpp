@@ -134,7 +134,7 @@ std::size_t MeshCount(const BRMDL& model)
 struct FileWedges {
 	std::vector<Wedge> records;    // every corner of every written mesh, in order
 	std::vector<std::size_t> start; // per mesh, its first record; one more entry at the end
-	std::int32_t count = 0;         // P
+	std::int32_t count = 0;         // wedges, and so points
 	bool tooMany = false;
 };
 
