@@ -1,0 +1,368 @@
+// PSK and PSA files of a small skinned model and animation, field by field;
+// the quaternion of a matrix; sampled tracks; refusals; damaged skeletons;
+// the corpus through both model writers.
+#include "anim/bone_matrices.h"
+#include "export/md5.h"
+#include "export/psk.h"
+#include "export/skeletal_model.h"
+#include "model/mdl0_reader.h"
+#include "support/corpus.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <random>
+
+namespace zentarra {
+namespace {
+
+using test::SkeletalAnimation;
+using test::SkeletalModel;
+
+// Record fields of each chunk: f float, i int32, h int16, t 64-byte NUL-padded
+// text, z four zero bytes.
+const std::map<std::string, std::string> kRecords = {{"ACTRHEAD", ""}, {"PNTS0000", "fff"}, {"VTXW0000", "iffi"},
+	{"FACE0000", "hhhih"}, {"MATT0000", "tzzzzzz"}, {"REFSKELT", "tiiifffffffzzzz"}, {"RAWWEIGHTS", "fii"},
+	{"ANIMHEAD", ""}, {"BONENAMES", "tzzzzzzzzzzzzzz"}, {"ANIMINFO", "ttiiiifffiii"}, {"ANIMKEYS", "ffffffff"}};
+
+std::uint32_t Le(const std::vector<std::uint8_t>& bytes, std::size_t at, int size)
+{
+	std::uint32_t value = 0;
+	for (int i = 0; i < size; ++i)
+		value |= std::uint32_t(bytes.at(at + std::size_t(i))) << (8 * i);
+	return value;
+}
+
+std::string Text(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t size)
+{
+	const std::string field(bytes.begin() + std::ptrdiff_t(at), bytes.begin() + std::ptrdiff_t(at + size));
+	const std::string text = field.substr(0, field.find('\0'));
+	EXPECT_EQ(field.find_first_not_of('\0', text.size()), std::string::npos) << "padding of " << text;
+	return text;
+}
+
+// The file as text: "ID size count" per chunk, then one line per record, floats
+// in their shortest exact form. Checks the type flag of every header, the record
+// sizes, the zero fields, and that the chunks fill the file exactly.
+std::string Dump(const std::vector<std::uint8_t>& bytes)
+{
+	std::string out;
+	std::size_t at = 0;
+	while (at < bytes.size()) {
+		const std::string id = Text(bytes, at, 20);
+		EXPECT_EQ(Le(bytes, at + 20, 4), kChunkTypeFlag) << id;
+		const std::uint32_t size = Le(bytes, at + 24, 4), count = Le(bytes, at + 28, 4);
+		out += id + ' ' + std::to_string(size) + ' ' + std::to_string(count) + '\n';
+		at += 32;
+		const std::string& fields = kRecords.at(id);
+		for (std::uint32_t r = 0; r < count; ++r) {
+			const std::size_t start = at;
+			for (const char field : fields) {
+				char number[64];
+				char* end = number;
+				if (field == 'f')
+					end = std::to_chars(number, number + 64, std::bit_cast<float>(Le(bytes, at, 4))).ptr;
+				else if (field == 'i')
+					end = std::to_chars(number, number + 64, std::int32_t(Le(bytes, at, 4))).ptr;
+				else if (field == 'h')
+					end = std::to_chars(number, number + 64, Le(bytes, at, 2)).ptr;
+				else if (field == 'z') {
+					EXPECT_EQ(Le(bytes, at, 4), 0u) << id << " record " << r;
+				}
+				if (field == 't')
+					out += '"' + Text(bytes, at, 64) + "\" ";
+				else if (field != 'z')
+					out.append(number, end) += ' ';
+				at += field == 't' ? 64 : field == 'h' ? 2 : 4;
+			}
+			out.back() = '\n';
+			EXPECT_EQ(at - start, size) << id;
+		}
+	}
+	EXPECT_EQ(at, bytes.size());
+	return out;
+}
+
+// The record count in a chunk header line of a dump.
+std::uint32_t CountOf(const std::string& dump, const std::string& id)
+{
+	const std::size_t at = dump.find(id + ' ');
+	return at == std::string::npos ? 0 : std::uint32_t(std::stoul(dump.substr(dump.find(' ', at + id.size() + 1))));
+}
+
+TEST(ExportToPSK, SmallSkinnedModel)
+{
+	const BinaryExport psk = ExportToPSK(SkeletalModel(), true);
+	ASSERT_TRUE(psk.ok) << psk.message;
+	// points posed and written (z, x, y), the hidden mesh left out; wedge numbers
+	// run on across meshes; faces reversed; bones in their local pose with parent
+	// 0 for the root; weights counted after the fact. cos 90 degrees in float is
+	// not quite 0, hence the hand's point.
+	EXPECT_EQ(Dump(psk.bytes), R"(ACTRHEAD 0 0
+PNTS0000 12 7
+3 1 2
+3 1 3
+3 0 2
+3 0 3
+3 1 2
+3 0 3
+3 3.061617e-17 2.5
+VTXW0000 16 7
+0 0 0 0
+1 1 0 0
+2 0 1 0
+3 0.25 0.75 0
+4 0 0 1
+5 0 0 1
+6 0 0 1
+FACE0000 12 3
+0 2 1 0 0
+1 2 3 0 0
+4 6 5 1 0
+MATT0000 88 2
+"skin_tex"
+"none"
+REFSKELT 120 3
+"root" 0 1 0 0 0 0 1 0 0 0
+"arm" 0 1 0 -0.70710677 0 0 0.70710677 3 1 2
+"hand" 0 0 1 0 0 0 1 0 0 1
+RAWWEIGHTS 12 9
+1 0 1
+1 1 1
+1 2 1
+1 3 1
+0.25 4 1
+0.75 4 2
+0.25 5 1
+0.75 5 2
+1 6 2
+)");
+
+	// without the flag the hidden mesh's wedges come between, not shared with the body's
+	const std::string all = Dump(ExportToPSK(SkeletalModel(), false).bytes);
+	EXPECT_NE(all.find("3 0 3\n3 1 2\n3 1 3\n3 0 3\n3 1 2\n"), std::string::npos) << all;
+	EXPECT_NE(all.find("FACE0000 12 4\n0 2 1 0 0\n1 2 3 0 0\n4 6 5 0 0\n7 9 8 1 0\n"), std::string::npos) << all;
+
+	// no material section: an empty MATT0000 and material 0 everywhere
+	LoadedModel bare = SkeletalModel();
+	bare.MD.hasMat = 0;
+	bare.MD.nMat = 0;
+	const std::string dump = Dump(ExportToPSK(bare, true).bytes);
+	EXPECT_NE(dump.find("4 6 5 0 0\nMATT0000 88 0\nREFSKELT"), std::string::npos) << dump;
+
+	EXPECT_EQ(Dump(ExportToPSK(LoadedModel(), true).bytes),
+		"ACTRHEAD 0 0\nPNTS0000 12 0\nVTXW0000 16 0\nFACE0000 12 0\nMATT0000 88 0\nREFSKELT 120 0\nRAWWEIGHTS 12 0\n");
+}
+
+// One mesh of distinct corners, the last `repeats` of them equal to the first ones.
+LoadedModel ManyWedges(std::size_t triangles, std::size_t repeats)
+{
+	LoadedModel model;
+	model.MD.nMesh = 1;
+	std::vector<Triangle>& tris = model.MD.meshTris.emplace_back(triangles);
+	const std::size_t corners = triangles * 3;
+	for (std::size_t k = 0; k < corners; ++k)
+		tris[k / 3].v[k % 3].posIndex = int(k + repeats < corners ? k : k + repeats - corners);
+	return model;
+}
+
+TEST(ExportToPSK, WedgeNumbersMustFitSixteenBits)
+{
+	// 65538 corners, two of them repeats: wedges 0 to 65535 all fit
+	const BinaryExport fits = ExportToPSK(ManyWedges(21846, 2), true);
+	ASSERT_TRUE(fits.ok) << fits.message;
+	const std::string dump = Dump(fits.bytes);
+	EXPECT_EQ(CountOf(dump, "PNTS0000"), 65536u);
+	EXPECT_NE(dump.find("\n65532 65534 65533 0 0\n65535 1 0 0 0\nMATT0000"), std::string::npos);
+
+	// one repeat fewer, and wedge 65536 would be written as 0
+	const BinaryExport refused = ExportToPSK(ManyWedges(21846, 1), true);
+	EXPECT_FALSE(refused.ok);
+	EXPECT_EQ(refused.message, kTooManyWedges);
+	EXPECT_TRUE(refused.bytes.empty());
+}
+
+TEST(ExportToPSK, DamagedSkeletonKeepsCountsConsistent)
+{
+	LoadedModel model = SkeletalModel();
+	model.MD.meshTris[0][0].v[0].node = 99;    // a corner naming no node
+	model.nodelist[3].wNode = {1, 42};         // a blend naming no node
+	model.nodelist[3].nWeights = 5;            // more weights than listed
+	model.MD.meshTris[2][0].v[2].posIndex = 7; // beyond its position array
+	model.MD.meshMat[2] = 9;                   // no such material
+	model.bonemap[2] = 17;                     // a bone without a node
+	model.nodelist[1].bone = 40;               // a node naming no bone
+
+	// bone 0 at weight 1 stands in for every unusable influence
+	const std::string dump = Dump(ExportToPSK(model, true).bytes);
+	EXPECT_NE(dump.find("\"hand\" 0 0 0 0 0 0 1 0 0 0\nRAWWEIGHTS 12 7\n1 0 0\n1 1 0\n1 2 0\n1 3 0\n1 4 0\n1 5 0\n"
+						"1 6 2\n"),
+		std::string::npos)
+		<< dump;
+	EXPECT_NE(dump.find("4 6 5 0 0\n"), std::string::npos);
+
+	// the MD5 vertex lines announce exactly the weight lines that follow
+	const std::string md5 = ExportToMD5(model, true);
+	EXPECT_NE(md5.find("\tshader \"none\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"
+					   "\tvert 1 ( 0.000000 0.000000 ) 1 1\n\tvert 2 ( 0.000000 0.000000 ) 2 1\n\n"
+					   "\tnumtris 1\n\ttri 0 0 2 1\n\n\tnumweights 3\n\tweight 0 0 1.000000 ( 3.000000 1.000000 2.000000 )\n"
+					   "\tweight 1 0 1.000000 ( 3.000000 0.000000 3.000000 )\n"
+					   "\tweight 2 2 1.000000 ( 0.000000 0.000000 0.000000 )\n}\n"),
+		std::string::npos)
+		<< md5;
+}
+
+TEST(GetQuatFromMatrix, IdentityTurnsAndSigns)
+{
+	EXPECT_EQ(GetQuatFromMatrix(kIdentity34), (std::array<float, 4>{1, 0, 0, 0}));
+	const auto turned = [](float x, float y, float z) {
+		Node node;
+		CalcNodeMatrix(node, Transfo{{1, 1, 1}, {x, y, z}, {7, 8, 9}});
+		return GetQuatFromMatrix(node.matrix);
+	};
+	// each imaginary part takes the sign of its off-diagonal difference: the inverse turn
+	EXPECT_EQ(turned(0, 0, 90), (std::array<float, 4>{0.70710677f, 0, 0, -0.70710677f}));
+	const std::array<float, 4> x60 = turned(60, 0, 0);
+	EXPECT_NEAR(x60[0], 0.8660254f, 1e-7f);
+	EXPECT_NEAR(x60[1], -0.5f, 1e-7f);
+
+	// a zero part with a negative difference is -0; a negative radicand gives 0
+	Matrix34 m = kIdentity34;
+	m[1] = -0.5f; // m01 - m10 = -1, z's radicand 1 - 1 - 1 + 1 = 0
+	m[4] = 0.5f;
+	EXPECT_EQ(std::bit_cast<std::uint32_t>(GetQuatFromMatrix(m)[3]), std::bit_cast<std::uint32_t>(-0.0f));
+	EXPECT_EQ(GetQuatFromMatrix(Matrix34{-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0})[0], 0.0f);
+
+	// radicands are summed wider than float: 1 + 3 x 2^-24 rounds to 1 + 2^-22, not to 1
+	const float e = std::ldexp(1.0f, -24);
+	EXPECT_EQ(GetQuatFromMatrix(Matrix34{e, 0, 0, 0, 0, e, 0, 0, 0, 0, e, 0})[0], 0.5f + e);
+}
+
+TEST(TrackSampler, SameValuesAsInterpolateFrame)
+{
+	std::mt19937 random(5);
+	std::uniform_real_distribution<float> value(-500, 500);
+	for (int round = 0; round < 300; ++round) {
+		// ascending tracks on whole or fractional frames, some with repeated frames, some shuffled
+		std::vector<Key> keys(std::size_t(random() % 12));
+		float frame = float(int(random() % 5)) - 2;
+		for (Key& key : keys)
+			key = Key{frame += round % 3 == 0 ? float(random() % 3) : float(random() % 40) / 16.0f, value(random)};
+		if (round % 5 == 0)
+			std::shuffle(keys.begin(), keys.end(), random);
+		TrackSampler sampler(keys);
+		for (const float f : {-3.0f, -1.0f, 0.0f, 1.0f, 2.0f, 3.0f, 5.0f, 8.0f, 13.0f, 21.0f, 34.0f, 7.5f, 2.0f, -1.0f})
+			ASSERT_EQ(std::bit_cast<std::uint32_t>(sampler.At(f)), std::bit_cast<std::uint32_t>(InterpolateFrame(keys, f)))
+				<< round << " frame " << f;
+	}
+}
+
+TEST(ExportAnimToPSA, SmallAnimation)
+{
+	const std::vector<std::string> names = {"root", "arm", "hand"};
+	const BinaryExport psa = ExportAnimToPSA(SkeletalAnimation(), 3, names, "wave");
+	ASSERT_TRUE(psa.ok) << psa.message;
+	// frame-major keys: translation (z, x, y), rotation (z, x, y, w), time; the
+	// hand has no tracks; scale is not exported; track time is frames x 30
+	EXPECT_EQ(Dump(psa.bytes), R"(ANIMHEAD 0 0
+BONENAMES 120 3
+"root"
+"arm"
+"hand"
+ANIMINFO 168 1
+"wave" "None" 3 0 0 3 0 90 30 0 0 3
+ANIMKEYS 32 9
+0 0 0 0 0 0 1 1
+3 1 2 0 0 0 1 1
+0 0 0 0 0 0 1 1
+0 0 0 0 0 0 1 1
+3 1 2 -0.38268343 0 0 0.92387956 1
+0 0 0 0 0 0 1 1
+0 0 0 0 0 0 1 1
+3 1 2 -0.70710677 0 0 0.70710677 1
+0 0 0 0 0 0 1 1
+)");
+
+	// names longer than their field keep a terminating NUL; missing names are empty
+	AnimState one = SkeletalAnimation();
+	one.nFrames = 1;
+	const std::string longName(100, 'n');
+	const std::string dump = Dump(ExportAnimToPSA(one, 2, std::vector<std::string>{longName}, longName).bytes);
+	const std::string cut = '"' + longName.substr(0, 63) + '"';
+	EXPECT_NE(dump.find("BONENAMES 120 2\n" + cut + "\n\"\"\nANIMINFO 168 1\n" + cut + " \"None\" 2 "), std::string::npos)
+		<< dump;
+}
+
+TEST(AnimationExport, MixedOrEmptyAnimationsAreRefused)
+{
+	AnimState anim = SkeletalAnimation();
+	for (const int frames : {-1, 0}) { // -1: a second animation was added onto the first
+		anim.nFrames = frames;
+		const std::string_view message = frames < 0 ? kMixedAnimations : kNoFrames;
+		const BinaryExport psa = ExportAnimToPSA(anim, 3, std::vector<std::string>(3), "clip");
+		EXPECT_FALSE(psa.ok);
+		EXPECT_EQ(psa.message, message);
+		EXPECT_TRUE(psa.bytes.empty());
+		const TextExport md5 = ExportAnimToMD5(anim, SkeletalModel(), 1);
+		EXPECT_FALSE(md5.ok);
+		EXPECT_EQ(md5.message, message);
+		EXPECT_TRUE(md5.text.empty());
+	}
+}
+
+// How many times `what` starts a line, and the sum of the numbers behind it.
+std::pair<std::size_t, long long> Lines(const std::string& text, const std::string& what)
+{
+	std::pair<std::size_t, long long> found{0, 0};
+	for (std::size_t at = text.find('\n' + what); at != std::string::npos; at = text.find('\n' + what, at + 1)) {
+		++found.first;
+		found.second += std::atoll(text.c_str() + at + 1 + what.size());
+	}
+	return found;
+}
+
+TEST(CorpusExport, EveryModelToPSKAndMD5)
+{
+	int exported = 0;
+	testing::ForEachCorpusModel([&](const std::string&, const std::vector<std::uint8_t>& bytes, const auto& sub) {
+		LoadedModel model;
+		ByteView view(bytes);
+		if (!ReadModel(view, sub["offset"].template get<std::size_t>(), model).ok)
+			return; // a material library without geometry
+		std::size_t triangles = 0;
+		for (const std::vector<Triangle>& mesh : model.MD.meshTris)
+			triangles += mesh.size();
+
+		const BinaryExport psk = ExportToPSK(model, false);
+		ASSERT_TRUE(psk.ok) << psk.message;
+		const std::string dump = Dump(psk.bytes);
+		const std::uint32_t points = CountOf(dump, "PNTS0000"), weights = CountOf(dump, "RAWWEIGHTS");
+		EXPECT_EQ(CountOf(dump, "VTXW0000"), points);
+		EXPECT_EQ(CountOf(dump, "FACE0000"), triangles);
+		EXPECT_EQ(CountOf(dump, "REFSKELT"), std::uint32_t(model.nBones));
+		EXPECT_GE(weights, points);
+		EXPECT_EQ(dump.find("nan"), std::string::npos);
+
+		// per mesh the same vertices as the wedges, and the same weights
+		const std::string md5 = ExportToMD5(model, false);
+		EXPECT_EQ(md5.find("nan"), std::string::npos);
+		EXPECT_EQ(md5.find("inf"), std::string::npos);
+		EXPECT_EQ(Lines(md5, "mesh {").first, std::size_t(model.MD.nMesh));
+		EXPECT_EQ(Lines(md5, "\t\"").first, std::size_t(model.nBones));
+		EXPECT_EQ(Lines(md5, "\tvert ").first, points);
+		EXPECT_EQ(Lines(md5, "\tnumverts ").second, points);
+		EXPECT_EQ(Lines(md5, "\ttri ").first, triangles);
+		EXPECT_EQ(Lines(md5, "\tnumtris ").second, (long long)triangles);
+		EXPECT_EQ(Lines(md5, "\tweight ").first, weights);
+		EXPECT_EQ(Lines(md5, "\tnumweights ").second, weights);
+		++exported;
+	});
+	EXPECT_GT(exported, 20);
+}
+
+} // namespace
+} // namespace zentarra
