@@ -162,7 +162,7 @@ FileWedges NumberWedges(const BRMDL& model, bool skipHidden)
 		seen.Reset(records.size());
 		for (std::size_t k = 0; k < records.size(); ++k) {
 			LookForVertex(triangles[k / 3].v[k % 3], records, k, seen, w.count);
-			if (w.count > kMaxWedgeNumber + 1) {
+			if (w.count > kMaxWedges) {
 				w.tooMany = true;
 				return w;
 			}

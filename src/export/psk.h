@@ -24,7 +24,7 @@
 namespace zentarra {
 
 inline constexpr std::string_view kTooManyWedges =
-	"Error: this model has more than 65536 wedges, too many for the 16-bit indices of a PSK file";
+	"Error: this model has more than 65535 wedges, too many for the 16-bit indices of a PSK file";
 inline constexpr std::string_view kMixedAnimations =
 	"Error: animations added together can't be exported; load a single animation and export it";
 inline constexpr std::string_view kNoFrames = "Error: this animation has no frames to export";
@@ -33,8 +33,9 @@ inline constexpr std::string_view kTooManyKeys = "Error: this animation has too 
 inline constexpr std::uint32_t kChunkTypeFlag = 1999801;
 inline constexpr std::size_t kChunkHeaderSize = 32;
 
-// The highest wedge number a FACE0000 index can hold.
-inline constexpr std::int32_t kMaxWedgeNumber = 0xFFFF;
+// The most wedges a PSK file takes: FACE0000 numbers them in 16 bits, and
+// 0xFFFF is kept clear of them, as readers take it for "no wedge".
+inline constexpr std::int32_t kMaxWedges = 0xFFFF;
 
 struct BinaryExport {
 	bool ok = false;
@@ -45,8 +46,8 @@ struct BinaryExport {
 // The PSK of the model in its current pose: points are the stored positions
 // moved by their node's finalMatrix, bones the nodes' local matrices. Meshes
 // hidden in meshVisible are left out when skipHidden, and numbers of later
-// meshes then count only what was written. Refused (kTooManyWedges) when a
-// wedge number would not fit 16 bits.
+// meshes then count only what was written. Refused (kTooManyWedges) beyond
+// kMaxWedges wedges.
 BinaryExport ExportToPSK(const LoadedModel& model, bool skipHidden);
 
 // The PSA of one animation: `nBones` bones named by `boneNames`, their tracks

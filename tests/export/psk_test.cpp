@@ -172,15 +172,15 @@ LoadedModel ManyWedges(std::size_t triangles, std::size_t repeats)
 
 TEST(ExportToPSK, WedgeNumbersMustFitSixteenBits)
 {
-	// 65538 corners, two of them repeats: wedges 0 to 65535 all fit
-	const BinaryExport fits = ExportToPSK(ManyWedges(21846, 2), true);
+	// 65538 corners, three of them repeats: 65535 wedges, numbered 0 to 65534
+	const BinaryExport fits = ExportToPSK(ManyWedges(21846, 3), true);
 	ASSERT_TRUE(fits.ok) << fits.message;
 	const std::string dump = Dump(fits.bytes);
-	EXPECT_EQ(CountOf(dump, "PNTS0000"), 65536u);
-	EXPECT_NE(dump.find("\n65532 65534 65533 0 0\n65535 1 0 0 0\nMATT0000"), std::string::npos);
+	EXPECT_EQ(CountOf(dump, "PNTS0000"), 65535u);
+	EXPECT_NE(dump.find("\n65532 65534 65533 0 0\n0 2 1 0 0\nMATT0000"), std::string::npos);
 
-	// one repeat fewer, and wedge 65536 would be written as 0
-	const BinaryExport refused = ExportToPSK(ManyWedges(21846, 1), true);
+	// one repeat fewer: a 65536th wedge
+	const BinaryExport refused = ExportToPSK(ManyWedges(21846, 2), true);
 	EXPECT_FALSE(refused.ok);
 	EXPECT_EQ(refused.message, kTooManyWedges);
 	EXPECT_TRUE(refused.bytes.empty());
