@@ -2,7 +2,7 @@
 // loaded model.
 //
 // The caller reads the archive file into memory first; when that fails it
-// shows kCantOpenFile ("ERROR", warning icon) itself and does not call these.
+// shows kCantOpenEntryFile ("ERROR", warning icon) itself and does not call these.
 // A failed load leaves the model and its animation state as they were.
 // After loading, the caller refreshes its menus and animation info; before
 // LoadVertexAnimation it closes the model panel, whose tree lists the
@@ -19,7 +19,6 @@
 namespace zentarra {
 
 inline constexpr std::string_view kNoModelLoaded = "Error: no model has been loaded";
-inline constexpr std::string_view kCantOpenFile = "Can't open file";
 
 struct AnimLoadResult {
 	bool ok = false;

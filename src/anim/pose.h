@@ -19,7 +19,7 @@
 namespace zentarra {
 
 inline constexpr std::string_view kNotAPoseFile = "Not a valid Pose file";
-inline constexpr std::string_view kCannotOpenPose = "Can't open file";
+inline constexpr std::string_view kCannotOpenPose = "Can't open file"; // the pose file itself
 
 // Pauses playback for a hand edit, which the next animation step would
 // overwrite. True when it was playing: the menus then need a refresh.

@@ -4,6 +4,7 @@
 #include "anim/math3d.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <span>
 
@@ -209,6 +210,17 @@ void ResetVertices(BRMDL& model, const std::vector<Node>& nodes, const AnimState
 			std::fill(weights.begin(), weights.end(), 0.0f);
 	}
 	RecalculateVertices(model, nodes);
+}
+
+float CalcRadMax(const BRMDL& model)
+{
+	float largest[3] = {0, 0, 0};
+	for (const std::vector<Triangle>& mesh : model.meshTris)
+		for (const Triangle& triangle : mesh)
+			for (const Vertex& corner : triangle.v)
+				for (int axis = 0; axis < 3; ++axis)
+					largest[axis] = std::max(largest[axis], std::fabs(corner.posedPos[axis]));
+	return Norm(largest[0], largest[1], largest[2]);
 }
 
 } // namespace zentarra

@@ -28,4 +28,8 @@ void ResetBones(BRMDL& model, std::vector<Node>& nodes);
 // corners re-posed.
 void ResetVertices(BRMDL& model, const std::vector<Node>& nodes, const AnimState& anim);
 
+// The model's bounding radius: from the origin to the corner of the
+// origin-centred box holding every posed corner (hidden meshes included).
+float CalcRadMax(const BRMDL& model);
+
 } // namespace zentarra

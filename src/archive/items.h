@@ -12,6 +12,10 @@
 
 namespace zentarra {
 
+// What the user is told when the archive file of a chosen entry no longer
+// opens (moved or deleted since it was listed).
+inline constexpr std::string_view kCantOpenEntryFile = "Can't open file";
+
 // Kind codes; 5 to 9 are never produced.
 enum class ItemKind : int {
 	MDL0 = 0,

@@ -3,6 +3,8 @@
 #include "archive/open_files.h"
 #include "base/file_io.h"
 
+#include <filesystem>
+
 namespace zentarra::cli {
 
 OpenedArchive OpenArchive(const std::string& path)
@@ -67,6 +69,30 @@ FoundEntry FindEntry(const std::vector<Entry>& entries, std::string_view name, s
 	for (std::size_t i = 0; i < matches.size(); ++i)
 		found.error += (i ? ", " : " ") + QualifiedName(*matches[i]);
 	return found;
+}
+
+ResolvedEntry ResolveEntry(const OpenedArchive& archive, const std::string& spec, ItemKind kind, std::string_view what,
+	OpenedArchive& other)
+{
+	ResolvedEntry resolved;
+	resolved.archive = &archive;
+	std::string name = spec;
+	// OTHER:NAME when OTHER is a file; otherwise the colon belongs to the name
+	const std::size_t colon = spec.find(':');
+	if (colon != std::string::npos && std::filesystem::is_regular_file(spec.substr(0, colon))) {
+		other = OpenArchive(spec.substr(0, colon));
+		if (!other.error.empty()) {
+			resolved.error = spec.substr(0, colon) + ": " + other.error;
+			return resolved;
+		}
+		resolved.archive = &other;
+		name = spec.substr(colon + 1);
+	}
+	resolved.entries = Entries(resolved.archive->items, kind);
+	FoundEntry found = FindEntry(resolved.entries, name, what);
+	resolved.entry = found.entry;
+	resolved.error = std::move(found.error);
+	return resolved;
 }
 
 std::uint32_t ModelVersion(const OpenedArchive& archive, const Entry& entry)

@@ -51,6 +51,18 @@ inline FoundEntry FindModelEntry(const std::vector<Entry>& entries, std::string_
 	return FindEntry(entries, name, "model");
 }
 
+// An entry named on the command line as NAME (in `archive`) or OTHER:NAME
+// (in the archive file OTHER, read into `other`): models and their
+// animations often live in separate files.
+struct ResolvedEntry {
+	const OpenedArchive* archive = nullptr;
+	const Entry* entry = nullptr; // into `entries`
+	std::vector<Entry> entries;
+	std::string error;
+};
+ResolvedEntry ResolveEntry(const OpenedArchive& archive, const std::string& spec, ItemKind kind, std::string_view what,
+	OpenedArchive& other);
+
 // The MDL0 version at S+8.
 std::uint32_t ModelVersion(const OpenedArchive& archive, const Entry& entry);
 

@@ -1,27 +1,58 @@
 #include "cli/export_model_command.h"
 
+#include "anim/anim_loading.h"
+#include "anim/skinning.h"
 #include "base/file_io.h"
 #include "cli/archive_entries.h"
 #include "export/auto_export.h"
+#include "export/md5.h"
 #include "export/obj.h"
+#include "export/psk.h"
 
 #include <filesystem>
-
 #include <span>
+#include <sstream>
 
 namespace zentarra::cli {
 
 namespace {
 
-bool WriteText(const std::string& path, const std::string& text)
+std::span<const std::uint8_t> Bytes(const std::string& text)
 {
-	return WriteFileAtomically(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+	return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 int Fail(std::string_view message, std::ostream& err)
 {
 	err << message << '\n';
 	return 1;
+}
+
+// Poses the model at the frame of the named CHR0; an error message, or "".
+std::string Pose(LoadedModel& model, const OpenedArchive& archive, const ExportModelOptions& options, std::ostream& err)
+{
+	OpenedArchive other;
+	const ResolvedEntry anim = ResolveEntry(archive, options.anim, ItemKind::CHR0, "bone animation", other);
+	if (!anim.entry)
+		return anim.error;
+	ByteView view(anim.archive->bytes);
+	const AnimLoadResult loaded = LoadAnimation(model, view, anim.entry->item.offset, anim.entry->item.name, 0);
+	if (!loaded.ok)
+		return loaded.message;
+	if (!loaded.message.empty())
+		err << loaded.message << '\n';
+	if (!(options.frame >= 0 && options.frame < float(model.anim.nFrames)))
+	{
+		std::ostringstream message;
+		message << "Error: frame " << options.frame << " is outside the animation's frames 0 to "
+				<< model.anim.nFrames - 1;
+		return message.str();
+	}
+	model.anim.frame = options.frame;
+	for (BoneAnim& bone : model.anim.bones)
+		bone.frame = options.frame;
+	RecalculateModel(model.MD, model.nodelist, model.anim);
+	return "";
 }
 
 } // namespace
@@ -36,19 +67,32 @@ int RunExportModel(const ExportModelOptions& options, std::ostream& out, std::os
 	if (!found.entry)
 		return Fail(found.error, err);
 
-	LoadedModel model;
-	const ModelReadResult read = ReadModelEntry(archive, *found.entry, model);
+	auto model = std::make_unique<LoadedModel>();
+	const ModelReadResult read = ReadModelEntry(archive, *found.entry, *model);
 	if (!read.ok)
 		return Fail(read.message, err);
 	if (read.damaged)
 		err << DamagedModelWarning(read) << '\n';
+	if (!options.anim.empty())
+		if (const std::string error = Pose(*model, archive, options, err); !error.empty())
+			return Fail(error, err);
 
-	// the library line names the entry, as the batch export names its files
-	const std::string obj = ExportToOBJ(model.MD, model.names, found.entry->item.name, false);
-	if (!WriteText(options.output, obj))
-		return Fail(kCantWriteFile, err);
-	if (!WriteMTL(options.output, model.MD))
-		return Fail(kCantWriteMtl, err);
+	if (options.format == "psk") {
+		const BinaryExport psk = ExportToPSK(*model, false);
+		if (!psk.ok)
+			return Fail(psk.message, err);
+		if (!WriteFileAtomically(options.output, psk.bytes))
+			return Fail(kCantWriteFile, err);
+	} else if (options.format == "md5") {
+		if (!WriteFileAtomically(options.output, Bytes(ExportToMD5(*model, false))))
+			return Fail(kCantWriteFile, err);
+	} else {
+		// the library line names the entry, as the batch export names its files
+		if (!WriteFileAtomically(options.output, Bytes(ExportToOBJ(model->MD, model->names, found.entry->item.name, false))))
+			return Fail(kCantWriteFile, err);
+		if (!WriteMTL(options.output, model->MD))
+			return Fail(kCantWriteMtl, err);
+	}
 	if (!options.textures)
 		return 0;
 
@@ -60,7 +104,7 @@ int RunExportModel(const ExportModelOptions& options, std::ostream& out, std::os
 	ArchiveFiles files;
 	files.Put(options.archive, std::move(archive.bytes));
 	int status = 0;
-	for (const TextureExport& line : AutoExport(model.MD, modelArchive, archive.items, files, folder, 1)) {
+	for (const TextureExport& line : AutoExport(model->MD, modelArchive, archive.items, files, folder, 1)) {
 		const std::string material = "material " + std::to_string(line.material + 1) + " (\"" + line.texture + "\")";
 		switch (line.outcome) {
 		case TextureExport::Outcome::Written:

@@ -1,7 +1,8 @@
-// zentarra-cli export-model: one model of an archive, in the bind pose, as a
-// file of another format.
+// zentarra-cli export-model: one model of an archive, in its bind pose or in
+// the pose of an animation frame, as OBJ (with MTL), PSK or MD5.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -10,8 +11,10 @@ namespace zentarra::cli {
 struct ExportModelOptions {
 	std::string archive;
 	std::string model;  // entry name, or folder/name
-	std::string format; // "obj"
-	std::string output; // the OBJ file; its MTL library is written beside it
+	std::string format; // "obj", "psk" or "md5"
+	std::string output; // an OBJ gets its MTL library beside it
+	std::string anim;   // CHR0 entry to pose the model with, NAME or OTHER.brres:NAME; empty for the bind pose
+	float frame = 0;    // the frame of `anim`
 	bool textures = false; // also write the materials' textures as TGA beside it, replacing old ones
 };
 

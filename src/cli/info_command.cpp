@@ -1,6 +1,8 @@
 #include "cli/info_command.h"
 
 #include "cli/archive_entries.h"
+#include "anim/chr0.h"
+#include "anim/shp0.h"
 #include "texture/tex0.h"
 
 #include <nlohmann/json.hpp>
@@ -128,6 +130,33 @@ Json TextureEntriesToJson(const OpenedArchive& archive)
 	return list;
 }
 
+// Each CHR0 and SHP0 entry with its frame count and number of entries (bones
+// or vertex sets), read on its own as the batch export reads it.
+Json AnimationsToJson(const OpenedArchive& archive)
+{
+	Json list = Json::array();
+	for (const ItemRecord& item : archive.items.items()) {
+		if (item.kind != ItemKind::CHR0 && item.kind != ItemKind::SHP0)
+			continue;
+		ByteView view(archive.bytes);
+		AnimState anim;
+		AnimReadResult read;
+		int entries = 0;
+		if (item.kind == ItemKind::CHR0) {
+			std::vector<std::string> names;
+			read = ReadAnimationAlone(view, item.offset, anim, entries, names);
+		} else {
+			read = ReadVertexAnimation(view, item.offset, anim, 0, {}, 0, {});
+			entries = int(anim.vanim.size());
+		}
+		Json json{{"name", item.name}, {"kind", KindName(item.kind)}, {"frames", read.frames}, {"entries", entries}};
+		if (!read.ok)
+			json["error"] = read.message;
+		list.push_back(std::move(json));
+	}
+	return list;
+}
+
 // invalid UTF-8 in archive names is replaced, never thrown on
 void PrintJson(const Json& json, std::ostream& out)
 {
@@ -140,8 +169,10 @@ int Fail(const InfoOptions& options, const std::string& message, std::ostream& o
 	if (options.json) {
 		Json document{{"path", options.archive}, {"models", Json::array()}, {"error", message}};
 		// the textures do not depend on the models
-		if (archive)
+		if (archive) {
 			document["textureEntries"] = TextureEntriesToJson(*archive);
+			document["animations"] = AnimationsToJson(*archive);
+		}
 		PrintJson(document, out);
 	} else {
 		err << options.archive << ": " << message << '\n';
@@ -201,7 +232,7 @@ int RunInfo(const InfoOptions& options, std::ostream& out, std::ostream& err)
 
 	if (options.json) {
 		Json document{{"path", options.archive}, {"models", std::move(models)},
-			{"textureEntries", TextureEntriesToJson(archive)}};
+			{"textureEntries", TextureEntriesToJson(archive)}, {"animations", AnimationsToJson(archive)}};
 		if (!archiveWarning.empty()) {
 			document["damaged"] = true;
 			document["warning"] = archiveWarning;

@@ -1,5 +1,6 @@
 // zentarra-cli: the command-line front of the BRRES viewer's core.
 #include "cli/export_all_command.h"
+#include "cli/export_anim_command.h"
 #include "cli/export_model_command.h"
 #include "cli/export_texture_command.h"
 #include "cli/info_command.h"
@@ -43,16 +44,19 @@ int main(int argc, char** argv)
 
 	zentarra::cli::ExportModelOptions exportModel;
 	exportModel.format = "obj";
-	CLI::App* exportModelCommand =
-		app.add_subcommand("export-model", "Write a model in its bind pose as OBJ, with its MTL library beside it");
+	CLI::App* exportModelCommand = app.add_subcommand("export-model",
+		"Write a model, in its bind pose or an animation's, as OBJ (with its MTL library beside it), PSK or MD5");
 	exportModelCommand->add_option("ARCHIVE", exportModel.archive, "Archive file to read")->required();
 	exportModelCommand->add_option("MODEL", exportModel.model, "The model, by entry name or folder/name")->required();
 	exportModelCommand->add_option("-f,--format", exportModel.format, "Output format")
-		->check(CLI::IsMember({"obj"}))
+		->check(CLI::IsMember({"obj", "psk", "md5"}))
 		->capture_default_str();
-	exportModelCommand->add_option("-o,--output", exportModel.output, "Output file (.obj)")
-		->required()
-		->check(CLI::Validator(EndsInObj, "FILE.obj"));
+	exportModelCommand->add_option("-o,--output", exportModel.output, "Output file (.obj for OBJ)")->required();
+	exportModelCommand->add_option("--anim", exportModel.anim,
+		"Bone animation to pose the model with: a CHR0 entry, or OTHER.brres:NAME");
+	exportModelCommand->add_option("--frame", exportModel.frame, "The animation's frame")
+		->capture_default_str()
+		->needs("--anim");
 	exportModelCommand->add_flag("--textures", exportModel.textures,
 		"Also write the materials' textures as TGA beside the model file, replacing old ones");
 
@@ -68,6 +72,18 @@ int main(int argc, char** argv)
 	exportTextureCommand->add_option("-o,--output", exportTexture.output, "Output file")->required();
 	exportTextureCommand->add_option("--palette", exportTexture.palette,
 		"PLT0 entry to decode a colour-indexed texture with (default: the one named like the texture)");
+
+	zentarra::cli::ExportAnimOptions exportAnim;
+	exportAnim.format = "psa";
+	CLI::App* exportAnimCommand = app.add_subcommand("export-anim", "Write a bone animation as PSA or MD5");
+	exportAnimCommand->add_option("ARCHIVE", exportAnim.archive, "Archive file to read")->required();
+	exportAnimCommand->add_option("CHR0", exportAnim.anim, "The animation, by entry name or folder/name")->required();
+	exportAnimCommand->add_option("-f,--format", exportAnim.format, "Output format")
+		->check(CLI::IsMember({"psa", "md5"}))
+		->capture_default_str();
+	exportAnimCommand->add_option("-o,--output", exportAnim.output, "Output file")->required();
+	exportAnimCommand->add_option("--model", exportAnim.model,
+		"The model it plays on: an MDL0 entry, or OTHER.brres:NAME (needed for MD5)");
 
 	zentarra::cli::ExportAllCommandOptions exportAll;
 	CLI::App* exportAllCommand = app.add_subcommand("export-all",
@@ -104,8 +120,15 @@ int main(int argc, char** argv)
 		return zentarra::cli::RunList(list, std::cout, std::cerr);
 	if (*infoCommand)
 		return zentarra::cli::RunInfo(info, std::cout, std::cerr);
-	if (*exportModelCommand)
+	if (*exportModelCommand) {
+		if (exportModel.format == "obj" && !EndsInObj(exportModel.output).empty()) {
+			std::cerr << "--output: " << EndsInObj(exportModel.output) << '\n';
+			return 2;
+		}
 		return zentarra::cli::RunExportModel(exportModel, std::cout, std::cerr);
+	}
+	if (*exportAnimCommand)
+		return zentarra::cli::RunExportAnim(exportAnim, std::cerr);
 	if (*exportAllCommand)
 		return zentarra::cli::RunExportAll(exportAll, std::cout, std::cerr);
 	if (*exportTextureCommand)

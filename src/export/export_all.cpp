@@ -3,9 +3,12 @@
 #include "archive/archive_files.h"
 #include "base/file_io.h"
 #include "base/text.h"
+#include "anim/chr0.h"
 #include "export/auto_export.h"
+#include "export/md5.h"
 #include "export/obj.h"
 #include "export/png.h"
+#include "export/psk.h"
 #include "export/tga.h"
 #include "model/mdl0_reader.h"
 #include "texture/texture_items.h"
@@ -132,12 +135,14 @@ const char* ModelExtension(int choice)
 // The model file's bytes; empty with `error` set when it cannot be made.
 std::vector<std::uint8_t> ModelFile(int choice, const LoadedModel& model, const std::string& name, std::string& error)
 {
-	if (choice == 3) {
-		const std::string text = ExportToOBJ(model.MD, model.names, name, false);
-		return std::vector<std::uint8_t>(text.begin(), text.end());
+	if (choice == 2) {
+		BinaryExport psk = ExportToPSK(model, false);
+		if (!psk.ok)
+			error = psk.message;
+		return std::move(psk.bytes);
 	}
-	error = "this model format is not available";
-	return {};
+	const std::string text = choice == 1 ? ExportToMD5(model, false) : ExportToOBJ(model.MD, model.names, name, false);
+	return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
 TaskResult ExportModel(const Context& context, const ItemRecord& item, ArchiveFiles& files)
@@ -190,10 +195,36 @@ TaskResult ExportModel(const Context& context, const ItemRecord& item, ArchiveFi
 	return result;
 }
 
-TaskResult ExportAnimation(const Context&, const ItemRecord& item, ArchiveFiles&)
+// A bone animation on its own, with the bones and names of its entries.
+TaskResult ExportAnimation(const Context& context, const ItemRecord& item, ArchiveFiles& files)
 {
 	TaskResult result;
-	result.files.push_back(Skip(item, ItemKind::CHR0, "animation export is not available"));
+	const std::vector<std::uint8_t>* bytes = files.Get(item.path);
+	if (!bytes) {
+		result.files.push_back(Skip(item, ItemKind::CHR0, std::string(kCantOpenEntryFile)));
+		return result;
+	}
+	std::vector<std::string> folders =
+		FolderLevels(item.path, ItemKind::CHR0, context.options.separate, context.options.perArchive);
+	const std::string path = folders.back() + item.name + ".psa";
+	if (AlreadyThere(context, path)) {
+		result.files.push_back(Planned(item, ItemKind::CHR0, std::move(folders), path, {}));
+		return result;
+	}
+	AnimState anim;
+	int nBones = 0;
+	std::vector<std::string> names;
+	ByteView view(*bytes);
+	const AnimReadResult read = ReadAnimationAlone(view, item.offset, anim, nBones, names);
+	if (!read.ok) {
+		result.files.push_back(Skip(item, ItemKind::CHR0, read.message));
+		return result;
+	}
+	BinaryExport psa = ExportAnimToPSA(anim, nBones, names, item.name);
+	if (!psa.ok)
+		result.files.push_back(Skip(item, ItemKind::CHR0, psa.message));
+	else
+		result.files.push_back(Planned(item, ItemKind::CHR0, std::move(folders), path, std::move(psa.bytes)));
 	return result;
 }
 

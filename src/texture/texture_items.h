@@ -13,7 +13,6 @@
 
 namespace zentarra {
 
-inline constexpr std::string_view kCantOpenEntryFile = "Can't open file";
 inline constexpr std::string_view kNeedsPalette = "Error: this texture requires a palette and no palette has been loaded.";
 
 struct TextureOpenResult {

@@ -35,7 +35,7 @@ std::size_t FilesIn(const fs::path& dir)
 
 TEST(CliInfo, JsonMatchesTheInventory)
 {
-	std::size_t modelsCompared = 0, texturesCompared = 0;
+	std::size_t modelsCompared = 0, texturesCompared = 0, animationsCompared = 0;
 	for (const json& archive : Inventory()) {
 		const std::string file = kCorpus + "/" + archive["file"].get<std::string>();
 		SCOPED_TRACE(file);
@@ -52,6 +52,13 @@ TEST(CliInfo, JsonMatchesTheInventory)
 				textures.push_back({{"name", sub["name"]}, {"format", sub["format_name"]}, {"formatCode", sub["format"]},
 					{"width", sub["width"]}, {"height", sub["height"]}});
 		ASSERT_EQ(info["textureEntries"].size(), textures.size());
+		std::vector<json> animations;
+		for (const json& sub : archive["subfiles"])
+			if (sub["kind"] == "CHR0" || sub["kind"] == "SHP0")
+				animations.push_back({{"name", sub["name"]}, {"kind", sub["kind"]}, {"frames", sub["frames"]},
+					{"entries", sub["entries"]}});
+		EXPECT_EQ(info["animations"], json(animations));
+		animationsCompared += animations.size();
 		for (std::size_t i = 0; i < textures.size(); ++i)
 			for (const auto& [key, value] : textures[i].items())
 				EXPECT_EQ(info["textureEntries"][i][key], value) << key;
@@ -88,6 +95,7 @@ TEST(CliInfo, JsonMatchesTheInventory)
 	}
 	EXPECT_GE(modelsCompared, 21u);
 	EXPECT_EQ(texturesCompared, 136u);
+	EXPECT_EQ(animationsCompared, 17u);
 }
 
 TEST(CliInfo, NamedModelsTextAndFailures)
@@ -218,7 +226,7 @@ TEST(CliExportModel, Failures)
 	EXPECT_EQ(ReadText(dir.path / "k.obj").substr(0, 18), "mtllib kuribo.mtl\n");
 	EXPECT_EQ(FilesIn(dir.path), 2u); // no temporary file left behind
 
-	for (const std::string& usage : {" kuribo -f psk -o " + obj, std::string(" kuribo"), " -o " + obj,
+	for (const std::string& usage : {" kuribo -f fbx -o " + obj, std::string(" kuribo"), " -o " + obj,
 			 " kuribo -o " + Quote((dir.path / "k.txt").string())})
 		EXPECT_EQ(RunCli("export-model " + kuribo + usage).status, 2) << usage;
 }

@@ -174,7 +174,7 @@ TEST(WriterDemo, ModelReadsWholeWithWhatItClaims)
 	const BRMDL& md = model->MD;
 
 	EXPECT_EQ(model->names.meshes, (std::vector<std::string>{"crate_box", "crate_lid", "crate_label", "crate_shadow"}));
-	EXPECT_EQ(md.vtxCount, (std::vector<int>{8, 13, 4, 4}));
+	EXPECT_EQ(md.vtxCount, (std::vector<int>{8, 13, 4, 4, 13})); // the last: the lid bulged, a morph target
 	EXPECT_EQ(md.uvCount, (std::vector<int>{4, 15, 4, 4}));
 	ASSERT_EQ(md.meshTris.size(), 4u);
 	EXPECT_EQ(md.meshTris[0].size(), 10u); // five quads

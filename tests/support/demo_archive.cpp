@@ -1,5 +1,6 @@
 #include "support/demo_archive.h"
 
+#include "support/anim_writer.h"
 #include "support/tex0_writer.h"
 
 #include <algorithm>
@@ -285,6 +286,7 @@ Mdl0Model DemoModel()
 		.layers = {{.texture = "crate_label", .palette = "crate_label", .wrapS = 0, .wrapT = 0}}});
 	model.materials.push_back({.name = "crate_shadow", .texGens = 1, .cull = 0,
 		.layers = {{.texture = "crate_shadow", .wrapS = 0, .wrapT = 0}}});
+	AddDemoMorphTargets(model); // the lid's bulge, for the vertex animation
 	return model;
 }
 
@@ -295,8 +297,8 @@ Bytes DemoArchive()
 		{"Textures(NW4R)", {{"crate_wood", WoodTexture()}, {"crate_band", BandTexture()}, {"crate_label", LabelTexture()},
 			{"crate_shadow", ShadowTexture()}}},
 		{"Palettes(NW4R)", {{"crate_band", BandPalette()}, {"crate_label", LabelPalette()}}},
-		{"AnmChr(NW4R)", {{"crate_spin", StubSubFile("CHR0", 64)}}},
-		{"AnmShp(NW4R)", {{"crate_squash", StubSubFile("SHP0", 64)}}},
+		{"AnmChr(NW4R)", {{"crate_open", BuildDemoCHR0()}}},
+		{"AnmShp(NW4R)", {{"crate_bulge", BuildDemoSHP0()}}},
 		{"AnmTexSrt(NW4R)", {{"crate_scroll", StubSubFile("SRT0", 64)}}},
 	});
 }
