@@ -4,7 +4,9 @@
 #include "anim/skinning.h"
 #include "archive/archive_files.h"
 #include "archive/brres_directory.h"
+#include "export/md5.h"
 #include "export/obj.h"
+#include "export/psk.h"
 #include "export/png.h"
 #include "export/tga.h"
 #include "model/mdl0_reader.h"
@@ -88,6 +90,8 @@ void FuzzModel(const std::uint8_t* data, std::size_t size)
 		RecalculateModel(model->MD, model->nodelist, model->anim);
 		Bounds(model->MD);
 		sink = float(ExportToOBJ(model->MD, model->names, item.name, true).size());
+		sink = float(ExportToPSK(*model, false).bytes.size());
+		sink = float(ExportToMD5(*model, true).size());
 		sink = float(MtlText(model->MD).size());
 	});
 }

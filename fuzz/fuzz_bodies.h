@@ -20,6 +20,11 @@ void FuzzModel(const std::uint8_t* data, std::size_t size);
 // viewer's image operations.
 void FuzzTexture(const std::uint8_t* data, std::size_t size);
 
+// Every CHR0 entry read on its own and exported as PSA; every CHR0 and SHP0
+// entry loaded onto a small fixed model, played a few steps and exported as
+// PSA and MD5.
+void FuzzAnimation(const std::uint8_t* data, std::size_t size);
+
 // A pose file applied to a small fixed model.
 void FuzzPose(const std::uint8_t* data, std::size_t size);
 
@@ -34,6 +39,7 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
 	{"archive", FuzzArchive},
 	{"model", FuzzModel},
 	{"texture", FuzzTexture},
+	{"animation", FuzzAnimation},
 	{"pose", FuzzPose},
 };
 

@@ -61,7 +61,10 @@ void CutEntries(const fs::path& out, const std::string& stem, const Bytes& bytes
 			continue;
 		const Bytes sub(bytes.begin() + std::ptrdiff_t(entry->offset), bytes.begin() + std::ptrdiff_t(end));
 		const Bytes alone = testing::BuildBRRES({{FolderOf(entry->kind), {{entry->name, sub}}}});
-		const char* target = entry->kind == ItemKind::MDL0 ? "model" : entry->kind == ItemKind::TEX0 || entry->kind == ItemKind::PLT0 ? "texture" : "archive";
+		const char* target = entry->kind == ItemKind::MDL0                                   ? "model"
+			: entry->kind == ItemKind::TEX0 || entry->kind == ItemKind::PLT0                 ? "texture"
+			: entry->kind == ItemKind::CHR0 || entry->kind == ItemKind::SHP0                 ? "animation"
+																							 : "archive";
 		Write(out / target, stem + "-" + std::string(KindName(entry->kind)) + "-" + entry->name, alone);
 	}
 }
@@ -81,13 +84,13 @@ int main(int argc, char** argv)
 		if (file.status != ReadStatus::Ok)
 			continue;
 		const std::string stem = entry.path().stem().string();
-		for (const char* target : {"archive", "model", "texture"})
+		for (const char* target : {"archive", "model", "texture", "animation"})
 			Write(out / target, stem, file.bytes);
 		CutEntries(out, stem, file.bytes);
 	}
 
 	const Bytes demo = testing::DemoArchive();
-	for (const char* target : {"archive", "model", "texture"})
+	for (const char* target : {"archive", "model", "texture", "animation"})
 		Write(out / target, "demo", demo);
 	CutEntries(out, "demo", demo);
 	Write(out / "texture", "ci4-no-palette",

@@ -1,6 +1,7 @@
 #include "texture/tex0.h"
 
 #include "base/file_io.h"
+#include "support/tex0_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -417,6 +418,23 @@ TEST(Tex0Reference, TruncatedDataInAReusedRecordZeroesTheMissingBlocks)
 	ReadTextureHeader(view, 0, rec);
 	EXPECT_EQ(ReadTexture(view, rec), TexStatus::Unsupported);
 	EXPECT_EQ(rec.data, Bytes(33 * 17 * 4, 0));
+}
+
+// Every 16-bit value as a texel decodes as the same value as a palette entry
+// (the texel decoder splits each value into two table lookups).
+TEST(Tex0Texels, EverySixteenBitColourDecodesAsItsPaletteEntry)
+{
+	for (const auto& [texFormat, paletteFormat] : {std::pair{kTexRGB565, kPaletteRGB565}, {kTexRGB5A3, kPaletteRGB5A3}}) {
+		const Bytes texels = testing::EncodeTexels(texFormat, 256, 256, [](int x, int y) { return std::uint32_t(y * 256 + x); });
+		const Decoded d = Decode(MakeTex0(texFormat, 256, 256, texels));
+		ASSERT_EQ(d.status, TexStatus::Ok);
+		for (int v = 0; v < 65536; ++v) {
+			const std::uint32_t colour = DecodePaletteEntry(paletteFormat, std::uint16_t(v));
+			const Bytes expected = {std::uint8_t(colour), std::uint8_t(colour >> 8), std::uint8_t(colour >> 16),
+				std::uint8_t(colour >> 24)};
+			ASSERT_EQ(Texel(d.image, v % 256, v / 256), expected) << texFormat << " " << v;
+		}
+	}
 }
 
 TEST(Tex0PutData, StoresPackedColourAsRgbaAndIgnoresOutside)
