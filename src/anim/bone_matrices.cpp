@@ -195,4 +195,17 @@ void CalcNodeMultiMatrix(int index, std::vector<Node>& nodes)
 	node.finalMatrix = sum;
 }
 
+void CalcFinalAndWeightedMatrices(std::vector<Node>& nodes)
+{
+	const int count = int(nodes.size());
+	for (int i = 0; i < count; ++i) {
+		if (nodes[std::size_t(i)].nWeights == 0)
+			CalcNodeFinalMatrix(i, nodes);
+	}
+	for (int i = 0; i < count; ++i) {
+		if (nodes[std::size_t(i)].nWeights > 0)
+			CalcNodeMultiMatrix(i, nodes);
+	}
+}
+
 } // namespace zentarra

@@ -31,4 +31,8 @@ void CalcNodeBaseMatrix(int index, std::vector<Node>& nodes);
 // of the blended nodes.
 void CalcNodeMultiMatrix(int index, std::vector<Node>& nodes);
 
+// The model-space pass over every bone node, then the blend of every
+// weighted node, which reads the bone nodes' fresh finalMatrix.
+void CalcFinalAndWeightedMatrices(std::vector<Node>& nodes);
+
 } // namespace zentarra

@@ -281,18 +281,8 @@ bool PoseBone(LoadedModel& model, int bone)
 
 void FinishPose(LoadedModel& model)
 {
-	std::vector<Node>& nodes = model.nodelist;
-	const int count = int(nodes.size());
-	// weighted nodes read the bone nodes' fresh finalMatrix, so they go last
-	for (int i = 0; i < count; ++i) {
-		if (nodes[std::size_t(i)].nWeights == 0)
-			CalcNodeFinalMatrix(i, nodes);
-	}
-	for (int i = 0; i < count; ++i) {
-		if (nodes[std::size_t(i)].nWeights > 0)
-			CalcNodeMultiMatrix(i, nodes);
-	}
-	RecalculateVertices(model.MD, nodes);
+	CalcFinalAndWeightedMatrices(model.nodelist);
+	RecalculateVertices(model.MD, model.nodelist);
 }
 
 int RotationToTrackPosition(float degrees)

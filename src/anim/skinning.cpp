@@ -146,20 +146,12 @@ void RecalculateModel(BRMDL& model, std::vector<Node>& nodes, const AnimState& a
 	}
 
 	if (anim.type & 1) {
-		// weighted nodes read the bone nodes' fresh finalMatrix, so they go last
 		const int count = int(nodes.size());
 		for (int i = 0; i < count; ++i) {
 			if (nodes[std::size_t(i)].nWeights == 0)
 				CalcNodeAnimMatrix(nodes[std::size_t(i)], anim);
 		}
-		for (int i = 0; i < count; ++i) {
-			if (nodes[std::size_t(i)].nWeights == 0)
-				CalcNodeFinalMatrix(i, nodes);
-		}
-		for (int i = 0; i < count; ++i) {
-			if (nodes[std::size_t(i)].nWeights > 0)
-				CalcNodeMultiMatrix(i, nodes);
-		}
+		CalcFinalAndWeightedMatrices(nodes);
 	}
 
 	RecalculateVertices(model, nodes);

@@ -71,22 +71,22 @@ FoundEntry FindEntry(const std::vector<Entry>& entries, std::string_view name, s
 	return found;
 }
 
-ResolvedEntry ResolveEntry(const OpenedArchive& archive, const std::string& spec, ItemKind kind, std::string_view what,
+ResolvedEntry ResolveEntry(const OpenedArchive& archive, const std::string& named, ItemKind kind, std::string_view what,
 	OpenedArchive& other)
 {
 	ResolvedEntry resolved;
 	resolved.archive = &archive;
-	std::string name = spec;
+	std::string name = named;
 	// OTHER:NAME when OTHER is a file; otherwise the colon belongs to the name
-	const std::size_t colon = spec.find(':');
-	if (colon != std::string::npos && std::filesystem::is_regular_file(spec.substr(0, colon))) {
-		other = OpenArchive(spec.substr(0, colon));
+	const std::size_t colon = named.find(':');
+	if (colon != std::string::npos && std::filesystem::is_regular_file(named.substr(0, colon))) {
+		other = OpenArchive(named.substr(0, colon));
 		if (!other.error.empty()) {
-			resolved.error = spec.substr(0, colon) + ": " + other.error;
+			resolved.error = named.substr(0, colon) + ": " + other.error;
 			return resolved;
 		}
 		resolved.archive = &other;
-		name = spec.substr(colon + 1);
+		name = named.substr(colon + 1);
 	}
 	resolved.entries = Entries(resolved.archive->items, kind);
 	FoundEntry found = FindEntry(resolved.entries, name, what);

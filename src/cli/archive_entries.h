@@ -60,7 +60,7 @@ struct ResolvedEntry {
 	std::vector<Entry> entries;
 	std::string error;
 };
-ResolvedEntry ResolveEntry(const OpenedArchive& archive, const std::string& spec, ItemKind kind, std::string_view what,
+ResolvedEntry ResolveEntry(const OpenedArchive& archive, const std::string& named, ItemKind kind, std::string_view what,
 	OpenedArchive& other);
 
 // The MDL0 version at S+8.

@@ -266,14 +266,9 @@ std::string ExportToMD5(const LoadedModel& model, bool skipHidden)
 TextExport ExportAnimToMD5(const AnimState& anim, const LoadedModel& model, float radius)
 {
 	TextExport result;
-	if (anim.nFrames < 0) {
-		result.message = kMixedAnimations;
+	result.message = AnimationRefusal(anim);
+	if (!result.message.empty())
 		return result;
-	}
-	if (anim.nFrames == 0) {
-		result.message = kNoFrames;
-		return result;
-	}
 	const std::size_t frames = std::size_t(anim.nFrames);
 	const std::size_t bones = std::size_t(std::max(model.nBones, 0));
 	static const BoneAnim kNoTracks;

@@ -412,18 +412,18 @@ BinaryExport ExportToPSK(const LoadedModel& model, bool skipHidden)
 	return result;
 }
 
+std::string_view AnimationRefusal(const AnimState& anim)
+{
+	return anim.nFrames < 0 ? kMixedAnimations : anim.nFrames == 0 ? kNoFrames : std::string_view();
+}
+
 BinaryExport ExportAnimToPSA(const AnimState& anim, int nBones, std::span<const std::string> boneNames,
 	std::string_view animName)
 {
 	BinaryExport result;
-	if (anim.nFrames < 0) {
-		result.message = kMixedAnimations;
+	result.message = AnimationRefusal(anim);
+	if (!result.message.empty())
 		return result;
-	}
-	if (anim.nFrames == 0) {
-		result.message = kNoFrames;
-		return result;
-	}
 	const std::size_t frames = std::size_t(anim.nFrames);
 	const std::size_t bones = std::size_t(std::max(nBones, 0));
 	const std::size_t keys = frames * bones;

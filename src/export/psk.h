@@ -30,6 +30,10 @@ inline constexpr std::string_view kMixedAnimations =
 inline constexpr std::string_view kNoFrames = "Error: this animation has no frames to export";
 inline constexpr std::string_view kTooManyKeys = "Error: this animation has too many keys for one file";
 
+// Why an animation cannot be exported frame by frame (added-together
+// animations keep a frame count per bone; an empty one has nothing), or "".
+std::string_view AnimationRefusal(const AnimState& anim);
+
 inline constexpr std::uint32_t kChunkTypeFlag = 1999801;
 inline constexpr std::size_t kChunkHeaderSize = 32;
 

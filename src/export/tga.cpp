@@ -46,7 +46,7 @@ bool WriteTGA(std::vector<std::uint8_t>& out, int width, int height, std::span<c
 		sink.u8(0); // +0x00 no image ID
 		sink.u8(0); // +0x01 no colour map
 		sink.u8(2); // +0x02 uncompressed true-colour
-		sink.zeros(5); // +0x03 colour-map specification
+		sink.zeros(5); // +0x03 colour-map fields: no colour map
 		sink.le16(0); // +0x08 x origin
 		sink.le16(0); // +0x0A y origin
 		sink.le16(std::uint16_t(width)); // +0x0C width, low 16 bits

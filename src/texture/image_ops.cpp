@@ -45,6 +45,21 @@ void Halve(const std::vector<std::uint16_t>& in, int inWidth, std::vector<std::u
 	}
 }
 
+struct Span {
+	float low, high;
+};
+
+// The input span under output texel i along one axis: conv input texels
+// wide when shrinking, one texel wide when enlarging, centred on the output
+// texel's centre.
+Span Footprint(int i, float conv, bool shrinking)
+{
+	const float centre = float(double(conv) * (i + 0.5));
+	if (shrinking)
+		return {centre - conv / 2, centre + conv / 2};
+	return {float(double(centre) - 0.5), float(double(centre) + 0.5)};
+}
+
 // The box filter proper. The float and double steps are those of the
 // reference scaler; changing any of them changes output bits.
 void BoxFilter(const std::vector<std::uint16_t>& in, int widthIn, int heightIn, std::vector<std::uint16_t>& out,
@@ -52,37 +67,19 @@ void BoxFilter(const std::vector<std::uint16_t>& in, int widthIn, int heightIn, 
 {
 	const float convy = float(heightIn) / float(heightOut);
 	const float convx = float(widthIn) / float(widthOut);
-	const float halfconvx = convx / 2;
-	const float halfconvy = convy / 2;
 	for (int i = 0; i < heightOut; ++i) {
-		float y = float(double(convy) * (i + 0.5));
-		float lowy, highy;
-		if (heightIn > heightOut) {
-			highy = y + halfconvy;
-			lowy = y - halfconvy;
-		} else {
-			highy = float(double(y) + 0.5);
-			lowy = float(double(y) - 0.5);
-		}
+		const auto [lowy, highy] = Footprint(i, convy, heightIn > heightOut);
 		for (int j = 0; j < widthOut; ++j) {
-			float x = float(double(convx) * (j + 0.5));
-			float lowx, highx;
-			if (widthIn > widthOut) {
-				highx = x + halfconvx;
-				lowx = x - halfconvx;
-			} else {
-				highx = float(double(x) + 0.5);
-				lowx = float(double(x) - 0.5);
-			}
+			const auto [lowx, highx] = Footprint(j, convx, widthIn > widthOut);
 
 			float totals[4] = {0, 0, 0, 0};
 			float area = 0;
-			y = lowy;
+			float y = lowy;
 			int yint = int(std::floor(y));
 			while (y < highy) {
 				const int yindex = (yint + heightIn) % heightIn;
 				const float ypercent = highy < float(yint + 1) ? highy - y : float(yint + 1) - y;
-				x = lowx;
+				float x = lowx;
 				int xint = int(std::floor(x));
 				while (x < highx) {
 					const int xindex = (xint + widthIn) % widthIn;

@@ -3,6 +3,8 @@
 #include "archive/open_files.h"
 #include "export/cli_run.h"
 #include "export/export_all.h"
+#include "export/png_read.h"
+#include "texture/texture_items.h"
 #include "support/demo_archive.h"
 
 #include <gtest/gtest.h>
@@ -176,6 +178,86 @@ TEST(ExportAll, SameFilesAndReportForAnyNumberOfThreads)
 			EXPECT_EQ(Lines(report, dir.path), firstLines);
 		}
 		fs::remove_all(dir.path / "exported");
+	}
+}
+
+std::size_t Count(const std::string& text, const std::string& line)
+{
+	std::size_t count = text.compare(0, line.size(), line) == 0;
+	for (std::size_t at = text.find("\n" + line); at != std::string::npos; at = text.find("\n" + line, at + 1))
+		++count;
+	return count;
+}
+
+// Every archive of the corpus in every model format: one file per entry
+// (one folder per archive, as entry names repeat across archives), each as
+// the single exports write it.
+TEST(ExportAll, WholeCorpusInEveryModelFormat)
+{
+	TempDir dir;
+	OpenArchives items;
+	std::map<std::string, nlohmann::json> inventory; // "archive/kind/name" -> sub-file
+	for (const nlohmann::json& archive : testing::Inventory()) {
+		const fs::path file = fs::path(archive["file"].get<std::string>()).filename();
+		fs::copy_file(testing::kCorpus + "/" + archive["file"].get<std::string>(), dir.path / file);
+		ASSERT_EQ(OpenArchiveFile((dir.path / file).string(), items, nullptr).status, OpenStatus::Opened);
+		for (const nlohmann::json& sub : archive["subfiles"])
+			inventory[file.string() + "/" + sub["kind"].get<std::string>() + "/" + sub["name"].get<std::string>()] = sub;
+	}
+	const auto expected = [&](const char* kind) {
+		std::size_t count = 0;
+		for (const auto& [name, sub] : inventory)
+			count += sub["kind"] == kind && (sub["kind"] != "MDL0" || sub["vertices"] != 0);
+		return count;
+	};
+
+	ArchiveFiles files;
+	ExportAllOptions options;
+	options.perArchive = true;
+	options.jobs = 2;
+	for (const int models : {3, 1, 2}) {
+		options.models = models;
+		options.textures = models == 3 ? 1 : 0;
+		options.animations = models == 3 ? 1 : 0;
+		const ExportAllReport report = ExportAll(items, options);
+		EXPECT_EQ(report.failed, 0);
+		EXPECT_EQ(report.skipped, 1); // mat_lib: a material library without vertices
+		std::map<std::string, std::size_t> written;
+		for (const ExportedFile& file : report.files) {
+			if (file.outcome != ExportedFile::Outcome::Written)
+				continue;
+			const fs::path path = file.path;
+			++written[path.extension().string()];
+			const nlohmann::json& sub = inventory.at(
+				path.parent_path().filename().string() + "/" + std::string(KindName(file.kind)) + "/" + file.entry);
+			SCOPED_TRACE(file.path);
+			const std::string text = testing::ReadText(path);
+			if (path.extension() == ".obj") {
+				EXPECT_EQ(Count(text, "f "), sub["triangles"].get<std::size_t>());
+			} else if (path.extension() == ".md5mesh") {
+				EXPECT_NE(text.find("numJoints " + std::to_string(sub["bones"].get<int>()) + "\n"), std::string::npos);
+				EXPECT_EQ(text.find("nan"), std::string::npos);
+			} else if (path.extension() == ".psk") {
+				EXPECT_EQ(text.substr(0, 8), "ACTRHEAD");
+			} else if (path.extension() == ".psa") {
+				EXPECT_EQ(text.substr(0, 8), "ANIMHEAD");
+			} else if (path.extension() == ".png") {
+				ItemRecord texture;
+				texture.path = file.archive;
+				texture.name = file.entry;
+				texture.offset = sub["offset"].get<std::size_t>();
+				TexImage image;
+				ASSERT_TRUE(DecodeTextureItem(texture, files, image).ok);
+				EXPECT_TRUE(testing::DecodePNG(testing::Bytes(text.begin(), text.end())) == image.data);
+				EXPECT_EQ(image.width, sub["width"].get<int>());
+			}
+		}
+		const char* extension = models == 3 ? ".obj" : models == 1 ? ".md5mesh" : ".psk";
+		EXPECT_EQ(written[extension], expected("MDL0")) << extension;
+		if (models == 3) {
+			EXPECT_EQ(written[".png"], expected("TEX0"));
+			EXPECT_EQ(written[".psa"], expected("CHR0"));
+		}
 	}
 }
 
