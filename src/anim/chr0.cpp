@@ -54,7 +54,7 @@ int FormatOfCode(std::uint32_t code, bool rotation)
 // by many fields, and this keeps a small file from asking for gigabytes.
 std::size_t KeyBudget(const ByteView& file)
 {
-	return std::max<std::size_t>(std::size_t(1) << 20, 8 * file.size());
+	return std::min(kMaxAnimationKeys, std::max<std::size_t>(std::size_t(1) << 20, 8 * file.size()));
 }
 
 std::vector<Key>* TrackKeys(BoneAnim& bone, int track)

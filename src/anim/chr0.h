@@ -24,6 +24,11 @@ namespace zentarra {
 // X-Z, 7-9 translation X-Z.
 inline constexpr int kUniformScaleTrack = 0;
 
+// The most keys (CHR0) or targets and keys (SHP0) one read accepts, over
+// sixteen million: a hundred times the richest real animation, and far less
+// than what a damaged file with many entries sharing one key block could ask.
+inline constexpr std::size_t kMaxAnimationKeys = std::size_t(1) << 24;
+
 // Key formats: 0 4-byte keys, 1 6-byte, 2 12-byte, 3 one byte per frame,
 // 4 one float per frame (the last two for rotations only).
 enum KeyFormat : int {

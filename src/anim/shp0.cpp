@@ -1,5 +1,7 @@
 #include "anim/shp0.h"
 
+#include "anim/chr0.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -41,7 +43,7 @@ public:
 		const std::vector<std::string>& normalNames)
 		: file_(file), nVtx_(nVtx), positionNames_(positionNames), nNrm_(nNrm), normalNames_(normalNames),
 		  // targets and keys over the whole read: entries may share their data
-		  budget_(std::max<std::size_t>(std::size_t(1) << 20, 8 * file.size()))
+		  budget_(std::min(kMaxAnimationKeys, std::max<std::size_t>(std::size_t(1) << 20, 8 * file.size())))
 	{
 	}
 

@@ -89,9 +89,12 @@ public:
 	{
 	}
 
-	void Run(std::uint8_t firstOpcode)
+	bool Run(std::uint8_t firstOpcode, std::size_t maxTriangles)
 	{
-		triangles_.reserve(triangles_.size() + CountTriangles(file_, firstOpcode, vertexSize_));
+		const std::size_t count = CountTriangles(file_, firstOpcode, vertexSize_);
+		if (count > maxTriangles)
+			return false;
+		triangles_.reserve(triangles_.size() + count);
 		for (std::uint8_t opcode = firstOpcode; opcode != kEnd; opcode = R8next(file_)) {
 			// running into the end of the view reads opcode 0 and marks the view
 			switch (opcode) {
@@ -114,6 +117,7 @@ public:
 		}
 		if (!sound_)
 			file_.markDamaged();
+		return true;
 	}
 
 private:
@@ -267,10 +271,10 @@ void SetNB3(std::uint8_t first, std::uint8_t second, NB& nb)
 	}
 }
 
-void ReadPolygonData(ByteView& file, std::uint8_t firstOpcode, std::vector<Triangle>& triangles, const BRMDL& model,
-	const MeshInfo& mesh, const NB& nb)
+bool ReadPolygonData(ByteView& file, std::uint8_t firstOpcode, std::vector<Triangle>& triangles, const BRMDL& model,
+	const MeshInfo& mesh, const NB& nb, std::size_t maxTriangles)
 {
-	ListReader(file, triangles, model, mesh, nb).Run(firstOpcode);
+	return ListReader(file, triangles, model, mesh, nb).Run(firstOpcode, maxTriangles);
 }
 
 void AddTriangle(std::vector<Triangle>& triangles, const Vertex& first, const Vertex& second, const Vertex& third)

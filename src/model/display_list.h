@@ -5,6 +5,7 @@
 #include "base/byte_view.h"
 #include "model/model.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace zentarra {
@@ -18,9 +19,10 @@ void SetNB3(std::uint8_t first, std::uint8_t second, NB& nb);
 
 // Interprets the display list whose first opcode was just read, appending its
 // triangles to `triangles` in display-list order, each with its corners
-// reversed. Ends at opcode 0 or the end of the view.
-void ReadPolygonData(ByteView& file, std::uint8_t firstOpcode, std::vector<Triangle>& triangles, const BRMDL& model,
-	const MeshInfo& mesh, const NB& nb);
+// reversed. Ends at opcode 0 or the end of the view. False, with nothing
+// appended, when the list would make more than `maxTriangles` triangles.
+bool ReadPolygonData(ByteView& file, std::uint8_t firstOpcode, std::vector<Triangle>& triangles, const BRMDL& model,
+	const MeshInfo& mesh, const NB& nb, std::size_t maxTriangles = SIZE_MAX);
 
 // Appends one triangle with its corners in the given order.
 void AddTriangle(std::vector<Triangle>& triangles, const Vertex& first, const Vertex& second, const Vertex& third);

@@ -315,6 +315,7 @@ private:
 		}
 		for (const GroupEntry& entry : entries)
 			model_.names.meshes.push_back(entry.name);
+		std::size_t trianglesRead = 0;
 		for (std::size_t i = 0; i < count; ++i) {
 			const std::string& name = entries[i].name;
 			const std::size_t d = entries[i].data;
@@ -350,7 +351,10 @@ private:
 
 			ByteView list(file_.bytes()); // a view of its own, so its damage mark is this list's
 			list.seek(first + 1);
-			ReadPolygonData(list, file_.bytes()[first], md_.meshTris[i], md_, info, nb);
+			if (!ReadPolygonData(list, file_.bytes()[first], md_.meshTris[i], md_, info, nb, kMaxTriangles - trianglesRead))
+				return Fail("Error: the model is damaged: it has more than " + std::to_string(kMaxTriangles) +
+					" triangles");
+			trianglesRead += md_.meshTris[i].size();
 			if (list.damaged()) {
 				Damage("mesh " + Quoted(name) +
 					(list.tell() > list.size()

@@ -9,12 +9,17 @@
 #include "base/byte_view.h"
 #include "model/model.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace zentarra {
 
 inline constexpr std::string_view kNoVertices = "Error: this model doesn't have vertices";
+
+// The most triangles a model may have, a hundred times the largest real ones
+// (about 21,000): a damaged display list could otherwise ask for gigabytes.
+inline constexpr std::size_t kMaxTriangles = 2'000'000;
 
 struct ModelReadResult {
 	bool ok = false;      // the model was read; it is in the bind pose

@@ -522,7 +522,8 @@ TexStatus ReadTexture(ByteView& file, TexImage& rec)
 	const std::size_t start = file.tell();
 	const std::size_t texelCount = std::size_t(rec.width) * std::size_t(rec.height);
 	const std::size_t needed = TexelDataSize(rec.format, rec.width, rec.height);
-	if (texelCount > kMaxTexelsWithoutData && (needed == 0 || needed > file.remaining(start))) {
+	if (texelCount > kMaxTexels ||
+		(texelCount > kMaxTexelsWithoutData && (needed == 0 || needed > file.remaining(start)))) {
 		rec.data.clear();
 		return TexStatus::TooLarge;
 	}

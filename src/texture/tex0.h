@@ -66,6 +66,9 @@ enum class TexStatus {
 // allocate more than 4 MiB, or 8 RGBA bytes per file byte (I4 packs two
 // texels in a byte).
 inline constexpr std::size_t kMaxTexelsWithoutData = 1024 * 1024;
+// And no image above 8192 x 8192 texels (256 MiB of RGBA) is accepted at all,
+// eight times the side of the largest real one.
+inline constexpr std::size_t kMaxTexels = 8192 * 8192;
 
 // Reads size (+0x04), width (+0x1C), height (+0x1E) and format (+0x20) of the
 // TEX0 at `offset` and leaves the cursor at its texel data (+0x40). Returns 0

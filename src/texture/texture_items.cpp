@@ -61,6 +61,9 @@ TextureOpenResult DecodeTextureItem(const ItemRecord& texture, ArchiveFiles& fil
 	case TexStatus::TooLarge:
 		break;
 	}
+	if (std::size_t(rec.width) * std::size_t(rec.height) > kMaxTexels)
+		return {false, "Error: the texture \"" + texture.name + "\" is damaged: its size (" + SizeText(rec) +
+				") is above the 8192 x 8192 texels this program accepts"};
 	return {false, "Error: the texture \"" + texture.name + "\" is damaged: its size (" + SizeText(rec) +
 			") needs more data than the file holds"};
 }

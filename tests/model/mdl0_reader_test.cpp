@@ -255,6 +255,28 @@ TEST(ReadModel, DamageIsReportedAndLeftOut)
 	EXPECT_TRUE(clean.damaged());
 }
 
+// Past the triangle limit the model is refused before anything is allocated
+// for its triangles; at the limit it reads.
+TEST(ReadModel, TriangleLimitAcrossMeshes)
+{
+	// 31 strips of 65535 corners make 65533 triangles each: 2,031,523 in all
+	std::vector<int> corners(65535);
+	for (std::size_t k = 0; k < corners.size(); ++k)
+		corners[k] = int(k % 3);
+	Mdl0Model model = Basic(3, {Strip(corners)});
+	model.meshes.resize(31, model.meshes[0]);
+	auto loaded = std::make_unique<LoadedModel>();
+	const ModelReadResult refused = Read(BuildMDL0(model), *loaded);
+	EXPECT_FALSE(refused.ok);
+	EXPECT_EQ(refused.message, "Error: the model is damaged: it has more than 2000000 triangles");
+	EXPECT_EQ(loaded->MD.nMesh, 0);
+
+	model.meshes.resize(30); // 1,965,990
+	const ModelReadResult read = Read(BuildMDL0(model), *loaded);
+	ASSERT_TRUE(read.ok) << read.message;
+	EXPECT_EQ(TriangleCount(loaded->MD), 30u * 65533u);
+}
+
 TEST(ReadModel, ASecondReadKeepsNothingOfTheFirst)
 {
 	Mdl0Model big = Basic(200, {});

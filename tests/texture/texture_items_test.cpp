@@ -114,14 +114,27 @@ TEST(OpenTextureItem, UnreadableArchivesAndDamagedEntries)
 	Bytes longPalette = BuildPLT0(kPaletteIA8, entries);
 	longPalette.resize(0x40 + 40); // claims 300 entries, holds 20
 	Opened damaged;
-	damaged.Add("bad.brres", BuildBRRES({{"Textures(NW4R)", {{"huge", huge}, {"cut", truncated}, {"sign", Ci8Texture()}}},
+	damaged.Add("bad.brres", BuildBRRES({{"Textures(NW4R)", {{"huge", huge}, {"wide", BuildTEX0(kTexI8, 2000, 2000, Bytes(32, 7))}, {"cut", truncated}, {"sign", Ci8Texture()}}},
 									   {"Palettes(NW4R)", {{"sign", longPalette}}}}));
 
 	image = {};
 	TextureOpenResult result =
 		DecodeTextureItem(damaged.Entry("bad.brres", "huge", ItemKind::TEX0), damaged.files, image);
 	EXPECT_FALSE(result.ok);
-	EXPECT_EQ(result.message, "Error: the texture \"huge\" is damaged: its size (60000 x 60000) needs more data than the file holds");
+	EXPECT_EQ(result.message, "Error: the texture \"huge\" is damaged: its size (60000 x 60000) is above the 8192 x 8192 texels this program accepts");
+	EXPECT_TRUE(image.data.empty());
+	image = {};
+	result = DecodeTextureItem(damaged.Entry("bad.brres", "wide", ItemKind::TEX0), damaged.files, image);
+	EXPECT_FALSE(result.ok);
+	EXPECT_EQ(result.message, "Error: the texture \"wide\" is damaged: its size (2000 x 2000) needs more data than the file holds");
+
+	// backed by its data, but above the largest size accepted at all
+	Opened big;
+	big.Add("big.brres", BuildBRRES({{"Textures(NW4R)", {{"big", BuildTEX0(kTexI4, 8200, 8200, Bytes(8200 * 8200 / 2))}}}}));
+	image = {};
+	result = DecodeTextureItem(big.Entry("big.brres", "big", ItemKind::TEX0), big.files, image);
+	EXPECT_FALSE(result.ok);
+	EXPECT_EQ(result.message, "Error: the texture \"big\" is damaged: its size (8200 x 8200) is above the 8192 x 8192 texels this program accepts");
 	EXPECT_TRUE(image.data.empty());
 
 	image = {};
