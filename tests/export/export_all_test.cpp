@@ -139,6 +139,18 @@ TEST(ExportAll, ModelTexturesOnlyWithTheModels)
 			"TEX0 crate_label written exported/demo.brres/textures/crate_label.tga",
 			"TEX0 crate_shadow written exported/demo.brres/textures/crate_shadow.tga"}));
 
+	// the viewer's batch unloads the model on display, but only for models
+	auto shown = std::make_unique<LoadedModel>();
+	shown->MD.nMesh = 1;
+	options.overwrite = true;
+	options.models = 0;
+	ExportAll(batch.items, options, *shown);
+	EXPECT_EQ(shown->MD.nMesh, 1);
+	options.models = 3;
+	ExportAll(batch.items, options, *shown);
+	EXPECT_EQ(shown->MD.nMesh, 0);
+	options.overwrite = false;
+
 	// a model kept as it was keeps its textures out of the run
 	fs::remove(batch.dir.path / "exported/demo.brres/textures/crate_band.tga");
 	EXPECT_EQ(Lines(batch.Run(options), batch.dir.path),
