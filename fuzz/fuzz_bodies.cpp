@@ -13,7 +13,6 @@
 #include "texture/image_ops.h"
 #include "texture/texture_items.h"
 
-#include <cmath>
 #include <memory>
 #include <span>
 #include <vector>
@@ -51,20 +50,9 @@ void ForEachEntry(const OpenArchives& items, ItemKind kind, Visit visit)
 			visit(item);
 }
 
-// Sums the posed corners, so nothing above can be optimised away and a NaN
-// or infinity shows up as a value the sanitizers see being used.
+// Keeps what the bodies compute from being optimised away, and makes the
+// sanitizers see every value used.
 volatile float sink;
-
-void Bounds(const BRMDL& model)
-{
-	float extent = 0;
-	for (const std::vector<Triangle>& mesh : model.meshTris)
-		for (const Triangle& triangle : mesh)
-			for (const Vertex& corner : triangle.v)
-				for (const float coordinate : corner.posedPos)
-					extent = std::fmax(extent, std::fabs(coordinate));
-	sink = extent;
-}
 
 } // namespace
 
@@ -88,7 +76,7 @@ void FuzzModel(const std::uint8_t* data, std::size_t size)
 		if (!ReadModel(view, item.offset, *model).ok)
 			return;
 		RecalculateModel(model->MD, model->nodelist, model->anim);
-		Bounds(model->MD);
+		sink = CalcRadMax(model->MD);
 		sink = float(ExportToOBJ(model->MD, model->names, item.name, true).size());
 		sink = float(ExportToPSK(*model, false).bytes.size());
 		sink = float(ExportToMD5(*model, true).size());
