@@ -240,6 +240,11 @@ TaskResult RunTask(const Context& context, const ItemRecord& item, ArchiveFiles&
 		TaskResult result;
 		result.files.push_back(Skip(item, item.kind, "out of memory"));
 		return result;
+	} catch (const std::exception& error) {
+		// a worker thread must not let anything escape: it would end the program
+		TaskResult result;
+		result.files.push_back(Skip(item, item.kind, error.what()));
+		return result;
 	}
 }
 
