@@ -13,6 +13,7 @@
 #include "texture/image_ops.h"
 #include "texture/texture_items.h"
 
+#include <algorithm>
 #include <memory>
 #include <span>
 #include <vector>
@@ -60,8 +61,13 @@ void FuzzArchive(const std::uint8_t* data, std::size_t size)
 {
 	Scanned scanned = Scan(data, size);
 	OpenArchives& items = scanned.items;
-	for (const ItemRecord& item : items.items())
+	// a lookup per material, as model loading does; one per item would make a
+	// file of many thousand items (the scan takes them in linear time) quadratic
+	const std::size_t lookups = std::min<std::size_t>(items.items().size(), 64);
+	for (std::size_t i = 0; i < lookups; ++i) {
+		const ItemRecord& item = items.items()[items.items().size() - 1 - i];
 		items.FindItem(item.name, item.kind, item.archive);
+	}
 	if (const ItemRecord* last = items.GetLastItem())
 		items.DeleteItemsFromFile(last->archive);
 	items.ResetIds();
