@@ -258,12 +258,7 @@ bool ReadBones(ByteView& file, std::size_t offset, LoadedModel& model, std::stri
 		ReadNodeTree(view, *treeAt, model, notes);
 	BreakParentLoops(model.nodelist, notes);
 
-	damage = notes.Text();
-	if (notes.any()) {
-		file.markDamaged();
-		return false;
-	}
-	return true;
+	return notes.Report(file, damage);
 }
 
 } // namespace zentarra

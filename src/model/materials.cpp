@@ -131,10 +131,7 @@ bool ReadMaterials(ByteView& file, std::size_t offset, std::uint32_t version, BR
 	ApplyDrawLists(view, offset, nMat, model.meshMat, notes);
 	if (nMat == 0) {
 		// no material to scale by: the coordinates stay as read
-		damage = notes.Text();
-		if (notes.any())
-			file.markDamaged();
-		return !notes.any();
+		return notes.Report(file, damage);
 	}
 
 	model.hasMat = 1;
@@ -197,12 +194,7 @@ bool ReadMaterials(ByteView& file, std::size_t offset, std::uint32_t version, BR
 			}
 	}
 
-	damage = notes.Text();
-	if (notes.any()) {
-		file.markDamaged();
-		return false;
-	}
-	return true;
+	return notes.Report(file, damage);
 }
 
 } // namespace zentarra

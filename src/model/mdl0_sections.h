@@ -25,6 +25,15 @@ public:
 	bool any() const { return !notes_.empty(); }
 	// The notes joined by "; ", then "; and N <more>" for those only counted.
 	std::string Text(std::string_view more = "more problems of this kind") const;
+	// Puts the text into `damage` and marks the file when there is any;
+	// true when the section was whole.
+	bool Report(ByteView& file, std::string& damage) const
+	{
+		damage = Text();
+		if (any())
+			file.markDamaged();
+		return !any();
+	}
 
 private:
 	std::vector<std::string> notes_;
