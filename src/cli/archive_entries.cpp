@@ -1,9 +1,12 @@
 #include "cli/archive_entries.h"
 
+#include "anim/anim_loading.h"
+#include "anim/skinning.h"
 #include "archive/open_files.h"
 #include "base/file_io.h"
 
 #include <filesystem>
+#include <sstream>
 
 namespace zentarra::cli {
 
@@ -108,6 +111,31 @@ ModelReadResult ReadModelEntry(const OpenedArchive& archive, const Entry& entry,
 	if (!result.ok && result.message.empty())
 		result.message = kNoVertices;
 	return result;
+}
+
+std::string PoseAtFrame(LoadedModel& model, const OpenedArchive& archive, const std::string& anim, float frame,
+	std::ostream& err)
+{
+	OpenedArchive other;
+	const ResolvedEntry found = ResolveEntry(archive, anim, ItemKind::CHR0, "bone animation", other);
+	if (!found.entry)
+		return found.error;
+	ByteView view(found.archive->bytes);
+	const AnimLoadResult loaded = LoadAnimation(model, view, found.entry->item.offset, found.entry->item.name, 0);
+	if (!loaded.ok)
+		return loaded.message;
+	if (!loaded.message.empty())
+		err << loaded.message << '\n';
+	if (!(frame >= 0 && frame < float(model.anim.nFrames))) {
+		std::ostringstream message;
+		message << "Error: frame " << frame << " is outside the animation's frames 0 to " << model.anim.nFrames - 1;
+		return message.str();
+	}
+	model.anim.frame = frame;
+	for (BoneAnim& bone : model.anim.bones)
+		bone.frame = frame;
+	RecalculateModel(model.MD, model.nodelist, model.anim);
+	return "";
 }
 
 std::string DamagedModelWarning(const ModelReadResult& result)

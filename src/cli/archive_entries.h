@@ -7,6 +7,7 @@
 #include "model/mdl0_reader.h"
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,11 @@ std::uint32_t ModelVersion(const OpenedArchive& archive, const Entry& entry);
 
 // Reads the entry's model in the bind pose.
 ModelReadResult ReadModelEntry(const OpenedArchive& archive, const Entry& entry, LoadedModel& model);
+
+// Poses the model at `frame` of the CHR0 named NAME or OTHER.brres:NAME;
+// the error message, or "". Warnings go to `err`.
+std::string PoseAtFrame(LoadedModel& model, const OpenedArchive& archive, const std::string& anim, float frame,
+	std::ostream& err);
 
 // The warning to show for a model read with damage.
 std::string DamagedModelWarning(const ModelReadResult& result);

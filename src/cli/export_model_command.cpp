@@ -1,7 +1,5 @@
 #include "cli/export_model_command.h"
 
-#include "anim/anim_loading.h"
-#include "anim/skinning.h"
 #include "base/file_io.h"
 #include "cli/archive_entries.h"
 #include "export/auto_export.h"
@@ -11,7 +9,6 @@
 
 #include <filesystem>
 #include <span>
-#include <sstream>
 
 namespace zentarra::cli {
 
@@ -26,33 +23,6 @@ int Fail(std::string_view message, std::ostream& err)
 {
 	err << message << '\n';
 	return 1;
-}
-
-// Poses the model at the frame of the named CHR0; an error message, or "".
-std::string Pose(LoadedModel& model, const OpenedArchive& archive, const ExportModelOptions& options, std::ostream& err)
-{
-	OpenedArchive other;
-	const ResolvedEntry anim = ResolveEntry(archive, options.anim, ItemKind::CHR0, "bone animation", other);
-	if (!anim.entry)
-		return anim.error;
-	ByteView view(anim.archive->bytes);
-	const AnimLoadResult loaded = LoadAnimation(model, view, anim.entry->item.offset, anim.entry->item.name, 0);
-	if (!loaded.ok)
-		return loaded.message;
-	if (!loaded.message.empty())
-		err << loaded.message << '\n';
-	if (!(options.frame >= 0 && options.frame < float(model.anim.nFrames)))
-	{
-		std::ostringstream message;
-		message << "Error: frame " << options.frame << " is outside the animation's frames 0 to "
-				<< model.anim.nFrames - 1;
-		return message.str();
-	}
-	model.anim.frame = options.frame;
-	for (BoneAnim& bone : model.anim.bones)
-		bone.frame = options.frame;
-	RecalculateModel(model.MD, model.nodelist, model.anim);
-	return "";
 }
 
 } // namespace
@@ -74,7 +44,7 @@ int RunExportModel(const ExportModelOptions& options, std::ostream& out, std::os
 	if (read.damaged)
 		err << DamagedModelWarning(read) << '\n';
 	if (!options.anim.empty())
-		if (const std::string error = Pose(*model, archive, options, err); !error.empty())
+		if (const std::string error = PoseAtFrame(*model, archive, options.anim, options.frame, err); !error.empty())
 			return Fail(error, err);
 
 	if (options.format == "psk") {

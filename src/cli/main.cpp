@@ -5,6 +5,8 @@
 #include "cli/export_texture_command.h"
 #include "cli/info_command.h"
 #include "cli/list_command.h"
+#include "cli/render_command.h"
+#include "view/front.h"
 
 #include <CLI/CLI.hpp>
 
@@ -29,6 +31,7 @@ int main(int argc, char** argv)
 {
 	CLI::App app{"Lists and converts BRRES archives (Wii models, textures, animations)", "zentarra-cli"};
 	app.require_subcommand(1);
+	app.set_version_flag("--version", std::string(zentarra::kProgramVersion));
 
 	zentarra::cli::ListOptions list;
 	CLI::App* listCommand = app.add_subcommand("list", "Show each file's archives, folders and entries");
@@ -105,6 +108,26 @@ int main(int argc, char** argv)
 	exportAllCommand->add_option("--jobs", exportAll.jobs, "Threads (default: one per core)")
 		->check(CLI::PositiveNumber);
 
+	zentarra::cli::RenderOptions render;
+	CLI::App* renderCommand = app.add_subcommand("render",
+		"Draw a model offscreen as the viewer shows it after loading, and write it as a PNG image");
+	renderCommand->add_option("ARCHIVE", render.archive, "Archive file to read")->required();
+	renderCommand->add_option("MODEL", render.model, "The model, by entry name or folder/name")->required();
+	renderCommand->add_option("-o,--output", render.output, "Output PNG file")->required();
+	renderCommand->add_option("--size", render.size, "Image size, WIDTHxHEIGHT")->capture_default_str();
+	renderCommand->add_option("--anim", render.anim,
+		"Bone animation to pose the model with: a CHR0 entry, or OTHER.brres:NAME");
+	renderCommand->add_option("--frame", render.frame, "The animation's frame")->capture_default_str()->needs("--anim");
+	renderCommand->add_flag("--wireframe", render.wireframe, "Draw edges instead of filled faces");
+	renderCommand->add_flag("--no-axes", render.noAxes, "Leave out the axes");
+	renderCommand->add_flag("--no-lighting", render.noLighting, "Draw unlit");
+	renderCommand->add_flag("--no-colors", render.noColors, "Draw white instead of the vertex colours");
+	renderCommand->add_flag("--no-textures", render.noTextures, "Draw without textures");
+	renderCommand->add_flag("--no-culling", render.noCulling, "Draw back faces of every mesh");
+	renderCommand->add_flag("--center", render.center, "Center the model, as Enter does in the viewer");
+	renderCommand->add_option("--rotate", render.rotate, "The model's turn and tilt in degrees, Z,Y (default -20,20)");
+	renderCommand->add_option("--background", render.background, "Background colour R,G,B, 0 to 255 each");
+
 	try {
 		app.parse(argc, argv);
 	} catch (const CLI::CallForHelp& e) {
@@ -131,6 +154,8 @@ int main(int argc, char** argv)
 		return zentarra::cli::RunExportAnim(exportAnim, std::cerr);
 	if (*exportAllCommand)
 		return zentarra::cli::RunExportAll(exportAll, std::cout, std::cerr);
+	if (*renderCommand)
+		return zentarra::cli::RunRender(render, std::cerr);
 	if (*exportTextureCommand)
 		return zentarra::cli::RunExportTexture(exportTexture, std::cerr);
 	return 2;

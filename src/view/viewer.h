@@ -1,0 +1,119 @@
+// The viewer's owner object: it holds the whole state (open archives, the
+// files tree, the loaded model with its animations, the camera and view
+// records, the selection, the panels' contents) and offers every command of
+// the menus, panels and view as a function that changes the state and says
+// what the front must refresh. Dialogs and message boxes go through the
+// ViewerFront it is given. No Qt and no GL here: the shell translates window
+// events into these calls, the renderer draws from state().
+#pragma once
+
+#include "archive/items.h"
+#include "view/background_dialog.h"
+#include "view/files_tree.h"
+#include "view/front.h"
+#include "view/menu.h"
+#include "view/model_tree.h"
+#include "view/view_state.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zentarra {
+
+enum class ViewerWindow { Main, Files, Model };
+
+inline constexpr std::string_view kNoModelLoadedPanel = "Error: no model loaded";
+inline constexpr std::string_view kNoFileOpened = "Error: no file opened";
+inline constexpr std::string_view kOpenFilesTitle = "Select BRRES files to open";
+inline constexpr std::string_view kAboutTitle = "About Zentarra";
+
+// The About box's text: the version on the first line, the release date on the last.
+std::string AboutText();
+
+class Viewer {
+public:
+	explicit Viewer(ViewerFront& front);
+
+	const ViewerState& state() const { return state_; }
+	// For start-up options and tests that set up a state directly.
+	ViewerState& editState() { return state_; }
+	const OpenArchives& items() const { return items_; }
+	const FilesTree& filesTree() const { return files_; }
+	const std::vector<ModelTreeNode>& modelTree() const { return modelTree_; }
+	MenuState menuState() const { return GetMenuState(state_); }
+
+	// --- start and end ---
+	// Reads the settings file, then resets the state for a fresh start.
+	void ReadSettings(const std::filesystem::path& path);
+	bool WriteSettings(const std::filesystem::path& path) const;
+	// Opens the archive named on the command line (quotes removed), if any.
+	Refresh OpenCommandLine(std::string_view commandLine);
+	// The item id of the first entry of that kind named `name` (or
+	// "folder/name"), or -1.
+	int FindEntry(std::string_view name, ItemKind kind) const;
+
+	// --- commands of the main menu and the panels' context menus ---
+	Refresh Command(int id);
+	// Opens files as the open command does with a chosen selection.
+	Refresh OpenFiles(const std::vector<std::string>& paths);
+	Refresh LoadModel(int itemId);
+
+	// --- the view's input ---
+	Refresh KeyDown(InputKey key, bool ctrl);
+	Refresh KeyUp(InputKey key);
+	Refresh MouseDown();
+	Refresh MouseMove(unsigned buttons, int x, int y);
+	Refresh MouseWheel(int delta);
+	// Called once per drawn frame: advances a playing animation.
+	Refresh FrameDrawn();
+	Refresh WindowMoved(ViewerWindow window, const WindowRect& rect);
+
+	// --- files panel ---
+	// The menu for the item's node (sets the item the menu's commands act
+	// on), or for empty space when itemId is -1.
+	PopupMenu FilesContextMenu(int itemId);
+	Refresh ActivateFileItem(int itemId); // double-click
+	Refresh FilesPanelClosed();
+	void SetFileNodeExpanded(int id, bool expanded);
+
+	// --- model panel ---
+	Refresh SelectModelNode(std::uint32_t param);
+	Refresh ActivateModelNode(std::uint32_t param); // double-click
+	// The menu for a node's parameter (sets the node its commands act on);
+	// over no node, pass 0.
+	PopupMenu ModelContextMenu(std::uint32_t param);
+	Refresh ModelPanelClosed();
+
+	// --- Background Color dialog ---
+	BackgroundDialogValues BackgroundDialogOpened();
+	BackgroundDialogValues BackgroundSlidersMoved(const std::array<int, 3>& positions);
+	void BackgroundDialogCancelled();
+
+private:
+	Refresh LoadFile();
+	Refresh CloseAllFiles();
+	Refresh CloseFile(int archiveId);
+	Refresh ChangePathDisplay();
+	Refresh OpenModelPanel();
+	Refresh CloseModelPanel();
+	Refresh FreeModel();
+	Refresh SetMeshVisibility(int command, int mesh);
+	Refresh SetCulling(std::uint32_t bits);
+	Refresh ToggleFlagInModelView(std::uint32_t bit);
+	Refresh SetChannel(int channel);
+	void Message(std::string_view text, MessageIcon icon, MessageOwner owner = MessageOwner::MainWindow);
+	void Title(int state);
+	TreeOptions treeOptions() const;
+
+	ViewerFront& front_;
+	ViewerState state_;
+	OpenArchives items_;
+	FilesTree files_;
+	std::vector<ModelTreeNode> modelTree_;
+	int filesMenuItem_ = -1;        // the item the files panel's menu acts on
+	std::uint32_t modelMenuNode_ = 0; // the node the model panel's menu acts on
+};
+
+} // namespace zentarra
