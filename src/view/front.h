@@ -68,15 +68,21 @@ struct SaveFileRequest {
 	std::string defaultExtension; // added when the user types none
 };
 
-// Dialogs and the title, answered by the Qt shell, or by tests.
-class ViewerFront {
+// The message boxes and file dialogs: Qt's in the shell, scripted answers in tests.
+class UserDialogs {
 public:
-	virtual ~ViewerFront() = default;
+	virtual ~UserDialogs() = default;
 	virtual void ShowMessage(const MessageBox& message) = 0;
 	// The chosen files, full paths; empty when cancelled.
 	virtual std::vector<std::string> AskOpenFiles(const OpenFileRequest& request) = 0;
-	// The chosen file, or nothing when cancelled.
+	// The chosen file, or nothing when cancelled. The dialog asks before
+	// replacing a file.
 	virtual std::optional<std::string> AskSaveFile(const SaveFileRequest& request) = 0;
+};
+
+// What a command needs of the window front while it runs.
+class ViewerFront : public UserDialogs {
+public:
 	// Shown at once, before a long action runs (the "[Loading...]" title).
 	virtual void SetTitle(int state) = 0;
 };
