@@ -24,6 +24,15 @@ struct TextStream {
 
 	int get() { return pos < text.size() ? static_cast<unsigned char>(text[pos++]) : kEnd; }
 	int peek() const { return pos < text.size() ? static_cast<unsigned char>(text[pos]) : kEnd; }
+	// Moves past the next line feed, or to the end.
+	int skipLine(int c)
+	{
+		if (c == '\n' || c == kEnd)
+			return c;
+		const std::size_t end = text.find('\n', pos);
+		pos = end == std::string_view::npos ? text.size() : end + 1;
+		return end == std::string_view::npos ? kEnd : '\n';
+	}
 	void skipBlanks()
 	{
 		while (peek() != kEnd && std::isspace(peek()))
@@ -38,8 +47,7 @@ bool FindKey(TextStream& in, std::string_view key)
 	while (in.pos < in.text.size()) {
 		int c = in.get();
 		if (c == '[')
-			while (c != '\n' && c != kEnd)
-				c = in.get();
+			c = in.skipLine(c);
 		while (c == '\n')
 			c = in.get();
 		std::string name;
@@ -49,8 +57,7 @@ bool FindKey(TextStream& in, std::string_view key)
 		}
 		if (name == key)
 			return true;
-		while (c != '\n' && c != kEnd)
-			c = in.get();
+		in.skipLine(c);
 	}
 	return false;
 }

@@ -1,0 +1,253 @@
+// The camera and the view's keys, mouse and wheel.
+#include "anim/skinning.h"
+#include "support/scene.h"
+#include "view/input.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zentarra {
+namespace {
+
+using testing::AddMesh;
+using testing::MakeVertex;
+using testing::Facing;
+
+ViewerState Fresh(int view = kModelView)
+{
+	ViewerState state;
+	state.MV.radius = 10.0f;
+	ResetModelView(state.MV);
+	state.disp.view = view;
+	return state;
+}
+
+struct KeyCase {
+	InputKey key;
+	bool ctrl;
+	float ModelView::*field;
+	float expected;
+};
+
+TEST(CheckKeys, ModelViewSteps)
+{
+	// radius 10, distance 20, rotZ -20, rotY 20
+	const KeyCase cases[] = {
+		{InputKey::Numpad4, false, &ModelView::rotZ, -30},
+		{InputKey::Numpad6, false, &ModelView::rotZ, -10},
+		{InputKey::Numpad8, false, &ModelView::rotY, 10},
+		{InputKey::Numpad2, false, &ModelView::rotY, 30},
+		{InputKey::Numpad9, false, &ModelView::distance, 17.5f},
+		{InputKey::Numpad3, false, &ModelView::distance, 22.5f},
+		{InputKey::Numpad4, true, &ModelView::offX, -1},
+		{InputKey::Numpad6, true, &ModelView::offX, 1},
+		{InputKey::Numpad8, true, &ModelView::offZ, -1},
+		{InputKey::Numpad2, true, &ModelView::offZ, 1},
+		{InputKey::Numpad9, true, &ModelView::offY, 1},
+		{InputKey::Numpad3, true, &ModelView::offY, -1},
+		{InputKey::Up, false, &ModelView::distance, 19.8f},
+		{InputKey::Down, false, &ModelView::distance, 20.2f},
+	};
+	for (const KeyCase& c : cases) {
+		ViewerState state = Fresh();
+		CheckKeys(state, c.key, c.ctrl);
+		EXPECT_FLOAT_EQ(state.MV.*(c.field), c.expected) << int(c.key) << " ctrl " << c.ctrl;
+	}
+}
+
+TEST(CheckKeys, DistanceStopsAtARadiusOverAHundredGoingInOnly)
+{
+	ViewerState state = Fresh();
+	for (int i = 0; i < 200; ++i)
+		CheckKeys(state, InputKey::Up, false);
+	EXPECT_FLOAT_EQ(state.MV.distance, 0.1f);
+	for (int i = 0; i < 20; ++i)
+		CheckKeys(state, InputKey::Numpad9, false);
+	EXPECT_FLOAT_EQ(state.MV.distance, 0.1f);
+	for (int i = 0; i < 5000; ++i)
+		CheckKeys(state, InputKey::Down, false);
+	EXPECT_GT(state.MV.distance, 1000.0f);
+}
+
+TEST(CheckKeys, TextureZoomSequences)
+{
+	auto zooms = [](InputKey key, int presses) {
+		ViewerState state = Fresh(kTextureView);
+		std::vector<float> seen;
+		for (int i = 0; i < presses; ++i) {
+			CheckKeys(state, key, false);
+			seen.push_back(state.TV.zoom);
+		}
+		return seen;
+	};
+	const std::vector<float> up = zooms(InputKey::Up, 8);
+	const std::vector<float> upExpected = {2, 3, 4, 5, 6, 7, 8, 8};
+	for (std::size_t i = 0; i < up.size(); ++i)
+		EXPECT_FLOAT_EQ(up[i], upExpected[i]);
+	const std::vector<float> down = zooms(InputKey::Down, 5);
+	const std::vector<float> downExpected = {0.8f, 0.6f, 0.4f, 0.2f, 0.2f};
+	for (std::size_t i = 0; i < down.size(); ++i)
+		EXPECT_NEAR(down[i], downExpected[i], 1e-6);
+	EXPECT_FLOAT_EQ(zooms(InputKey::Numpad3, 4).back(), 0.25f);
+	EXPECT_FLOAT_EQ(zooms(InputKey::Numpad9, 4).back(), 8.0f);
+
+	ViewerState state = Fresh(kTextureView);
+	for (InputKey key : {InputKey::Numpad4, InputKey::Numpad8, InputKey::Numpad8})
+		CheckKeys(state, key, false);
+	EXPECT_EQ(state.TV.panX, -50);
+	EXPECT_EQ(state.TV.panY, 100);
+	state.TV.zoom = 3;
+	CheckKeys(state, InputKey::Enter, false);
+	EXPECT_EQ(state.TV.panX, 0);
+	EXPECT_FLOAT_EQ(state.TV.zoom, 3.0f);
+	state.TV.panX = 7;
+	CheckKeys(state, InputKey::Shift, false);
+	EXPECT_EQ(state.TV.panX, 0);
+	EXPECT_FLOAT_EQ(state.TV.zoom, 1.0f);
+}
+
+TEST(CheckKeys, PageKeysWalkTheSoloMeshAndWrap)
+{
+	ViewerState state = Fresh();
+	for (int m = 0; m < 3; ++m)
+		AddMesh(state.model, {Facing(1)});
+	std::vector<int> seen;
+	for (int i = 0; i < 4; ++i) {
+		CheckKeys(state, InputKey::PageDown, false);
+		seen.push_back(state.MV.soloMesh);
+	}
+	EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, -1}));
+	CheckKeys(state, InputKey::PageUp, false);
+	EXPECT_EQ(state.MV.soloMesh, 2);
+}
+
+TEST(CheckKeys, TabSwitchesViewsAndFunctionKeysToggleWithoutSwitching)
+{
+	ViewerState state = Fresh();
+	CheckKeys(state, InputKey::Tab, false);
+	EXPECT_EQ(state.disp.view, kTextureView);
+	state.disp.view = kPaletteView;
+	CheckKeys(state, InputKey::Tab, false);
+	EXPECT_EQ(state.disp.view, kModelView);
+
+	state.disp.view = kTextureView;
+	const std::pair<InputKey, std::uint32_t> toggles[] = {{InputKey::F2, kFaces}, {InputKey::F3, kAxes},
+		{InputKey::F4, kTextures}, {InputKey::F5, kColors}, {InputKey::F6, kLighting}, {InputKey::F7, kFixedLight},
+		{InputKey::F8, kAlphaTest}};
+	for (const auto& [key, bit] : toggles) {
+		const std::uint32_t before = state.MV.flags;
+		EXPECT_TRUE(CheckKeys(state, key, false) & kMenus);
+		EXPECT_EQ(state.MV.flags, before ^ bit);
+	}
+	EXPECT_EQ(state.disp.view, kTextureView);
+
+	const bool shown = state.filesPanelVisible;
+	EXPECT_TRUE(CheckKeys(state, InputKey::F1, false) & kFocusMain);
+	EXPECT_NE(state.filesPanelVisible, shown);
+	EXPECT_TRUE(CheckKeys(state, InputKey::Escape, false) & kQuit);
+}
+
+TEST(CheckKeys, PlaybackKeysNeedAnAnimation)
+{
+	ViewerState state = Fresh();
+	EXPECT_EQ(CheckKeys(state, InputKey::Space, false), kRefreshNone);
+	EXPECT_EQ(state.model.anim.playing, 0);
+	CheckKeys(state, InputKey::NumpadPlus, false);
+	EXPECT_EQ(state.model.anim.speed, 1);
+}
+
+TEST(SetView, LeavingTheModelViewStopsPlayback)
+{
+	ViewerState state = Fresh();
+	state.model.anim.type = 1;
+	state.model.anim.playing = 1;
+	SetView(state, kModelView);
+	EXPECT_EQ(state.model.anim.playing, 1);
+	EXPECT_TRUE(SetView(state, kPaletteView) & kMenus);
+	EXPECT_EQ(state.model.anim.playing, 0);
+	EXPECT_EQ(state.disp.view, kPaletteView);
+}
+
+TEST(CheckMouse, FirstMoveOnlyRecordsThenDragsTurnAndMove)
+{
+	ViewerState state = Fresh();
+	state.disp.main = {0, 0, 400, 300};
+	EXPECT_EQ(CheckMouse(state, kLeftButton, 100, 100), kRefreshNone);
+	EXPECT_FLOAT_EQ(state.MV.rotZ, -20.0f);
+	CheckMouse(state, kLeftButton, 300, 100); // half the width: half a turn
+	EXPECT_FLOAT_EQ(state.MV.rotZ, 160.0f);
+	CheckMouse(state, kLeftButton | kCtrlKey, 300, 130);
+	EXPECT_FLOAT_EQ(state.MV.lightRotY, 36.0f);
+	CheckMouse(state, kMiddleButton, 300, 160);
+	EXPECT_FLOAT_EQ(state.MV.offY, -2.0f);
+	CheckMouse(state, kRightButton | kCtrlKey, 300, 130);
+	EXPECT_FLOAT_EQ(state.MV.offY, 0.0f);
+
+	state.MV.rotZ = 90.0f; // the right drag follows the turn: sideways moves along model Z
+	CheckMouse(state, kRightButton, 340, 130);
+	EXPECT_NEAR(state.MV.offZ, 2.0f, 1e-5);
+	EXPECT_NEAR(state.MV.offX, 0.0f, 1e-5);
+	CheckMouse(state, 0, 0, 0); // no button: nothing but the position
+	EXPECT_EQ(state.mouse.x, 0);
+
+	state.disp.view = kTextureView;
+	CheckMouse(state, kRightButton, 10, 5);
+	EXPECT_EQ(state.TV.panX, 20);
+	EXPECT_EQ(state.TV.panY, -10);
+}
+
+TEST(CheckMouseWheel, ModelDistanceAndTextureZoom)
+{
+	ViewerState state = Fresh();
+	CheckMouseWheel(state, 120);
+	EXPECT_FLOAT_EQ(state.MV.distance, 20.0f - 2.4f);
+	CheckMouseWheel(state, 120 * 100);
+	EXPECT_FLOAT_EQ(state.MV.distance, 0.1f);
+
+	state.disp.view = kTextureView;
+	CheckMouseWheel(state, 120);
+	EXPECT_FLOAT_EQ(state.TV.zoom, 2.0f);
+	CheckMouseWheel(state, 0); // anything but away from the user halves
+	CheckMouseWheel(state, -120);
+	CheckMouseWheel(state, -120);
+	CheckMouseWheel(state, -120);
+	EXPECT_FLOAT_EQ(state.TV.zoom, 0.25f);
+}
+
+TEST(Camera, RadiusCentreAndReset)
+{
+	LoadedModel model;
+	AddMesh(model, {{{MakeVertex(3, -4, 0), MakeVertex(-3, 4, 0), MakeVertex(0, 0, 0)}}});
+	EXPECT_FLOAT_EQ(CalcRadMax(model.MD), 5.0f);
+
+	// only the first corner of each triangle counts
+	LoadedModel far;
+	AddMesh(far, {{{MakeVertex(0, 0, 0), MakeVertex(10, 10, 10), MakeVertex(10, 10, 10)}}});
+	ModelView view;
+	view.offX = 3;
+	CenterModel(view, far.MD);
+	EXPECT_FLOAT_EQ(view.offX, 0.0f);
+	AddMesh(far, {{{MakeVertex(4, -2, 6), MakeVertex(0, 0, 0), MakeVertex(0, 0, 0)}}});
+	CenterModel(view, far.MD);
+	EXPECT_FLOAT_EQ(view.offX, -2.0f);
+	EXPECT_FLOAT_EQ(view.offY, 1.0f);
+	EXPECT_FLOAT_EQ(view.offZ, -3.0f);
+
+	ModelView empty;
+	empty.offX = 3;
+	CenterModel(empty, BRMDL{});
+	EXPECT_FLOAT_EQ(empty.offX, 3.0f);
+
+	view.radius = 7;
+	view.flags = 0x123;
+	view.soloMesh = 2;
+	ResetModelView(view);
+	EXPECT_FLOAT_EQ(view.distance, 14.0f);
+	EXPECT_EQ(view.flags, 0x123u);
+	EXPECT_EQ(view.soloMesh, -1);
+	EXPECT_FLOAT_EQ(view.offZ, 0.0f);
+}
+
+} // namespace
+} // namespace zentarra

@@ -1,0 +1,279 @@
+// The Viewer's commands: opening and closing files, loading models, the
+// model panel, the background dialog, and how menu commands switch views.
+#include "base/file_io.h"
+#include "support/demo_archive.h"
+#include "support/mdl0_writer.h"
+#include "anim/skinning.h"
+#include "support/scene.h"
+#include "view/viewer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace zentarra {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ViewerTest : public ::testing::Test {
+protected:
+	void SetUp() override
+	{
+		folder = fs::temp_directory_path() /
+			("zentarra-viewer-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+		fs::remove_all(folder);
+		fs::create_directories(folder);
+		demo = Write("demo.brres", testing::DemoArchive());
+	}
+	void TearDown() override { fs::remove_all(folder); }
+
+	std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes)
+	{
+		const std::string path = (folder / name).string();
+		EXPECT_TRUE(WriteFileAtomically(path, bytes));
+		return path;
+	}
+	int Entry(const char* name, ItemKind kind) { return viewer.FindEntry(name, kind); }
+
+	fs::path folder;
+	std::string demo;
+	testing::ScriptedDialogs front;
+	Viewer viewer{front};
+};
+
+TEST_F(ViewerTest, OpenDialogAndTheSummaryOfSeveralFiles)
+{
+	const std::string junk = Write("junk.bin", {1, 2, 3, 4, 5});
+	front.openAnswers = {{demo, junk, junk}};
+	viewer.Command(kCmdOpenFiles);
+	ASSERT_EQ(front.openRequests.size(), 1u);
+	const OpenFileRequest& request = front.openRequests[0];
+	EXPECT_EQ(request.title, "Select BRRES files to open");
+	ASSERT_EQ(request.filters.size(), 2u);
+	EXPECT_EQ(request.filters[0].label, "BRRES files (*.br*)");
+	EXPECT_EQ(request.filters[1].pattern, "*.*");
+	EXPECT_EQ(request.selectedFilter, 1);
+	EXPECT_TRUE(request.multiple);
+	EXPECT_EQ(front.LastText(), "Warning: some of the selected files are not valid BRRES files");
+
+	const struct {
+		std::vector<std::string> paths;
+		const char* text;
+		MessageIcon icon;
+	} cases[] = {
+		{{demo, junk}, "Warning: one of the selected files is not a valid BRRES file", MessageIcon::Warning},
+		{{junk, junk}, "Error: none of the selected files are valid BRRES files", MessageIcon::Error},
+		{{junk}, "Error: not a valid BRRES file", MessageIcon::Error},
+		{{(folder / "missing.brres").string(), demo}, "Warning: one of the selected files is not a valid BRRES file",
+			MessageIcon::Warning},
+	};
+	for (const auto& c : cases) {
+		front.messages.clear();
+		viewer.OpenFiles(c.paths);
+		ASSERT_EQ(front.messages.size(), 1u) << c.text;
+		EXPECT_EQ(front.messages[0].text, c.text);
+		EXPECT_EQ(front.messages[0].icon, c.icon);
+		EXPECT_EQ(front.messages[0].title, "ERROR");
+	}
+	front.messages.clear();
+	viewer.OpenFiles({demo});
+	EXPECT_TRUE(front.messages.empty());
+	EXPECT_TRUE(viewer.state().filesPanelVisible);
+
+	EXPECT_EQ(viewer.Command(kCmdOpenFiles), kRefreshNone); // cancelled
+}
+
+TEST_F(ViewerTest, CloseOneFileThenAllKeepingTheModel)
+{
+	viewer.OpenFiles({demo, demo, demo});
+	std::vector<int> archives;
+	for (const ItemRecord& item : viewer.items().items())
+		if (item.kind == ItemKind::Archive)
+			archives.push_back(item.id);
+	ASSERT_EQ(archives.size(), 3u);
+	const std::size_t perArchive = viewer.items().items().size() / 3;
+
+	EXPECT_EQ(viewer.FilesContextMenu(archives[1]).id, 5000);
+	viewer.Command(kCmdCloseFile);
+	EXPECT_EQ(viewer.items().items().size(), 2 * perArchive);
+	EXPECT_EQ(viewer.filesTree().nodes().size(), 2 * perArchive);
+	EXPECT_EQ(viewer.filesTree().Find(archives[1]), nullptr);
+	EXPECT_NE(viewer.filesTree().Find(archives[2] + 1), nullptr); // the third archive's first folder
+
+	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
+	viewer.Command(kCmdCloseAllFiles);
+	EXPECT_TRUE(viewer.items().items().empty());
+	EXPECT_TRUE(viewer.filesTree().nodes().empty());
+	EXPECT_GT(viewer.state().model.MD.nMesh, 0);
+	viewer.OpenFiles({demo});
+	EXPECT_EQ(viewer.items().items().front().id, 0); // ids start again
+}
+
+TEST_F(ViewerTest, PathDisplayAndExpansion)
+{
+	viewer.OpenFiles({demo});
+	viewer.Command(kCmdFullPath);
+	viewer.Command(kCmdAutoExpand);
+	viewer.OpenFiles({demo});
+	std::vector<const FilesTreeNode*> archives;
+	for (const FilesTreeNode& node : viewer.filesTree().nodes())
+		if (node.parent == -1)
+			archives.push_back(&node);
+	ASSERT_EQ(archives.size(), 2u);
+	EXPECT_EQ(archives[0]->text, demo);
+	EXPECT_EQ(archives[1]->text, demo);
+	EXPECT_FALSE(archives[0]->expanded);
+	EXPECT_TRUE(archives[1]->expanded);
+	EXPECT_TRUE(viewer.menuState().IsChecked(kCmdFullPath));
+
+	viewer.Command(kCmdFullPath);
+	EXPECT_EQ(viewer.filesTree().nodes().front().text, "demo.brres");
+	viewer.Command(kCmdCollapseAll);
+	viewer.Command(kCmdExpandAll);
+	for (const FilesTreeNode& node : viewer.filesTree().nodes()) {
+		const FilesTreeNode* parent = viewer.filesTree().Find(node.parent);
+		const bool entry = parent && parent->parent != -1;
+		EXPECT_EQ(node.expanded, !entry) << node.text; // archives and folders open, entries untouched
+	}
+}
+
+TEST_F(ViewerTest, LoadingModels)
+{
+	viewer.OpenFiles({demo});
+	EXPECT_FALSE(viewer.menuState().modelMenu);
+	viewer.Command(kCmdViewTexture);
+	EXPECT_TRUE(viewer.ActivateFileItem(Entry("crate", ItemKind::MDL0)) & kMenus);
+	const ViewerState& state = viewer.state();
+	EXPECT_EQ(state.model.modelname, "crate");
+	EXPECT_EQ(state.model.mref, 0);
+	EXPECT_TRUE(viewer.menuState().modelMenu);
+	EXPECT_EQ(state.disp.view, kModelView);
+	EXPECT_FLOAT_EQ(state.MV.radius, CalcRadMax(state.model.MD));
+	EXPECT_FLOAT_EQ(state.MV.distance, 2 * state.MV.radius);
+	EXPECT_EQ(front.titles, (std::vector<int>{1, 0}));
+
+	// a model without vertex arrays does not read
+	testing::Mdl0Model hollow;
+	hollow.name = "crate";
+	const std::string broken = Write("broken.brres", testing::BuildModelArchive(hollow).bytes);
+	viewer.Command(kCmdCloseAllFiles);
+	viewer.OpenFiles({broken});
+	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
+	EXPECT_EQ(viewer.state().model.MD.nMesh, 0);
+	EXPECT_FALSE(viewer.menuState().modelMenu);
+	EXPECT_EQ(front.messages.back().icon, MessageIcon::Warning);
+
+	fs::remove(broken);
+	front.messages.clear();
+	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
+	EXPECT_EQ(front.LastText(), "Can't open file");
+}
+
+TEST_F(ViewerTest, ModelPanel)
+{
+	viewer.Command(kCmdMore);
+	ASSERT_EQ(front.messages.size(), 1u);
+	EXPECT_EQ(front.messages[0].text, "Error: no model loaded");
+	EXPECT_EQ(front.messages[0].owner, MessageOwner::ActiveWindow);
+	EXPECT_FALSE(viewer.state().modelPanelOpen);
+
+	viewer.OpenFiles({demo});
+	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
+	EXPECT_TRUE(viewer.Command(kCmdMore) & kModelPanel);
+	ASSERT_TRUE(viewer.state().modelPanelOpen);
+	viewer.SelectModelNode(BoneNode(1));
+	EXPECT_EQ(viewer.state().sbone, 1);
+	viewer.SelectModelNode(MeshNode(3));
+	EXPECT_EQ(viewer.state().smesh, 3);
+	EXPECT_EQ(viewer.state().sbone, -1);
+	viewer.SelectModelNode(kMeshesNode);
+	EXPECT_EQ(viewer.state().smesh, -1);
+
+	auto meshTexts = [&] {
+		std::vector<std::string> texts;
+		for (const ModelTreeNode& node : viewer.modelTree())
+			if (NodeClass(node.param) == kMeshClass)
+				texts.push_back(node.text);
+		return texts;
+	};
+	EXPECT_FALSE(viewer.ModelContextMenu(MeshNode(2)).entries[1].checked);
+	EXPECT_TRUE(viewer.Command(kCmdHideMesh) & kMeshNames);
+	EXPECT_EQ(meshTexts()[2], "* crate_label");
+	EXPECT_TRUE(viewer.ModelContextMenu(MeshNode(2)).entries[1].checked);
+	viewer.ModelContextMenu(MeshNode(1));
+	viewer.Command(kCmdShowMeshOnly);
+	EXPECT_EQ(viewer.state().model.MD.meshVisible, (std::vector<int>{0, 1, 0, 0}));
+	EXPECT_EQ(meshTexts()[0], "* crate_box");
+	viewer.ActivateModelNode(MeshNode(3)); // a double-click isolates too
+	EXPECT_EQ(viewer.state().model.MD.meshVisible, (std::vector<int>{0, 0, 0, 1}));
+	viewer.Command(kCmdShowAllMeshes);
+	EXPECT_EQ(meshTexts()[0], "crate_box");
+
+	viewer.SelectModelNode(BoneNode(1));
+	viewer.LoadModel(Entry("crate", ItemKind::MDL0)); // another model closes the panel
+	EXPECT_FALSE(viewer.state().modelPanelOpen);
+	EXPECT_EQ(viewer.state().sbone, -1);
+}
+
+TEST_F(ViewerTest, MenuCommandsSwitchViews)
+{
+	const struct {
+		int from;
+		int command;
+		int to;
+	} cases[] = {
+		{kTextureView, kCmdFaces, kModelView},
+		{kPaletteView, kCmdCullOff, kModelView},
+		{kTextureView, kCmdInitialPosition, kModelView},
+		{kModelView, kCmdChannelAlpha, kTextureView},
+		{kPaletteView, kCmdChannelNormal, kPaletteView},
+		{kModelView, kCmdResetTextureView, kTextureView},
+		{kPaletteView, kCmdResetTextureView, kPaletteView},
+		{kModelView, kCmdViewPalette, kPaletteView},
+	};
+	for (const auto& c : cases) {
+		viewer.editState().disp.view = c.from;
+		viewer.Command(c.command);
+		EXPECT_EQ(viewer.state().disp.view, c.to) << c.command;
+	}
+	EXPECT_EQ(viewer.state().MV.flags & kCullMask, 0u);
+	viewer.Command(kCmdCullAuto);
+	EXPECT_EQ(viewer.state().MV.flags & kCullMask, std::uint32_t(kCullAuto));
+	viewer.Command(kCmdAbout);
+	EXPECT_EQ(front.messages.back().title, "About Zentarra");
+	EXPECT_EQ(front.messages.back().text.substr(0, 16), "Zentarra v1.3.1\n");
+	EXPECT_EQ(front.messages.back().icon, MessageIcon::Information);
+}
+
+TEST_F(ViewerTest, BackgroundDialogShowsThreeDigitsAndCancelRestores)
+{
+	DisplaySettings& disp = viewer.editState().disp;
+	disp.bgRed = 0.5f;
+	disp.bgGreen = 0.02f;
+	disp.bgBlue = 0.333333f; // no slider position gives it back
+	const BackgroundDialogValues opened = viewer.BackgroundDialogOpened();
+	EXPECT_EQ(opened.texts, (std::array<std::string, 3>{"127", "005", "084"}));
+	EXPECT_EQ(opened.positions[0], 127);
+	const BackgroundDialogValues moved = viewer.BackgroundSlidersMoved({128, 0, 255});
+	EXPECT_EQ(moved.texts[0], "128");
+	EXPECT_FLOAT_EQ(viewer.state().disp.bgRed, 128 / 255.0f);
+	viewer.BackgroundDialogCancelled();
+	EXPECT_EQ(viewer.state().disp.bgRed, 0.5f);
+	EXPECT_EQ(viewer.state().disp.bgBlue, 0.333333f);
+}
+
+TEST_F(ViewerTest, CommandLine)
+{
+	viewer.OpenCommandLine("\"" + demo + "\"");
+	EXPECT_EQ(viewer.items().items().front().path, demo);
+	viewer.OpenCommandLine("\"");
+	viewer.OpenCommandLine((folder / "missing").string());
+	EXPECT_EQ(front.LastText(), "Error: can't open file");
+	EXPECT_EQ(front.messages.back().icon, MessageIcon::Error);
+	EXPECT_EQ(viewer.FindEntry("3DModels(NW4R)/crate", ItemKind::MDL0), viewer.FindEntry("crate", ItemKind::MDL0));
+	EXPECT_EQ(viewer.FindEntry("crate", ItemKind::CHR0), -1);
+}
+
+} // namespace
+} // namespace zentarra
