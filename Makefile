@@ -1,4 +1,5 @@
-# make run   installs what is missing, builds, and opens the demo archive
+# make run   installs what is missing, builds, and opens the demo archive in
+#            the viewer (without a display: renders it to build/demo.png)
 # make test  installs what is missing, builds, runs every test, then again
 #            under AddressSanitizer and UndefinedBehaviorSanitizer
 # make bench builds and runs the benchmarks
@@ -45,8 +46,15 @@ build-fuzz: deps
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	$(FUZZ_DIR)/fuzz/make-fuzz-seeds $(FUZZ_DIR)/seeds ../shared/corpus
 
+# without a display the demo model is drawn offscreen into a PNG instead
 run: build
-	$(BUILD_DIR)/src/cli/zentarra-cli list samples/demo.brres
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		$(BUILD_DIR)/src/shell/zentarra samples/demo.brres --model crate; \
+	else \
+		echo "make run: no display (DISPLAY and WAYLAND_DISPLAY are unset): rendering the demo model with the CLI"; \
+		$(BUILD_DIR)/src/cli/zentarra-cli render samples/demo.brres crate -o $(BUILD_DIR)/demo.png && \
+		echo "$(BUILD_DIR)/demo.png"; \
+	fi
 
 test: test-release test-asan test-fuzz
 

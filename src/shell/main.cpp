@@ -48,7 +48,5 @@ int main(int argc, char** argv)
 	window = &main;
 	const std::filesystem::path settings = line.settings.empty() ? DefaultSettingsPath() : line.settings;
 	main.Start(settings, line.start);
-	const int status = app.exec();
-	main.viewer().WriteSettings(settings);
-	return status;
+	return app.exec();
 }

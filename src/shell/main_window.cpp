@@ -3,6 +3,7 @@
 #include "shell/background_dialog.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMenuBar>
@@ -97,6 +98,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::Start(const std::filesystem::path& settings, const StartOptions& options)
 {
 	m_viewer.ReadSettings(settings);
+	m_settings = settings;
 	m_quitAfterFirstFrame = options.quitAfterFirstFrame;
 	const DisplaySettings& disp = m_viewer.state().disp;
 	PlaceWindow(this, disp.main);
@@ -366,9 +368,12 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 	storeRect(ViewerWindow::Main, this);
 }
 
-void MainWindow::showEvent(QShowEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
-	QMainWindow::showEvent(event);
+	if (!m_settings.empty())
+		m_viewer.WriteSettings(m_settings);
+	m_settings.clear();
+	QMainWindow::closeEvent(event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -379,14 +384,20 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 
 void MainWindow::dropEvent(QDropEvent* event)
 {
+	if (openDropped(*event->mimeData()))
+		event->acceptProposedAction();
+}
+
+bool MainWindow::openDropped(const QMimeData& dropped)
+{
 	std::vector<std::string> paths;
-	for (const QUrl& url : event->mimeData()->urls())
+	for (const QUrl& url : dropped.urls())
 		if (url.isLocalFile())
 			paths.push_back(url.toLocalFile().toStdString());
 	if (paths.empty())
-		return;
-	event->acceptProposedAction();
+		return false;
 	Sync(m_viewer.OpenFiles(paths));
+	return true;
 }
 
 } // namespace zentarra::shell

@@ -16,6 +16,7 @@
 #include <string>
 
 class QMenu;
+class QMimeData;
 class QTreeWidgetItem;
 
 namespace zentarra::shell {
@@ -34,6 +35,7 @@ public:
 	~MainWindow() override;
 
 	// Reads the settings, places and shows the windows, opens the archive.
+	// The settings are written back when the window closes.
 	void Start(const std::filesystem::path& settings, const StartOptions& options);
 
 	Viewer& viewer() { return m_viewer; }
@@ -62,6 +64,9 @@ public:
 	// The window a message box belongs to.
 	QWidget* ownerOf(MessageOwner owner);
 
+	// What a drop on the window opens: its local files, as "Open Files..." would.
+	bool openDropped(const QMimeData& dropped);
+
 public slots:
 	void runCommand(int id);
 	void openBackgroundDialog();
@@ -69,7 +74,7 @@ public slots:
 protected:
 	void moveEvent(QMoveEvent* event) override;
 	void resizeEvent(QResizeEvent* event) override;
-	void showEvent(QShowEvent* event) override;
+	void closeEvent(QCloseEvent* event) override;
 	void dragEnterEvent(QDragEnterEvent* event) override;
 	void dropEvent(QDropEvent* event) override;
 
@@ -96,6 +101,7 @@ private:
 	QTimer m_frameTimer;
 	bool m_placed = false;
 	bool m_quitAfterFirstFrame = false;
+	std::filesystem::path m_settings; // written when the window closes
 };
 
 // Moves a window to a saved outer rectangle, onto a screen: a rectangle that

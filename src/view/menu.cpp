@@ -19,6 +19,40 @@ MenuEntry Check(int id, const char* label)
 	return Item(id, label, true);
 }
 
+// Commands that are in the menus with their labels but have no work yet:
+// textures in the viewer, and animation loading, posing and exports.
+constexpr int kNotYetAvailable[] = {
+	kCmdExportAll, kCmdReloadTextures, kCmdExportMD5, kCmdExportPSK, kCmdExportOBJ, kCmdSavePose,
+	kCmdLoadPose, kCmdAnimInfo, kCmdExportAnimMD5, kCmdExportAnimPSA, kCmdShowTexture,
+	kCmdExportTexturePNG, kCmdExportTextureTGA, kCmdTextureOnModel, kCmdShowPalette,
+	kCmdLoadAndPlayAnim, kCmdLoadAnim, kCmdAddAnim, kCmdLoadAndPlayVertexAnim, kCmdLoadVertexAnim,
+	kCmdPoseBone, kCmdMorph,
+};
+
+} // namespace
+
+bool IsAvailable(int id)
+{
+	for (int pending : kNotYetAvailable)
+		if (pending == id)
+			return false;
+	return true;
+}
+
+namespace {
+
+PopupMenu GreyUnavailable(PopupMenu menu)
+{
+	for (MenuEntry& entry : menu.entries) {
+		if (!IsAvailable(entry.id))
+			entry.enabled = false;
+		for (MenuEntry& sub : entry.entries)
+			if (!IsAvailable(sub.id))
+				sub.enabled = false;
+	}
+	return menu;
+}
+
 MenuEntry Separator()
 {
 	return MenuEntry{Kind::Separator, 0, "", false, true, false, {}};
@@ -227,10 +261,14 @@ MenuState GetMenuState(const ViewerState& state)
 		menu.enabled[kCmdUnloadAll] = anim.unloadAll;
 		menu.animationExport = anim.unloadBones;
 	}
+	for (int id : kNotYetAvailable)
+		menu.enabled[id] = false;
 	return menu;
 }
 
-PopupMenu FilesPanelMenu(const ItemKind* kind)
+namespace {
+
+PopupMenu FilesPanelMenuFor(const ItemKind* kind)
 {
 	if (!kind)
 		return {5900, {Item(kCmdPanelOpenFiles, "Open Files...")}};
@@ -258,7 +296,7 @@ PopupMenu FilesPanelMenu(const ItemKind* kind)
 	}
 }
 
-PopupMenu ModelPanelMenu(std::uint32_t param, bool meshHidden)
+PopupMenu ModelPanelMenuFor(std::uint32_t param, bool meshHidden)
 {
 	switch (param >> 24) {
 	case 0x01:
@@ -275,6 +313,18 @@ PopupMenu ModelPanelMenu(std::uint32_t param, bool meshHidden)
 	default:
 		return {5999, {Greyed("(no action available)")}};
 	}
+}
+
+} // namespace
+
+PopupMenu FilesPanelMenu(const ItemKind* kind)
+{
+	return GreyUnavailable(FilesPanelMenuFor(kind));
+}
+
+PopupMenu ModelPanelMenu(std::uint32_t param, bool meshHidden)
+{
+	return GreyUnavailable(ModelPanelMenuFor(param, meshHidden));
 }
 
 } // namespace zentarra

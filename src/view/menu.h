@@ -132,6 +132,10 @@ struct MenuState {
 	bool IsEnabled(int id) const;
 };
 
+// False for the commands that are in the menus but have no work yet: they
+// stay greyed, and the viewer ignores them.
+bool IsAvailable(int id);
+
 // SetMenuState's rules.
 MenuState GetMenuState(const ViewerState& state);
 

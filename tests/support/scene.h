@@ -6,6 +6,9 @@
 #include "view/front.h"
 
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,5 +89,18 @@ struct ScriptedDialogs : ViewerFront {
 	void SetTitle(int state) override { titles.push_back(state); }
 	std::string LastText() const { return messages.empty() ? "" : messages.back().text; }
 };
+
+inline std::string ReadWholeText(const std::filesystem::path& path)
+{
+	std::ifstream in(path, std::ios::binary);
+	std::ostringstream text;
+	text << in.rdbuf();
+	return text.str();
+}
+
+inline std::vector<std::uint8_t> TextBytes(std::string_view text)
+{
+	return {text.begin(), text.end()};
+}
 
 } // namespace zentarra::testing

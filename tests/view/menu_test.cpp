@@ -134,5 +134,22 @@ TEST(PanelMenus, ByKindAndClass)
 	EXPECT_EQ(ModelPanelMenu(4, false).id, 5999); // "Meshes"
 }
 
+TEST(PanelMenus, CommandsWithoutWorkAreGreyed)
+{
+	const ItemKind chr0 = ItemKind::CHR0;
+	for (const MenuEntry& entry : FilesPanelMenu(&chr0).entries)
+		EXPECT_FALSE(entry.enabled) << entry.label;
+	const ItemKind mdl0 = ItemKind::MDL0;
+	EXPECT_TRUE(FilesPanelMenu(&mdl0).entries[0].enabled);
+	EXPECT_FALSE(ModelPanelMenu(0x01000003, false).entries[0].enabled);
+	EXPECT_TRUE(ModelPanelMenu(0x04000002, false).entries[0].enabled);
+	ViewerState state;
+	state.modelMenuEnabled = true;
+	const MenuState menu = GetMenuState(state);
+	EXPECT_FALSE(menu.IsEnabled(kCmdExportOBJ));
+	EXPECT_FALSE(menu.IsEnabled(kCmdExportAll));
+	EXPECT_TRUE(menu.IsEnabled(kCmdFaces));
+}
+
 } // namespace
 } // namespace zentarra
