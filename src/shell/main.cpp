@@ -46,6 +46,7 @@ int main(int argc, char** argv)
 	shell::QtDialogs dialogs([&window](MessageOwner owner) { return window ? window->ownerOf(owner) : nullptr; });
 	shell::MainWindow main(dialogs);
 	window = &main;
+	QObject::connect(&main, &shell::MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 	const std::filesystem::path settings = line.settings.empty() ? DefaultSettingsPath() : line.settings;
 	main.Start(settings, line.start);
 	return app.exec();

@@ -374,6 +374,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 		m_viewer.WriteSettings(m_settings);
 	m_settings.clear();
 	QMainWindow::closeEvent(event);
+	emit closed();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -71,6 +71,10 @@ public slots:
 	void runCommand(int id);
 	void openBackgroundDialog();
 
+signals:
+	// after the main window has closed: the program ends with it
+	void closed();
+
 protected:
 	void moveEvent(QMoveEvent* event) override;
 	void resizeEvent(QResizeEvent* event) override;
