@@ -237,6 +237,46 @@ TEST_F(RenderTest, EveryCorpusModel)
 	EXPECT_GE(models, 20);
 }
 
+// Real archives cut short, and the demo with bytes overwritten across its
+// model: each opens with a message or what reads, and what reads draws.
+TEST_F(RenderTest, DamagedArchivesDrawWhatReads)
+{
+	std::vector<std::vector<std::uint8_t>> damaged;
+	for (const char* file : {"brres/kuribo.brres", "brres/human_walk.brres", "brres/FlagB2.brres"}) {
+		const std::vector<std::uint8_t> whole = ReadWholeFile(testing::kCorpusDir + "/" + file).bytes;
+		for (const std::size_t cut : {std::size_t(16), std::size_t(0x80), whole.size() / 3, whole.size() / 2,
+				 whole.size() - 1})
+			damaged.emplace_back(whole.begin(), whole.begin() + std::ptrdiff_t(std::min(cut, whole.size())));
+	}
+	const std::vector<std::uint8_t> demo = ReadWholeFile(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres").bytes;
+	for (std::size_t at = 0x40; at + 4 < demo.size(); at += demo.size() / 23) {
+		std::vector<std::uint8_t> bytes = demo;
+		std::fill_n(bytes.begin() + std::ptrdiff_t(at), 4, std::uint8_t(0xFF));
+		damaged.push_back(std::move(bytes));
+	}
+	const std::string path = ::testing::TempDir() + "damaged.brres";
+	for (std::size_t i = 0; i < damaged.size(); ++i) {
+		SCOPED_TRACE(i);
+		ASSERT_TRUE(WriteFileAtomically(path, damaged[i]));
+		testing::ScriptedDialogs front;
+		Viewer viewer(front);
+		viewer.OpenFiles({path});
+		for (const ItemRecord& item : viewer.items().items()) {
+			if (item.kind != ItemKind::MDL0)
+				continue;
+			viewer.LoadModel(item.id);
+			if (viewer.state().model.MD.nMesh > 0) {
+				Draw(viewer.state()); // no GL error
+			} else {
+				EXPECT_FALSE(front.messages.empty());
+			}
+		}
+		if (viewer.items().items().empty()) {
+			EXPECT_FALSE(front.messages.empty());
+		}
+	}
+}
+
 TEST(Offscreen, NoDisplayIsAMessage)
 {
 	std::string error;
