@@ -29,6 +29,8 @@ struct OffscreenContext::Egl {
 		}
 		if (display != EGL_NO_DISPLAY)
 			eglTerminate(display);
+		// frees this thread's EGL record, which Mesa otherwise keeps to exit
+		eglReleaseThread();
 	}
 };
 

@@ -95,6 +95,10 @@ GLView::GLView(const ViewerState& state, QWidget* parent) : QOpenGLWidget(parent
 
 GLView::~GLView()
 {
+	// the base class destroys the context after this object has become a
+	// plain QOpenGLWidget: the signal must not reach releaseGL then
+	if (context())
+		disconnect(context(), nullptr, this, nullptr);
 	releaseGL();
 }
 
