@@ -1,4 +1,4 @@
-/* Preloaded into the GL and Qt tests of the sanitizer build. Mesa's drivers
+/* Preloaded into the offscreen renderer's tests of the sanitizer build. Mesa's drivers
  * keep live allocations in their own globals and are unloaded at exit; once a
  * driver is unmapped LeakSanitizer can no longer see those pointers and reports
  * the memory as lost, with a stack it can't even name. Drivers stay mapped until
