@@ -506,6 +506,22 @@ void Viewer::BackgroundDialogCancelled()
 
 // --- helpers ---
 
+std::optional<std::string> Viewer::GetSaveFile(std::string_view offeredName, std::string_view extension)
+{
+	state_.mouse.dragging = false;
+	const std::string ext(extension);
+	SaveFileRequest request;
+	request.filters = {{ext + " files", "*." + ext}, {"All files (*.*)", "*.*"}};
+	request.selectedFilter = 0;
+	request.offeredName = offeredName;
+	request.defaultExtension = ext;
+	std::optional<std::string> chosen = front_.AskSaveFile(request);
+	// Qt's dialog adds it itself; this covers fronts that do not
+	if (chosen && std::filesystem::path(*chosen).extension().empty())
+		*chosen += "." + ext;
+	return chosen;
+}
+
 void Viewer::Message(std::string_view text, MessageIcon icon, MessageOwner owner)
 {
 	front_.ShowMessage({"ERROR", std::string(text), icon, owner});

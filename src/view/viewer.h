@@ -16,6 +16,7 @@
 #include "view/view_state.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,6 +104,9 @@ private:
 	Refresh SetCulling(std::uint32_t bits);
 	Refresh ToggleFlagInModelView(std::uint32_t bit);
 	Refresh SetChannel(int channel);
+	// The save dialog every interactive export uses: `offeredName` proposed,
+	// `extension` (without the dot) preselected and added when none is typed.
+	std::optional<std::string> GetSaveFile(std::string_view offeredName, std::string_view extension);
 	void Message(std::string_view text, MessageIcon icon, MessageOwner owner = MessageOwner::MainWindow);
 	void Title(int state);
 	TreeOptions treeOptions() const;
