@@ -20,11 +20,10 @@ MenuEntry Check(int id, const char* label)
 }
 
 // Commands that are in the menus with their labels but have no work yet:
-// textures in the viewer, and animation loading, posing and exports.
+// animation loading, posing and exports.
 constexpr int kNotYetAvailable[] = {
-	kCmdExportAll, kCmdReloadTextures, kCmdExportMD5, kCmdExportPSK, kCmdExportOBJ, kCmdSavePose,
-	kCmdLoadPose, kCmdAnimInfo, kCmdExportAnimMD5, kCmdExportAnimPSA, kCmdShowTexture,
-	kCmdExportTexturePNG, kCmdExportTextureTGA, kCmdTextureOnModel, kCmdShowPalette,
+	kCmdExportAll, kCmdExportMD5, kCmdExportPSK, kCmdExportOBJ, kCmdSavePose,
+	kCmdLoadPose, kCmdAnimInfo, kCmdExportAnimMD5, kCmdExportAnimPSA,
 	kCmdLoadAndPlayAnim, kCmdLoadAnim, kCmdAddAnim, kCmdLoadAndPlayVertexAnim, kCmdLoadVertexAnim,
 	kCmdPoseBone, kCmdMorph,
 };
