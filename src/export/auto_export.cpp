@@ -10,6 +10,53 @@
 
 namespace zentarra {
 
+MaterialTexture DecodeMaterialTexture(const BRMDL& model, int material, int modelArchive, const OpenArchives& items,
+	ArchiveFiles& files, const Palette* lastPalette)
+{
+	MaterialTexture out;
+	const std::size_t i = std::size_t(material);
+	const std::string texName = i < model.texName.size() ? model.texName[i] : "";
+	if (texName.empty()) {
+		out.reason = "the material names no texture";
+		return out;
+	}
+	const ItemRecord* texture = items.FindItem(texName, ItemKind::TEX0, modelArchive);
+	if (!texture) {
+		out.reason = "no texture \"" + texName + "\" in the open archives";
+		return out;
+	}
+	TexImage& image = out.image;
+	const std::string palName = i < model.palName.size() ? model.palName[i] : "";
+	if (!palName.empty()) {
+		const ItemRecord* palette = items.FindItem(palName, ItemKind::PLT0, texture->archive);
+		if (!palette) {
+			out.reason = "no palette \"" + palName + "\" in the open archives";
+			return out;
+		}
+		if (!LoadPaletteItem(*palette, files, image)) {
+			out.reason = std::string(kCantOpenEntryFile);
+			return out;
+		}
+	}
+	const TextureOpenResult decoded = palName.empty()
+		? OpenTextureItem(items, *texture, files, lastPalette, image)
+		: DecodeTextureItem(*texture, files, image);
+	if (!decoded.ok && decoded.message == kNeedsPalette) {
+		// no palette anywhere: the indices show as black rather than not at all
+		image = TexImage{};
+		if (const TextureOpenResult plain = DecodeTextureItem(*texture, files, image); !plain.ok) {
+			out.reason = plain.message;
+			return out;
+		}
+	} else if (!decoded.ok) {
+		out.reason = decoded.message;
+		return out;
+	}
+	out.ok = true;
+	out.texture = texture;
+	return out;
+}
+
 std::vector<TextureExport> PlanAutoExport(const BRMDL& model, int modelArchive, const OpenArchives& items,
 	ArchiveFiles& files, std::string_view folder, const Palette* lastPalette)
 {
@@ -25,39 +72,13 @@ std::vector<TextureExport> PlanAutoExport(const BRMDL& model, int modelArchive, 
 		line.material = i;
 		line.texture = texName;
 
-		const ItemRecord* texture = items.FindItem(texName, ItemKind::TEX0, modelArchive);
-		if (!texture) {
-			line.reason = "no texture \"" + texName + "\" in the open archives";
+		MaterialTexture found = DecodeMaterialTexture(model, i, modelArchive, items, files, lastPalette);
+		if (!found.ok) {
+			line.reason = std::move(found.reason);
 			continue;
 		}
-		TexImage image;
-		const std::string palName = std::size_t(i) < model.palName.size() ? model.palName[std::size_t(i)] : "";
-		if (!palName.empty()) {
-			const ItemRecord* palette = items.FindItem(palName, ItemKind::PLT0, texture->archive);
-			if (!palette) {
-				line.reason = "no palette \"" + palName + "\" in the open archives";
-				continue;
-			}
-			if (!LoadPaletteItem(*palette, files, image)) {
-				line.reason = std::string(kCantOpenEntryFile);
-				continue;
-			}
-		}
-		const TextureOpenResult decoded = palName.empty()
-			? OpenTextureItem(items, *texture, files, lastPalette, image)
-			: DecodeTextureItem(*texture, files, image);
-		if (!decoded.ok && decoded.message == kNeedsPalette) {
-			// no palette anywhere: the indices show as black rather than not at all
-			image = TexImage{};
-			if (const TextureOpenResult plain = DecodeTextureItem(*texture, files, image); !plain.ok) {
-				line.reason = plain.message;
-				continue;
-			}
-		} else if (!decoded.ok) {
-			line.reason = decoded.message;
-			continue;
-		}
-
+		const ItemRecord* texture = found.texture;
+		const TexImage& image = found.image;
 		line.path = AutoExportPath(folder, texture->name, ".tga").string();
 		if (!WriteTGA(line.bytes, image.width, image.height, image.data)) {
 			line.reason = "the texture \"" + texName + "\" has no image to write";

@@ -28,6 +28,17 @@ struct TextureExport {
 	std::vector<std::uint8_t> bytes; // the TGA file, while planned and not yet written
 };
 
+// The texture of material i, found and decoded as AutoExport finds it; on
+// failure, the reason it would be skipped.
+struct MaterialTexture {
+	bool ok = false;
+	std::string reason;
+	const ItemRecord* texture = nullptr; // the TEX0 entry, when ok
+	TexImage image;
+};
+MaterialTexture DecodeMaterialTexture(const BRMDL& model, int material, int modelArchive, const OpenArchives& items,
+	ArchiveFiles& files, const Palette* lastPalette = nullptr);
+
 // For each material i below both the material and the mesh count that names
 // a texture: finds the TEX0 entry of that name from the archive with id
 // `modelArchive` on, and the material's palette from the texture's archive
