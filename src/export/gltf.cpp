@@ -633,7 +633,20 @@ GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> t
 
 	// nodes: the node table, then the root, then the meshes
 	const std::vector<Node>& nodes = model.nodelist;
-	const bool posed = (model.anim.type & 1) && model.anim.frame >= 0.0f;
+	const bool still = options.poseFrame >= 0.0f;
+	const AnimState* pose = (model.anim.type & 1) && model.anim.frame >= 0.0f ? &model.anim : nullptr;
+	AnimState stillPose;
+	if (still) {
+		pose = nullptr;
+		const auto bones = std::find_if(animations.begin(), animations.end(),
+			[](const GltfAnimation& a) { return (a.anim.type & 1) != 0; });
+		if (bones != animations.end()) {
+			stillPose = bones->anim;
+			stillPose.frame = options.poseFrame;
+			stillPose.rotOnly = 0;
+			pose = &stillPose;
+		}
+	}
 	const std::vector<int> parents = TreeParents(nodes);
 	gltf.nodes.resize(nodes.size() + 1);
 	const int root = int(nodes.size());
@@ -645,8 +658,8 @@ GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> t
 		out.name = BoneNodeName(model, i);
 		if (nodes[i].nWeights == 0) {
 			Transfo t = BindTransfo(nodes[i]);
-			if (posed)
-				CalcNodeAnimTransfo(nodes[i], model.anim, t);
+			if (pose)
+				CalcNodeAnimTransfo(nodes[i], *pose, t);
 			SetTransform(out, t);
 			jointOf[i] = int(joints.size());
 			joints.push_back(int(i));
@@ -872,7 +885,12 @@ GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> t
 
 		tinygltf::Mesh mesh;
 		mesh.name = j < model.names.meshes.size() ? model.names.meshes[j] : "mesh" + std::to_string(j);
-		mesh.weights.assign(morphsOf[j].size(), 0.0);
+		for (const MorphRef& ref : morphsOf[j]) {
+			// a still holds the weights of its frame; animations start from 0
+			const VAnim& entry = animations[ref.animation].anim.vanim[ref.entry];
+			const bool keyed = still && ref.target < entry.weightKeys.size() && !entry.weightKeys[ref.target].empty();
+			mesh.weights.push_back(keyed ? InterpolateFrame(entry.weightKeys[ref.target], options.poseFrame) : 0.0);
+		}
 		mesh.primitives.push_back(std::move(primitive));
 		gltf.meshes.push_back(std::move(mesh));
 
@@ -889,7 +907,7 @@ GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> t
 	table = {};
 
 	// animations
-	for (std::size_t a = 0; a < animations.size(); ++a) {
+	for (std::size_t a = 0; a < (still ? 0 : animations.size()); ++a) {
 		const GltfAnimation& source = animations[a];
 		tinygltf::Animation out;
 		out.name = source.name;

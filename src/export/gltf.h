@@ -17,6 +17,7 @@
 
 #include "model/model.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -49,6 +50,10 @@ struct GltfOptions {
 	bool binary = true;            // .glb; else .gltf with files beside it
 	std::string baseName = "model"; // .gltf flavour: the buffer is baseName + ".bin"
 	float fps = kGameFrameRate;    // animation time = frame / fps
+	// >= 0: a still at that frame instead of animations: the nodes take the
+	// first bone animation's pose, the morph targets the vertex animations'
+	// weights, and no animation is written
+	float poseFrame = -1.0f;
 };
 
 struct GltfFile {
@@ -64,9 +69,9 @@ struct GltfExport {
 	std::vector<GltfFile> sideFiles;   // .gltf flavour: the buffer and the images
 };
 
-// The document of the model. Nodes take the pose of the model's bone
-// animation at its current frame when one is loaded and not stopped, the
-// bind pose otherwise. Animations with no frames or nothing of this model to
+// The document of the model. Without a poseFrame, nodes take the pose of the
+// model's bone animation at its current frame when one is loaded and not
+// stopped, the bind pose otherwise. Animations with no frames or nothing of this model to
 // move are left out with a warning. Refused (kNothingToExport) for a model
 // without triangles.
 GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> textures,
