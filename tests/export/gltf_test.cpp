@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 namespace zentarra {
 namespace {
@@ -309,6 +310,98 @@ TEST(ExportToGLTF, TexturesDecodeBackWithTheirSamplersAndAlpha)
 			transparent = transparent || texture.rgba[a] != 255;
 		EXPECT_EQ(material.alphaMode, transparent ? "MASK" : "OPAQUE");
 	}
+}
+
+// One triangle pair on a weighted node blending six bones, plus a bone node.
+std::unique_ptr<LoadedModel> SixBoneBlend()
+{
+	auto model = std::make_unique<LoadedModel>();
+	const float weights[6] = {0.05f, 0.3f, 0.1f, 0.25f, 0.2f, 0.1f};
+	for (int b = 0; b < 6; ++b) {
+		Node& bone = model->nodelist.emplace_back();
+		bone.bone = b;
+		bone.trans[0] = float(b);
+		model->names.bones.push_back("bone" + std::to_string(b));
+		model->bonemap.push_back(b);
+	}
+	Node& blend = model->nodelist.emplace_back();
+	blend.nWeights = 6;
+	for (int b = 0; b < 6; ++b) {
+		blend.wNode.push_back(b);
+		blend.weight.push_back(weights[b]);
+	}
+	model->nBones = 6;
+	model->nNodes = 7;
+	ResetBones(model->MD, model->nodelist);
+	const auto corner = [](float x, float y, int node) {
+		Vertex v;
+		v.pos[0] = x;
+		v.pos[1] = y;
+		v.node = node;
+		v.posIndex = int(x) * 2 + int(y);
+		return v;
+	};
+	model->MD.meshTris.push_back({Triangle{{corner(0, 0, 6), corner(1, 0, 6), corner(0, 1, 6)}},
+		Triangle{{corner(1, 0, 6), corner(1, 1, 6), corner(0, 1, 6)}}, Triangle{{corner(0, 0, 0), corner(1, 0, 0), corner(0, 1, 0)}}});
+	model->MD.meshInfo.emplace_back();
+	model->MD.nMesh = 1;
+	model->names.meshes = {"blend"};
+	return model;
+}
+
+TEST(ExportToGLTF, WeightsKeepTheFourLargestSummingToOne)
+{
+	const auto model = SixBoneBlend();
+	const GltfExport glb = ExportToGLTF(*model, {}, {}, GltfOptions{});
+	ASSERT_TRUE(glb.ok);
+	ASSERT_EQ(glb.warnings.size(), 1u); // once, not per vertex
+	const tinygltf::Model gltf = LoadGlb(glb.bytes);
+	const tinygltf::Primitive& primitive = gltf.meshes.at(0).primitives.at(0);
+	const std::vector<std::uint16_t> joints = Read<std::uint16_t>(gltf, primitive.attributes.at("JOINTS_0"));
+	const std::vector<float> weights = Read<float>(gltf, primitive.attributes.at("WEIGHTS_0"));
+	ASSERT_EQ(weights.size(), 7u * 4); // shared corners: 4 blended vertices, 3 on bone 0
+	EXPECT_EQ(std::vector<std::uint16_t>(joints.begin(), joints.begin() + 4), (std::vector<std::uint16_t>{1, 3, 4, 2}));
+	const float kept = 0.3f + 0.25f + 0.2f + 0.1f;
+	EXPECT_NEAR(weights[0], 0.3f / kept, 1e-6);
+	EXPECT_NEAR(weights[3], 0.1f / kept, 1e-6);
+	EXPECT_EQ(weights[0] + weights[1] + weights[2] + weights[3], 1.0f);
+	EXPECT_EQ(std::vector<float>(weights.end() - 4, weights.end()), (std::vector<float>{1, 0, 0, 0}));
+}
+
+// Every prefix of a real model, and of its animation beside the whole model,
+// cut at a few hundred lengths: the export refuses with a message or writes
+// a file tinygltf reads.
+TEST(ExportToGLTF, DamagedModelsAndAnimationsExportOrRefuse)
+{
+	CorpusFile file = OpenCorpus("kuribo.brres");
+	const ItemRecord* modelItem = Find(file, "kuribo", ItemKind::MDL0);
+	const ItemRecord* animItem = Find(file, "walk_l", ItemKind::CHR0);
+	ASSERT_TRUE(modelItem && animItem);
+	const auto exportPrefix = [&](std::size_t modelBytes, std::size_t animBytes) {
+		SCOPED_TRACE("model cut at " + std::to_string(modelBytes) + ", animation at " + std::to_string(animBytes));
+		std::vector<std::uint8_t> model(file.bytes.begin(), file.bytes.begin() + std::ptrdiff_t(modelBytes));
+		std::vector<std::uint8_t> anim(file.bytes.begin(), file.bytes.begin() + std::ptrdiff_t(animBytes));
+		ByteView modelView(model), animView(anim);
+		auto loaded = std::make_unique<LoadedModel>();
+		if (!ReadModel(modelView, modelItem->offset, *loaded).ok)
+			return;
+		GltfAnimation animation;
+		const bool animated = ReadGltfBoneAnimation(animView, animItem->offset, "walk_l", *loaded, animation).ok;
+		const GltfExport glb = ExportToGLTF(*loaded, {}, std::span(&animation, animated ? 1 : 0), GltfOptions{});
+		if (!glb.ok) {
+			EXPECT_EQ(glb.message, kNothingToExport);
+			return;
+		}
+		tinygltf::TinyGLTF loader;
+		tinygltf::Model gltf;
+		std::string err, warn;
+		EXPECT_TRUE(loader.LoadBinaryFromMemory(&gltf, &err, &warn, glb.bytes.data(), unsigned(glb.bytes.size()))) << err;
+	};
+	const std::size_t end = file.bytes.size();
+	for (std::size_t n = modelItem->offset; n <= end; n += (end - modelItem->offset) / 300 + 1)
+		exportPrefix(n, end);
+	for (std::size_t n = animItem->offset; n <= end; n += (end - animItem->offset) / 300 + 1)
+		exportPrefix(end, n);
 }
 
 } // namespace
