@@ -368,11 +368,12 @@ std::vector<int> TreeParents(const std::vector<Node>& nodes)
 {
 	const std::size_t n = nodes.size();
 	std::vector<int> parent(n, -1);
-	std::vector<std::uint8_t> state(n, 0); // 0 unseen, 1 on the current walk, 2 done
+	std::vector<std::uint8_t> state(n, 0); // 0 unseen, 1 on the current walk, 2 done, 3 on a loop
 	std::vector<std::size_t> walk;
 	for (std::size_t start = 0; start < n; ++start) {
 		walk.clear();
 		std::size_t i = start;
+		bool closed = false; // the walk came back onto itself
 		while (state[i] == 0) {
 			state[i] = 1;
 			walk.push_back(i);
@@ -380,16 +381,13 @@ std::vector<int> TreeParents(const std::vector<Node>& nodes)
 			if (!InTable(p, n))
 				break;
 			i = std::size_t(p);
+			closed = state[i] == 1;
 		}
-		if (state[i] == 1 && InTable(nodes[i].parent, n) && state[std::size_t(nodes[i].parent)] == 1) {
-			// the walk closed on itself: cut every link of the loop
-			const std::size_t loopStart = std::size_t(nodes[i].parent);
-			bool inLoop = false;
-			for (std::size_t w : walk) {
-				inLoop = inLoop || w == loopStart;
-				if (inLoop)
-					state[w] = 3;
-			}
+		if (closed) {
+			// cut every link of the loop: from the node it came back to on
+			const auto loop = std::find(walk.begin(), walk.end(), i);
+			for (auto w = loop; w != walk.end(); ++w)
+				state[*w] = 3;
 		}
 		for (std::size_t w : walk) {
 			if (state[w] != 3 && InTable(nodes[w].parent, n))

@@ -368,6 +368,24 @@ TEST(ExportToGLTF, WeightsKeepTheFourLargestSummingToOne)
 	EXPECT_EQ(std::vector<float>(weights.end() - 4, weights.end()), (std::vector<float>{1, 0, 0, 0}));
 }
 
+TEST(ExportToGLTF, ParentLoopsHangFromTheRoot)
+{
+	const auto model = SixBoneBlend();
+	std::vector<Node>& nodes = model->nodelist;
+	nodes[1].parent = 2; // a loop of two
+	nodes[2].parent = 1;
+	nodes[3].parent = 3; // a node its own parent
+	nodes[4].parent = 1; // hanging from a loop: keeps its parent
+	nodes[5].parent = 99; // outside the table
+	const tinygltf::Model gltf = LoadGlb(ExportToGLTF(*model, {}, {}, GltfOptions{}).bytes);
+	const int root = 7;
+	ASSERT_EQ(gltf.scenes.at(0).nodes, std::vector<int>{root});
+	EXPECT_EQ(gltf.nodes.at(root).children, (std::vector<int>{0, 1, 2, 3, 5, 6, 8})); // 8: the mesh
+	EXPECT_EQ(gltf.nodes.at(1).children, std::vector<int>{4});
+	EXPECT_TRUE(gltf.nodes.at(2).children.empty());
+	EXPECT_TRUE(gltf.nodes.at(3).children.empty());
+}
+
 // Every prefix of a real model, and of its animation beside the whole model,
 // cut at a few hundred lengths: the export refuses with a message or writes
 // a file tinygltf reads.
