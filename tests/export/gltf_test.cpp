@@ -216,17 +216,20 @@ struct PoseCase {
 	std::string archive, model, animArchive, anim;
 	ItemKind kind;
 	int frame;
+	bool still; // a still at that frame (poseFrame) instead of the animation
 };
 
 TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePose)
 {
 	const PoseCase cases[] = {
-		{"kuribo.brres", "kuribo", "kuribo.brres", "walk_l", ItemKind::CHR0, 30},
-		{"human_walk.brres", "human_walk", "human_walk_chr0.brres", "human_walk", ItemKind::CHR0, 35},
-		{"FlagB2.brres", "FlagB2", "FlagB2.brres", "FlagB2", ItemKind::SHP0, 17},
+		{"kuribo.brres", "kuribo", "kuribo.brres", "walk_l", ItemKind::CHR0, 30, false},
+		{"human_walk.brres", "human_walk", "human_walk_chr0.brres", "human_walk", ItemKind::CHR0, 35, false},
+		{"FlagB2.brres", "FlagB2", "FlagB2.brres", "FlagB2", ItemKind::SHP0, 17, false},
+		{"kuribo.brres", "kuribo", "kuribo.brres", "walk_l", ItemKind::CHR0, 30, true},
+		{"FlagB2.brres", "FlagB2", "FlagB2.brres", "FlagB2", ItemKind::SHP0, 17, true},
 	};
 	for (const PoseCase& c : cases) {
-		SCOPED_TRACE(c.model + " " + c.anim);
+		SCOPED_TRACE(c.model + " " + c.anim + (c.still ? " still" : ""));
 		CorpusFile file = OpenCorpus(c.archive);
 		CorpusFile animFile = OpenCorpus(c.animArchive);
 		const ItemRecord* modelItem = Find(file, c.model, ItemKind::MDL0);
@@ -241,10 +244,13 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePose)
 			? ReadGltfBoneAnimation(animView, animItem->offset, c.anim, *model, animation)
 			: ReadGltfVertexAnimation(animView, animItem->offset, c.anim, *model, animation);
 		ASSERT_TRUE(read.ok) << read.message;
-		const GltfExport glb = ExportToGLTF(*model, {}, std::span(&animation, 1), GltfOptions{});
+		GltfOptions options;
+		if (c.still)
+			options.poseFrame = float(c.frame);
+		const GltfExport glb = ExportToGLTF(*model, {}, std::span(&animation, 1), options);
 		ASSERT_TRUE(glb.ok) << glb.message;
 		const tinygltf::Model gltf = LoadGlb(glb.bytes);
-		ASSERT_EQ(gltf.animations.size(), 1u);
+		ASSERT_EQ(gltf.animations.size(), c.still ? 0u : 1u);
 		const std::vector<std::array<double, 3>> fromFile = PosedCorners(gltf, c.frame / 60.0);
 
 		// the core's pose at that frame
