@@ -11,7 +11,10 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 namespace zentarra {
@@ -431,18 +434,16 @@ struct ChannelWriter {
 	int fullTimes;
 	int oneTime; // the single key of a constant track, made on first use
 
-	// A track of `width` floats per frame; a constant one is written once.
-	void Add(int node, const char* path, std::vector<float>& values, int width, int type)
+	// A track of `keyWidth` floats per frame, as elements of `width` floats;
+	// a constant one is written once.
+	void Add(int node, const char* path, std::vector<float>& values, std::size_t keyWidth, int width, int type)
 	{
-		const std::size_t w = std::size_t(width);
-		bool constant = true;
-		for (std::size_t i = w; i < values.size() && constant; ++i)
-			constant = values[i] == values[i % w];
-		if (constant && values.size() > w) {
-			values.resize(w);
-		}
+		bool constant = keyWidth > 0;
+		for (std::size_t i = keyWidth; i < values.size() && constant; ++i)
+			constant = values[i] == values[i % keyWidth];
 		int input = fullTimes;
-		if (values.size() == w) {
+		if (constant && values.size() > keyWidth) {
+			values.resize(keyWidth);
 			if (oneTime < 0) {
 				const float zero = 0.0f;
 				oneTime = buffer.Floats(std::span(&zero, 1), 1, TINYGLTF_TYPE_SCALAR, kNoTarget, true);
@@ -499,9 +500,9 @@ bool BoneAnimation(const LoadedModel& model, const GltfAnimation& source, float 
 			rotation.insert(rotation.end(), q.begin(), q.end());
 			scale.insert(scale.end(), t.scale, t.scale + 3);
 		}
-		writer.Add(int(i), "translation", translation, 3, TINYGLTF_TYPE_VEC3);
-		writer.Add(int(i), "rotation", rotation, 4, TINYGLTF_TYPE_VEC4);
-		writer.Add(int(i), "scale", scale, 3, TINYGLTF_TYPE_VEC3);
+		writer.Add(int(i), "translation", translation, 3, 3, TINYGLTF_TYPE_VEC3);
+		writer.Add(int(i), "rotation", rotation, 4, 4, TINYGLTF_TYPE_VEC4);
+		writer.Add(int(i), "scale", scale, 3, 3, TINYGLTF_TYPE_VEC3);
 	}
 	return true;
 }
@@ -608,94 +609,115 @@ std::array<float, 4> EulerToQuaternion(const float (&degrees)[3])
 	return {float(x), float(y), float(z), float(w)};
 }
 
-GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> textures,
-	std::span<const GltfAnimation> animations, const GltfOptions& options)
-{
-	GltfExport result;
-	const BRMDL& md = model.MD;
-	const std::size_t meshes = MeshCount(md);
-	std::size_t triangles = 0;
-	for (std::size_t j = 0; j < meshes; ++j)
-		triangles += md.meshTris[j].size();
-	if (triangles == 0) {
-		result.message = std::string(kNothingToExport);
-		return result;
-	}
-	const auto warn = [&result](std::string text) {
-		if (std::find(result.warnings.begin(), result.warnings.end(), text) == result.warnings.end())
-			result.warnings.push_back(std::move(text));
-	};
+namespace {
 
+// The document being built: its records, its one buffer and its warnings.
+struct Document {
 	tinygltf::Model gltf;
-	gltf.asset.version = "2.0";
-	gltf.asset.generator = "Zentarra";
 	std::vector<std::uint8_t> bin;
-	BufferBuilder buffer(gltf, bin);
+	BufferBuilder buffer{gltf, bin};
+	GltfExport result;
 
-	// nodes: the node table, then the root, then the meshes
-	const std::vector<Node>& nodes = model.nodelist;
-	const bool still = options.poseFrame >= 0.0f;
-	const AnimState* pose = (model.anim.type & 1) && model.anim.frame >= 0.0f ? &model.anim : nullptr;
-	AnimState stillPose;
-	if (still) {
-		pose = nullptr;
-		const auto bones = std::find_if(animations.begin(), animations.end(),
-			[](const GltfAnimation& a) { return (a.anim.type & 1) != 0; });
-		if (bones != animations.end()) {
-			stillPose = bones->anim;
-			stillPose.frame = options.poseFrame;
-			stillPose.rotOnly = 0;
-			pose = &stillPose;
-		}
+	Document() = default;
+	Document(const Document&) = delete;
+	Document& operator=(const Document&) = delete;
+
+	void Warn(std::string text)
+	{
+		std::vector<std::string>& warnings = result.warnings;
+		if (std::find(warnings.begin(), warnings.end(), text) == warnings.end())
+			warnings.push_back(std::move(text));
 	}
+};
+
+// The glTF side of the node table.
+struct Skeleton {
+	int root = 0;
+	bool skinned = false;
+	std::vector<Influences> influences; // per node
+	std::vector<Matrix34> bind;         // per node, when skinned
+};
+
+// The pose the nodes take: the still's first bone animation at its frame,
+// else the model's own animation while it plays or pauses, else none.
+const AnimState* NodePose(const LoadedModel& model, std::span<const GltfAnimation> animations,
+	const GltfOptions& options, AnimState& still)
+{
+	if (options.poseFrame < 0.0f)
+		return (model.anim.type & 1) && model.anim.frame >= 0.0f ? &model.anim : nullptr;
+	const auto bones = std::find_if(animations.begin(), animations.end(),
+		[](const GltfAnimation& a) { return (a.anim.type & 1) != 0; });
+	if (bones == animations.end())
+		return nullptr;
+	still = bones->anim;
+	still.frame = options.poseFrame;
+	still.rotOnly = 0;
+	return &still;
+}
+
+// Node i for node i of the table, then the root; the skin of the bone nodes.
+Skeleton AddNodes(Document& doc, const LoadedModel& model, const AnimState* pose)
+{
+	tinygltf::Model& gltf = doc.gltf;
+	const std::vector<Node>& nodes = model.nodelist;
 	const std::vector<int> parents = TreeParents(nodes);
+	Skeleton out;
+	out.root = int(nodes.size());
 	gltf.nodes.resize(nodes.size() + 1);
-	const int root = int(nodes.size());
-	gltf.nodes[std::size_t(root)].name = model.modelname.empty() ? "model" : model.modelname;
+	tinygltf::Node& root = gltf.nodes[std::size_t(out.root)];
+	root.name = model.modelname.empty() ? "model" : model.modelname;
 	std::vector<int> jointOf(nodes.size(), -1);
 	std::vector<int> joints;
 	for (std::size_t i = 0; i < nodes.size(); ++i) {
-		tinygltf::Node& out = gltf.nodes[i];
-		out.name = BoneNodeName(model, i);
+		tinygltf::Node& node = gltf.nodes[i];
+		node.name = BoneNodeName(model, i);
 		if (nodes[i].nWeights == 0) {
 			Transfo t = BindTransfo(nodes[i]);
 			if (pose)
 				CalcNodeAnimTransfo(nodes[i], *pose, t);
-			SetTransform(out, t);
+			SetTransform(node, t);
 			jointOf[i] = int(joints.size());
 			joints.push_back(int(i));
 		}
-		gltf.nodes[std::size_t(parents[i] >= 0 ? parents[i] : root)].children.push_back(int(i));
+		gltf.nodes[std::size_t(parents[i] >= 0 ? parents[i] : out.root)].children.push_back(int(i));
 	}
-	const bool skinned = !joints.empty();
-	if (skinned) {
-		std::vector<float> matrices;
-		matrices.reserve(joints.size() * 16);
-		for (int j : joints) {
-			const Matrix34& m = nodes[std::size_t(j)].baseMatrix;
-			for (std::size_t c = 0; c < 4; ++c) // column-major 4x4
-				for (std::size_t r = 0; r < 4; ++r)
-					matrices.push_back(r < 3 ? m[r * 4 + c] : (c == 3 ? 1.0f : 0.0f));
-		}
-		tinygltf::Skin skin;
-		skin.name = gltf.nodes[std::size_t(root)].name;
-		skin.joints = joints;
-		skin.skeleton = root;
-		skin.inverseBindMatrices = buffer.Floats(matrices, 16, TINYGLTF_TYPE_MAT4, kNoTarget, false);
-		gltf.skins.push_back(std::move(skin));
-	}
-	bool truncated = false;
-	const std::vector<Influences> influences = NodeInfluences(nodes, jointOf, truncated);
-	if (truncated)
-		warn("Warning: some vertices have more than 4 bone influences: the 4 largest were kept, renormalised");
-	const std::vector<Matrix34> bind = skinned ? BindMatrices(nodes) : std::vector<Matrix34>();
+	out.skinned = !joints.empty();
+	if (!out.skinned)
+		return out;
 
-	// materials, each with its texture and sampler
+	std::vector<float> matrices;
+	matrices.reserve(joints.size() * 16);
+	for (int j : joints) {
+		const Matrix34& m = nodes[std::size_t(j)].baseMatrix;
+		for (std::size_t c = 0; c < 4; ++c) // column-major 4x4
+			for (std::size_t r = 0; r < 4; ++r)
+				matrices.push_back(r < 3 ? m[r * 4 + c] : (c == 3 ? 1.0f : 0.0f));
+	}
+	tinygltf::Skin skin;
+	skin.name = gltf.nodes[std::size_t(out.root)].name;
+	skin.joints = joints;
+	skin.skeleton = out.root;
+	skin.inverseBindMatrices = doc.buffer.Floats(matrices, 16, TINYGLTF_TYPE_MAT4, kNoTarget, false);
+	gltf.skins.push_back(std::move(skin));
+
+	bool truncated = false;
+	out.influences = NodeInfluences(nodes, jointOf, truncated);
+	if (truncated)
+		doc.Warn("Warning: some vertices have more than 4 bone influences: the 4 largest were kept, renormalised");
+	out.bind = BindMatrices(nodes);
+	return out;
+}
+
+// One material per model material, each with its texture and sampler.
+void AddMaterials(Document& doc, const BRMDL& md, std::span<const GltfTexture> textures, const GltfOptions& options)
+{
+	tinygltf::Model& gltf = doc.gltf;
 	const std::size_t materials = md.hasMat ? std::size_t(std::max(md.nMat, 0)) : 0;
+	const std::size_t meshes = MeshCount(md);
 	std::map<std::string, int> imageOf;
 	std::map<std::string, int> fileNames;
 	for (std::size_t m = 0; m < materials; ++m) {
-		tinygltf::Material material;
+		tinygltf::Material& material = gltf.materials.emplace_back();
 		material.name = "mat" + std::to_string(m + 1);
 		material.pbrMetallicRoughness.metallicFactor = 0.0;
 		material.pbrMetallicRoughness.roughnessFactor = 1.0;
@@ -707,267 +729,291 @@ GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> t
 				break;
 			}
 		material.doubleSided = cull != kCullBack && cull != kCullBoth;
+
 		const auto texture = std::find_if(textures.begin(), textures.end(),
 			[m](const GltfTexture& t) { return t.material == int(m); });
 		const std::optional<std::size_t> bytes = texture != textures.end()
 			? RgbaByteCount(texture->width, texture->height) : std::nullopt;
-		if (bytes && texture->rgba.size() >= *bytes && *bytes > 0) {
-			const std::string palette = m < md.palName.size() ? md.palName[m] : "";
-			const std::string key = texture->name + '\n' + palette;
-			auto found = imageOf.find(key);
-			if (found == imageOf.end()) {
-				std::vector<std::uint8_t> png;
-				if (!WritePNG(png, texture->width, texture->height, texture->rgba, kPngLevel)) {
-					warn("Warning: the texture \"" + texture->name + "\" could not be encoded and was left out");
-					gltf.materials.push_back(std::move(material));
-					continue;
-				}
-				tinygltf::Image image;
-				image.name = texture->name;
-				image.mimeType = "image/png";
-				if (options.binary) {
-					image.bufferView = buffer.Bytes(png);
-				} else {
-					std::string file = FileSafe(texture->name);
-					if (const int uses = fileNames[file]++; uses > 0)
-						file += "_" + std::to_string(uses);
-					file += ".png";
-					image.uri = UriOf(file);
-					result.sideFiles.push_back({file, std::move(png)});
-				}
-				found = imageOf.emplace(key, int(gltf.images.size())).first;
-				gltf.images.push_back(std::move(image));
+		if (!bytes || texture->rgba.size() < *bytes || *bytes == 0)
+			continue;
+		const std::string palette = m < md.palName.size() ? md.palName[m] : "";
+		const std::string key = texture->name + '\n' + palette;
+		auto found = imageOf.find(key);
+		if (found == imageOf.end()) {
+			std::vector<std::uint8_t> png;
+			if (!WritePNG(png, texture->width, texture->height, texture->rgba, kPngLevel)) {
+				doc.Warn("Warning: the texture \"" + texture->name + "\" could not be encoded and was left out");
+				continue;
 			}
-			const int mirror = m < md.matMirror.size() ? md.matMirror[m] : 0;
-			tinygltf::Sampler sampler;
-			sampler.wrapS = (mirror & 1) ? kMirroredRepeat : kRepeat;
-			sampler.wrapT = (mirror & 2) ? kMirroredRepeat : kRepeat;
-			gltf.samplers.push_back(sampler);
-			tinygltf::Texture tex;
-			tex.source = found->second;
-			tex.sampler = int(gltf.samplers.size() - 1);
-			gltf.textures.push_back(tex);
-			material.pbrMetallicRoughness.baseColorTexture.index = int(gltf.textures.size() - 1);
-			for (std::size_t a = 3; a < *bytes; a += 4)
-				if (texture->rgba[a] != 255) {
-					material.alphaMode = "MASK";
-					material.alphaCutoff = 0.5;
-					break;
-				}
+			tinygltf::Image image;
+			image.name = texture->name;
+			image.mimeType = "image/png";
+			if (options.binary) {
+				image.bufferView = doc.buffer.Bytes(png);
+			} else {
+				std::string file = FileSafe(texture->name);
+				if (const int uses = fileNames[file]++; uses > 0)
+					file += "_" + std::to_string(uses);
+				file += ".png";
+				image.uri = UriOf(file);
+				doc.result.sideFiles.push_back({file, std::move(png)});
+			}
+			found = imageOf.emplace(key, int(gltf.images.size())).first;
+			gltf.images.push_back(std::move(image));
 		}
-		gltf.materials.push_back(std::move(material));
+		const int mirror = m < md.matMirror.size() ? md.matMirror[m] : 0;
+		tinygltf::Sampler sampler;
+		sampler.wrapS = (mirror & 1) ? kMirroredRepeat : kRepeat;
+		sampler.wrapT = (mirror & 2) ? kMirroredRepeat : kRepeat;
+		gltf.samplers.push_back(sampler);
+		tinygltf::Texture tex;
+		tex.source = found->second;
+		tex.sampler = int(gltf.samplers.size() - 1);
+		gltf.textures.push_back(tex);
+		material.pbrMetallicRoughness.baseColorTexture.index = int(gltf.textures.size() - 1);
+		for (std::size_t a = 3; a < *bytes; a += 4)
+			if (texture->rgba[a] != 255) {
+				material.alphaMode = "MASK";
+				material.alphaCutoff = 0.5;
+				break;
+			}
+	}
+}
+
+// Scratch reused from mesh to mesh.
+struct MeshScratch {
+	std::vector<std::uint32_t> table;
+	std::vector<float> values;
+};
+
+// Mesh j with its node under the root; the node's index, or -1 for a mesh
+// without triangles. `morphs` receives the mesh's morph targets.
+int AddMesh(Document& doc, const LoadedModel& model, std::size_t j, const Skeleton& skeleton,
+	std::span<const GltfAnimation> animations, const GltfOptions& options, std::vector<MorphRef>& morphs,
+	MeshScratch& scratch)
+{
+	const BRMDL& md = model.MD;
+	const std::vector<Triangle>& tris = md.meshTris[j];
+	if (tris.empty())
+		return -1;
+	tinygltf::Model& gltf = doc.gltf;
+	BufferBuilder& buffer = doc.buffer;
+	const MeshInfo& info = md.meshInfo[j];
+	MeshVertices mv = NumberVertices(tris, scratch.table);
+	mv.colours = info.clrArray != 0xFFFF;
+	const std::size_t count = mv.firstCorner.size();
+	tinygltf::Primitive primitive;
+	primitive.mode = TINYGLTF_MODE_TRIANGLES;
+	if (j < md.meshMat.size() && InTable(md.meshMat[j], gltf.materials.size()))
+		primitive.material = md.meshMat[j];
+	{
+		int view = 0;
+		Cursor out = buffer.View(mv.indices.size() * 4, kIndexBuffer, view);
+		for (std::uint32_t index : mv.indices)
+			out.u32(index);
+		primitive.indices = buffer.Accessor(view, kUint, TINYGLTF_TYPE_SCALAR, mv.indices.size());
+		mv.indices = {};
 	}
 
-	// meshes
-	std::vector<std::uint32_t> table;
-	std::vector<int> meshNodeOf(meshes, -1);
-	std::vector<std::vector<MorphRef>> morphsOf(meshes);
-	std::vector<float> values;
-	for (std::size_t j = 0; j < meshes; ++j) {
-		const std::vector<Triangle>& tris = md.meshTris[j];
-		if (tris.empty())
-			continue;
-		const MeshInfo& info = md.meshInfo[j];
-		MeshVertices mv = NumberVertices(tris, table);
-		mv.colours = info.clrArray != 0xFFFF;
-		const std::size_t count = mv.firstCorner.size();
-		tinygltf::Primitive primitive;
-		primitive.mode = TINYGLTF_MODE_TRIANGLES;
-		if (j < md.meshMat.size() && InTable(md.meshMat[j], gltf.materials.size()))
-			primitive.material = md.meshMat[j];
+	const auto matrixOf = [&](const Vertex& v) -> const Matrix34& {
+		return skeleton.skinned && InTable(v.node, skeleton.bind.size()) ? skeleton.bind[std::size_t(v.node)]
+																		 : kIdentity34;
+	};
+	const auto influencesOf = [&](const Vertex& v) {
+		return InTable(v.node, skeleton.influences.size()) ? skeleton.influences[std::size_t(v.node)] : Influences{};
+	};
+	const auto corner = [&](std::size_t vertex) -> const Vertex& { return CornerAt(tris, mv.firstCorner[vertex]); };
+	// the stored values, unmorphed, where the arrays hold them
+	const auto basePosition = [&](const Vertex& v) -> const float* {
+		const Vec3* p = ArrayEntry(md.vtx, info.vtxArray, v.posIndex);
+		return p ? p->data() : v.pos;
+	};
+	const auto baseNormal = [&](const Vertex& v) -> const float* {
+		const Vec3* n = ArrayEntry(md.nrm, info.nrmArray, v.nrmIndex);
+		return n ? n->data() : v.nrm;
+	};
+	std::vector<float>& values = scratch.values;
+	const auto put = [&values](std::size_t i, const Vec3& v) {
+		std::copy(v.begin(), v.end(), values.begin() + std::ptrdiff_t(i * 3));
+	};
 
-		{
-			int view = 0;
-			Cursor out = buffer.View(mv.indices.size() * 4, kIndexBuffer, view);
-			for (std::uint32_t index : mv.indices)
-				out.u32(index);
-			primitive.indices = buffer.Accessor(view, kUint, TINYGLTF_TYPE_SCALAR, mv.indices.size());
-			mv.indices = {};
+	values.resize(count * 3);
+	for (std::size_t i = 0; i < count; ++i)
+		put(i, Affine(matrixOf(corner(i)), basePosition(corner(i))));
+	primitive.attributes["POSITION"] = buffer.Floats(values, 3, TINYGLTF_TYPE_VEC3, kArrayBuffer, true);
+	if (mv.normals) {
+		for (std::size_t i = 0; i < count; ++i)
+			put(i, Unit(Linear(matrixOf(corner(i)), baseNormal(corner(i)))));
+		primitive.attributes["NORMAL"] = buffer.Floats(values, 3, TINYGLTF_TYPE_VEC3, kArrayBuffer, false);
+	}
+	if (mv.colours) {
+		values.resize(count * 4);
+		for (std::size_t i = 0; i < count; ++i)
+			for (std::size_t c = 0; c < 4; ++c)
+				values[i * 4 + c] = std::clamp(corner(i).color[c], 0.0f, 1.0f);
+		primitive.attributes["COLOR_0"] = buffer.Floats(values, 4, TINYGLTF_TYPE_VEC4, kArrayBuffer, false);
+	}
+	if (mv.uvs) {
+		values.resize(count * 2);
+		for (std::size_t i = 0; i < count; ++i) {
+			values[i * 2] = corner(i).uv[0];
+			values[i * 2 + 1] = corner(i).uv[1];
 		}
-		const auto matrixOf = [&](const Vertex& v) -> const Matrix34& {
-			return skinned && InTable(v.node, bind.size()) ? bind[std::size_t(v.node)] : kIdentity34;
-		};
-		const auto corner = [&](std::size_t vertex) -> const Vertex& { return CornerAt(tris, mv.firstCorner[vertex]); };
-		const auto basePosition = [&](const Vertex& v) -> const float* {
-			const Vec3* p = ArrayEntry(md.vtx, info.vtxArray, v.posIndex);
-			return p ? p->data() : v.pos;
-		};
-		const auto baseNormal = [&](const Vertex& v) -> const float* {
-			const Vec3* n = ArrayEntry(md.nrm, info.nrmArray, v.nrmIndex);
-			return n ? n->data() : v.nrm;
-		};
+		primitive.attributes["TEXCOORD_0"] = buffer.Floats(values, 2, TINYGLTF_TYPE_VEC2, kArrayBuffer, false);
+	}
+	if (skeleton.skinned) {
+		int view = 0;
+		Cursor out = buffer.View(count * 8, kArrayBuffer, view);
+		for (std::size_t i = 0; i < count; ++i)
+			for (std::uint16_t joint : influencesOf(corner(i)).joint)
+				out.u16(joint);
+		primitive.attributes["JOINTS_0"] = buffer.Accessor(view, kUshort, TINYGLTF_TYPE_VEC4, count);
+		values.resize(count * 4);
+		for (std::size_t i = 0; i < count; ++i) {
+			const Influences in = influencesOf(corner(i));
+			std::copy(in.weight.begin(), in.weight.end(), values.begin() + std::ptrdiff_t(i * 4));
+		}
+		primitive.attributes["WEIGHTS_0"] = buffer.Floats(values, 4, TINYGLTF_TYPE_VEC4, kArrayBuffer, false);
+	}
 
-		values.resize(count * 3);
+	// morph targets: deltas between the stored arrays, in bind-pose model space
+	morphs = MeshMorphs(info, mv.normals, animations);
+	values.resize(count * 3);
+	for (const MorphRef& ref : morphs) {
+		const VAnim& entry = animations[ref.animation].anim.vanim[ref.entry];
+		std::map<std::string, int> target;
+		const int posTarget = entry.vtxArray == info.vtxArray ? ListTarget(entry.vtxTarget, ref.target) : -1;
 		for (std::size_t i = 0; i < count; ++i) {
 			const Vertex& v = corner(i);
-			const Vec3 p = Affine(matrixOf(v), basePosition(v));
-			std::copy(p.begin(), p.end(), values.begin() + std::ptrdiff_t(i * 3));
+			const Vec3* b = ArrayEntry(md.vtx, entry.vtxArray, v.posIndex);
+			const Vec3* t = ArrayEntry(md.vtx, posTarget, v.posIndex);
+			const float delta[3] = {b && t ? (*t)[0] - (*b)[0] : 0.0f, b && t ? (*t)[1] - (*b)[1] : 0.0f,
+				b && t ? (*t)[2] - (*b)[2] : 0.0f};
+			put(i, Linear(matrixOf(v), delta));
 		}
-		primitive.attributes["POSITION"] = buffer.Floats(values, 3, TINYGLTF_TYPE_VEC3, kArrayBuffer, true);
+		target["POSITION"] = buffer.Floats(values, 3, TINYGLTF_TYPE_VEC3, kArrayBuffer, true);
 		if (mv.normals) {
+			const int nrmTarget = entry.nrmArray == info.nrmArray ? ListTarget(entry.nrmTarget, ref.target) : -1;
 			for (std::size_t i = 0; i < count; ++i) {
 				const Vertex& v = corner(i);
-				const Vec3 n = Unit(Linear(matrixOf(v), baseNormal(v)));
-				std::copy(n.begin(), n.end(), values.begin() + std::ptrdiff_t(i * 3));
-			}
-			primitive.attributes["NORMAL"] = buffer.Floats(values, 3, TINYGLTF_TYPE_VEC3, kArrayBuffer, false);
-		}
-		if (mv.colours) {
-			values.resize(count * 4);
-			for (std::size_t i = 0; i < count; ++i)
-				for (std::size_t c = 0; c < 4; ++c)
-					values[i * 4 + c] = std::clamp(corner(i).color[c], 0.0f, 1.0f);
-			primitive.attributes["COLOR_0"] = buffer.Floats(values, 4, TINYGLTF_TYPE_VEC4, kArrayBuffer, false);
-		}
-		if (mv.uvs) {
-			values.resize(count * 2);
-			for (std::size_t i = 0; i < count; ++i) {
-				values[i * 2] = corner(i).uv[0];
-				values[i * 2 + 1] = corner(i).uv[1];
-			}
-			primitive.attributes["TEXCOORD_0"] = buffer.Floats(values, 2, TINYGLTF_TYPE_VEC2, kArrayBuffer, false);
-		}
-		if (skinned) {
-			int view = 0;
-			Cursor out = buffer.View(count * 8, kArrayBuffer, view);
-			for (std::size_t i = 0; i < count; ++i) {
-				const int node = corner(i).node;
-				const Influences in = InTable(node, influences.size()) ? influences[std::size_t(node)] : Influences{};
-				for (std::uint16_t joint : in.joint)
-					out.u16(joint);
-			}
-			primitive.attributes["JOINTS_0"] = buffer.Accessor(view, kUshort, TINYGLTF_TYPE_VEC4, count);
-			values.resize(count * 4);
-			for (std::size_t i = 0; i < count; ++i) {
-				const int node = corner(i).node;
-				const Influences in = InTable(node, influences.size()) ? influences[std::size_t(node)] : Influences{};
-				std::copy(in.weight.begin(), in.weight.end(), values.begin() + std::ptrdiff_t(i * 4));
-			}
-			primitive.attributes["WEIGHTS_0"] = buffer.Floats(values, 4, TINYGLTF_TYPE_VEC4, kArrayBuffer, false);
-		}
-
-		// morph targets: deltas from the stored arrays, in bind-pose model space
-		morphsOf[j] = MeshMorphs(info, mv.normals, animations);
-		for (const MorphRef& ref : morphsOf[j]) {
-			const VAnim& entry = animations[ref.animation].anim.vanim[ref.entry];
-			std::map<std::string, int> target;
-			values.resize(count * 3);
-			const int posTarget = entry.vtxArray == info.vtxArray ? ListTarget(entry.vtxTarget, ref.target) : -1;
-			for (std::size_t i = 0; i < count; ++i) {
-				const Vertex& v = corner(i);
-				const Vec3* b = ArrayEntry(md.vtx, entry.vtxArray, v.posIndex);
-				const Vec3* t = ArrayEntry(md.vtx, posTarget, v.posIndex);
+				const Vec3* b = ArrayEntry(md.nrm, entry.nrmArray, v.nrmIndex);
+				const Vec3* t = ArrayEntry(md.nrm, nrmTarget, v.nrmIndex);
 				Vec3 d{0, 0, 0};
 				if (b && t) {
-					const float delta[3] = {(*t)[0] - (*b)[0], (*t)[1] - (*b)[1], (*t)[2] - (*b)[2]};
-					d = Linear(matrixOf(v), delta);
+					const Vec3 from = Unit(Linear(matrixOf(v), b->data()));
+					const Vec3 to = Unit(Linear(matrixOf(v), t->data()));
+					d = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
 				}
-				std::copy(d.begin(), d.end(), values.begin() + std::ptrdiff_t(i * 3));
+				put(i, d);
 			}
-			target["POSITION"] = buffer.Floats(values, 3, TINYGLTF_TYPE_VEC3, kArrayBuffer, true);
-			if (mv.normals) {
-				const int nrmTarget = entry.nrmArray == info.nrmArray ? ListTarget(entry.nrmTarget, ref.target) : -1;
-				for (std::size_t i = 0; i < count; ++i) {
-					const Vertex& v = corner(i);
-					const Vec3* b = ArrayEntry(md.nrm, entry.nrmArray, v.nrmIndex);
-					const Vec3* t = ArrayEntry(md.nrm, nrmTarget, v.nrmIndex);
-					Vec3 d{0, 0, 0};
-					if (b && t) {
-						const Vec3 from = Unit(Linear(matrixOf(v), b->data()));
-						const Vec3 to = Unit(Linear(matrixOf(v), t->data()));
-						d = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
-					}
-					std::copy(d.begin(), d.end(), values.begin() + std::ptrdiff_t(i * 3));
-				}
-				target["NORMAL"] = buffer.Floats(values, 3, TINYGLTF_TYPE_VEC3, kArrayBuffer, false);
-			}
-			primitive.targets.push_back(std::move(target));
+			target["NORMAL"] = buffer.Floats(values, 3, TINYGLTF_TYPE_VEC3, kArrayBuffer, false);
 		}
-
-		tinygltf::Mesh mesh;
-		mesh.name = j < model.names.meshes.size() ? model.names.meshes[j] : "mesh" + std::to_string(j);
-		for (const MorphRef& ref : morphsOf[j]) {
-			// a still holds the weights of its frame; animations start from 0
-			const VAnim& entry = animations[ref.animation].anim.vanim[ref.entry];
-			const bool keyed = still && ref.target < entry.weightKeys.size() && !entry.weightKeys[ref.target].empty();
-			mesh.weights.push_back(keyed ? InterpolateFrame(entry.weightKeys[ref.target], options.poseFrame) : 0.0);
-		}
-		mesh.primitives.push_back(std::move(primitive));
-		gltf.meshes.push_back(std::move(mesh));
-
-		tinygltf::Node node;
-		node.name = gltf.meshes.back().name;
-		node.mesh = int(gltf.meshes.size() - 1);
-		if (skinned)
-			node.skin = 0;
-		meshNodeOf[j] = int(gltf.nodes.size());
-		gltf.nodes[std::size_t(root)].children.push_back(meshNodeOf[j]);
-		gltf.nodes.push_back(std::move(node));
+		primitive.targets.push_back(std::move(target));
 	}
-	values = {};
-	table = {};
 
-	// animations
-	for (std::size_t a = 0; a < (still ? 0 : animations.size()); ++a) {
+	tinygltf::Mesh& mesh = gltf.meshes.emplace_back();
+	mesh.name = j < model.names.meshes.size() ? model.names.meshes[j] : "mesh" + std::to_string(j);
+	for (const MorphRef& ref : morphs) {
+		// a still holds the weights of its frame; animations start from 0
+		const VAnim& entry = animations[ref.animation].anim.vanim[ref.entry];
+		const bool keyed = options.poseFrame >= 0.0f && ref.target < entry.weightKeys.size()
+			&& !entry.weightKeys[ref.target].empty();
+		mesh.weights.push_back(keyed ? InterpolateFrame(entry.weightKeys[ref.target], options.poseFrame) : 0.0);
+	}
+	mesh.primitives.push_back(std::move(primitive));
+
+	tinygltf::Node node;
+	node.name = mesh.name;
+	node.mesh = int(gltf.meshes.size() - 1);
+	if (skeleton.skinned)
+		node.skin = 0;
+	const int index = int(gltf.nodes.size());
+	gltf.nodes[std::size_t(skeleton.root)].children.push_back(index);
+	gltf.nodes.push_back(std::move(node));
+	return index;
+}
+
+// The weights channels of SHP0 number `a`: one per mesh node it morphs,
+// with every target of the mesh (those of other SHP0s at 0); false when it
+// morphs none or has no frames.
+bool MorphAnimation(Document& doc, std::size_t a, const GltfAnimation& source, const std::vector<int>& meshNodeOf,
+	const std::vector<std::vector<MorphRef>>& morphsOf, float fps, tinygltf::Animation& out)
+{
+	const int frames = source.anim.nFrames;
+	const auto fromThis = [a](const MorphRef& r) { return r.animation == a; };
+	std::vector<std::size_t> morphed;
+	for (std::size_t j = 0; j < meshNodeOf.size(); ++j)
+		if (meshNodeOf[j] >= 0 && std::any_of(morphsOf[j].begin(), morphsOf[j].end(), fromThis))
+			morphed.push_back(j);
+	if (morphed.empty() || frames <= 0)
+		return false;
+	ChannelWriter writer{doc.buffer, out, TimeAccessor(doc.buffer, frames, fps), -1};
+	std::vector<float> weights;
+	for (std::size_t j : morphed) {
+		const std::vector<MorphRef>& morphs = morphsOf[j];
+		weights.clear();
+		for (int f = 0; f < frames; ++f) {
+			for (const MorphRef& ref : morphs) {
+				float w = 0;
+				if (ref.animation == a) {
+					const VAnim& entry = source.anim.vanim[ref.entry];
+					if (ref.target < entry.weightKeys.size() && !entry.weightKeys[ref.target].empty())
+						w = InterpolateFrame(entry.weightKeys[ref.target], float(f));
+				}
+				weights.push_back(w);
+			}
+		}
+		writer.Add(meshNodeOf[j], "weights", weights, morphs.size(), 1, TINYGLTF_TYPE_SCALAR);
+	}
+	return true;
+}
+
+} // namespace
+
+GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> textures,
+	std::span<const GltfAnimation> animations, const GltfOptions& options)
+{
+	const BRMDL& md = model.MD;
+	const std::size_t meshes = MeshCount(md);
+	std::size_t triangles = 0;
+	for (std::size_t j = 0; j < meshes; ++j)
+		triangles += md.meshTris[j].size();
+	if (triangles == 0) {
+		GltfExport refused;
+		refused.message = std::string(kNothingToExport);
+		return refused;
+	}
+
+	auto doc = std::make_unique<Document>();
+	tinygltf::Model& gltf = doc->gltf;
+	gltf.asset.version = "2.0";
+	gltf.asset.generator = "Zentarra";
+
+	AnimState still;
+	const Skeleton skeleton = AddNodes(*doc, model, NodePose(model, animations, options, still));
+	AddMaterials(*doc, md, textures, options);
+	std::vector<int> meshNodeOf(meshes, -1);
+	std::vector<std::vector<MorphRef>> morphsOf(meshes);
+	{
+		MeshScratch scratch;
+		for (std::size_t j = 0; j < meshes; ++j)
+			meshNodeOf[j] = AddMesh(*doc, model, j, skeleton, animations, options, morphsOf[j], scratch);
+	}
+	for (std::size_t a = 0; a < (options.poseFrame >= 0.0f ? 0 : animations.size()); ++a) {
 		const GltfAnimation& source = animations[a];
 		tinygltf::Animation out;
 		out.name = source.name;
 		if (source.anim.type & 1) {
-			if (!BoneAnimation(model, source, options.fps, buffer, out)) {
-				warn("Warning: the bone animation \"" + source.name + "\" moves no bone of the model or has no frames; left out");
+			if (!BoneAnimation(model, source, options.fps, doc->buffer, out)) {
+				doc->Warn("Warning: the bone animation \"" + source.name
+					+ "\" moves no bone of the model or has no frames; left out");
 				continue;
 			}
 		} else if (source.anim.type & 2) {
-			const int frames = source.anim.nFrames;
-			bool any = false;
-			for (std::size_t j = 0; j < meshes; ++j)
-				for (const MorphRef& ref : morphsOf[j])
-					any = any || (ref.animation == a && meshNodeOf[j] >= 0);
-			if (!any || frames <= 0) {
-				warn("Warning: the vertex animation \"" + source.name + "\" morphs no mesh of the model or has no frames; left out");
+			if (!MorphAnimation(*doc, a, source, meshNodeOf, morphsOf, options.fps, out)) {
+				doc->Warn("Warning: the vertex animation \"" + source.name
+					+ "\" morphs no mesh of the model or has no frames; left out");
 				continue;
-			}
-			ChannelWriter writer{buffer, out, TimeAccessor(buffer, frames, options.fps), -1};
-			std::vector<float> weights;
-			for (std::size_t j = 0; j < meshes; ++j) {
-				const std::vector<MorphRef>& morphs = morphsOf[j];
-				if (meshNodeOf[j] < 0 || std::none_of(morphs.begin(), morphs.end(), [a](const MorphRef& r) { return r.animation == a; }))
-					continue;
-				weights.clear();
-				for (int f = 0; f < frames; ++f) {
-					for (const MorphRef& ref : morphs) {
-						float w = 0;
-						if (ref.animation == a) {
-							const VAnim& entry = source.anim.vanim[ref.entry];
-							if (ref.target < entry.weightKeys.size() && !entry.weightKeys[ref.target].empty())
-								w = InterpolateFrame(entry.weightKeys[ref.target], float(f));
-						}
-						weights.push_back(w);
-					}
-				}
-				// one key holds every target's weight: a constant track keeps one key
-				bool constant = true;
-				for (std::size_t i = morphs.size(); i < weights.size() && constant; ++i)
-					constant = weights[i] == weights[i % morphs.size()];
-				int input = writer.fullTimes;
-				if (constant && frames > 1) {
-					weights.resize(morphs.size());
-					if (writer.oneTime < 0) {
-						const float zero = 0.0f;
-						writer.oneTime = buffer.Floats(std::span(&zero, 1), 1, TINYGLTF_TYPE_SCALAR, kNoTarget, true);
-					}
-					input = writer.oneTime;
-				}
-				tinygltf::AnimationSampler sampler;
-				sampler.input = input;
-				sampler.output = buffer.Floats(weights, 1, TINYGLTF_TYPE_SCALAR, kNoTarget, false);
-				sampler.interpolation = "LINEAR";
-				tinygltf::AnimationChannel channel;
-				channel.sampler = int(out.samplers.size());
-				channel.target_node = meshNodeOf[j];
-				channel.target_path = "weights";
-				out.samplers.push_back(std::move(sampler));
-				out.channels.push_back(std::move(channel));
 			}
 		} else {
 			continue;
@@ -975,22 +1021,22 @@ GltfExport ExportToGLTF(const LoadedModel& model, std::span<const GltfTexture> t
 		gltf.animations.push_back(std::move(out));
 	}
 
-	tinygltf::Scene scene;
-	scene.name = gltf.nodes[std::size_t(root)].name;
-	scene.nodes = {root};
-	gltf.scenes.push_back(std::move(scene));
+	tinygltf::Scene& scene = gltf.scenes.emplace_back();
+	scene.name = gltf.nodes[std::size_t(skeleton.root)].name;
+	scene.nodes = {skeleton.root};
 	gltf.defaultScene = 0;
 
+	GltfExport& result = doc->result;
 	if (options.binary) {
-		result.bytes = GlbContainer(DocumentJson(gltf, bin.size(), ""), bin);
+		result.bytes = GlbContainer(DocumentJson(gltf, doc->bin.size(), ""), doc->bin);
 	} else {
 		const std::string binName = FileSafe(options.baseName) + ".bin";
-		const std::string json = DocumentJson(gltf, bin.size(), UriOf(binName));
+		const std::string json = DocumentJson(gltf, doc->bin.size(), UriOf(binName));
 		result.bytes.assign(json.begin(), json.end());
-		result.sideFiles.insert(result.sideFiles.begin(), GltfFile{binName, std::move(bin)});
+		result.sideFiles.insert(result.sideFiles.begin(), GltfFile{binName, std::move(doc->bin)});
 	}
 	result.ok = true;
-	return result;
+	return std::move(result);
 }
 
 bool WriteGltfFiles(const std::filesystem::path& path, const GltfExport& exported)
