@@ -1,6 +1,6 @@
 # make run   installs what is missing, builds, and opens the demo archive in
 #            the viewer (without a display: renders it to build/demo.png)
-# make test  installs what is missing, builds, runs every test, then again
+# make test  installs what is missing (the tests' npm packages too), builds, runs every test, then again
 #            under AddressSanitizer and UndefinedBehaviorSanitizer
 # make bench builds and runs the benchmarks
 # make fuzz  runs every fuzz target for FUZZ_SECONDS (default 60) each
@@ -26,12 +26,17 @@ FUZZ_RUNS    ?= 300
 FUZZ_CORPUS  ?= ../fuzz-corpus
 FUZZ_FLAGS   := -timeout=10 -rss_limit_mb=1024 -dict=fuzz/brres.dict
 
-.PHONY: all deps build build-asan build-fuzz run test test-release test-asan test-fuzz fuzz bench demo clean
+.PHONY: all deps node-deps build build-asan build-fuzz run test test-release test-asan test-fuzz fuzz bench demo clean
 
 all: build
 
 deps:
 	@scripts/install-deps
+
+# the tests' npm packages, from their lockfile: without them the glTF
+# validator test is skipped, not failed
+node-deps: deps
+	@scripts/install-test-node-deps || echo "make: the tests' npm packages could not be installed: the glTF validator test will be skipped"
 
 build: deps
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
@@ -58,10 +63,10 @@ run: build
 
 test: test-release test-asan test-fuzz
 
-test-release: build
+test-release: build node-deps
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-test-asan: build-asan
+test-asan: build-asan node-deps
 	ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
 # a short run of every target over its seeds and the saved regressions:

@@ -31,7 +31,7 @@ int RunExportAll(const ExportAllCommandOptions& options, std::ostream& out, std:
 
 	ExportAllOptions batch;
 	batch.textures = IndexOf({"none", "png", "tga", "tga-auto"}, options.textures);
-	batch.models = IndexOf({"none", "md5", "psk", "obj"}, options.models);
+	batch.models = IndexOf({"none", "md5", "psk", "obj", "glb", "gltf"}, options.models);
 	batch.animations = IndexOf({"none", "psa"}, options.anims);
 	batch.overwrite = options.overwrite;
 	batch.separate = options.separate;

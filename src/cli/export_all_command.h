@@ -11,7 +11,7 @@ namespace zentarra::cli {
 struct ExportAllCommandOptions {
 	std::vector<std::string> archives;
 	std::string textures = "tga-auto"; // none, png, tga, tga-auto
-	std::string models = "psk";        // none, md5, psk, obj
+	std::string models = "psk";        // none, md5, psk, obj, glb, gltf
 	std::string anims = "psa";         // none, psa
 	bool overwrite = false;
 	bool separate = false;

@@ -3,12 +3,15 @@
 #include "base/file_io.h"
 #include "cli/archive_entries.h"
 #include "export/auto_export.h"
+#include "export/gltf.h"
+#include "export/gltf_sources.h"
 #include "export/md5.h"
 #include "export/obj.h"
 #include "export/psk.h"
 
 #include <filesystem>
 #include <span>
+#include <sstream>
 
 namespace zentarra::cli {
 
@@ -23,6 +26,72 @@ int Fail(std::string_view message, std::ostream& err)
 {
 	err << message << '\n';
 	return 1;
+}
+
+bool IsGltf(const std::string& format)
+{
+	return format == "glb" || format == "gltf";
+}
+
+// Reads each animation named for the model, CHR0s then SHP0s; the error, or "".
+std::string ReadGltfAnimations(const OpenedArchive& archive, const LoadedModel& model,
+	const ExportModelOptions& options, std::vector<GltfAnimation>& out, std::ostream& err)
+{
+	for (const bool bones : {true, false}) {
+		for (const std::string& name : bones ? options.anims : options.vanims) {
+			OpenedArchive other;
+			const ResolvedEntry found = ResolveEntry(archive, name, bones ? ItemKind::CHR0 : ItemKind::SHP0,
+				bones ? "bone animation" : "vertex animation", other);
+			if (!found.entry)
+				return found.error;
+			ByteView view(found.archive->bytes);
+			GltfAnimation& animation = out.emplace_back();
+			const GltfSourceRead read = bones
+				? ReadGltfBoneAnimation(view, found.entry->item.offset, found.entry->item.name, model, animation)
+				: ReadGltfVertexAnimation(view, found.entry->item.offset, found.entry->item.name, model, animation);
+			if (!read.ok)
+				return read.message;
+			if (!read.message.empty())
+				err << read.message << '\n';
+		}
+	}
+	return "";
+}
+
+int ExportGltfModel(const ExportModelOptions& options, OpenedArchive& archive, const Entry& entry,
+	const LoadedModel& model, std::ostream& err)
+{
+	std::vector<GltfAnimation> animations;
+	if (const std::string error = ReadGltfAnimations(archive, model, options, animations, err); !error.empty())
+		return Fail(error, err);
+	GltfOptions gltf;
+	gltf.binary = options.format == "glb";
+	gltf.baseName = std::filesystem::path(options.output).stem().string();
+	gltf.fps = options.fps;
+	if (options.posed) {
+		const int frames = animations.empty() ? 0 : animations.front().anim.nFrames;
+		if (!(options.frame >= 0 && options.frame < float(frames))) {
+			std::ostringstream message;
+			message << "Error: frame " << options.frame << " is outside the animation's frames 0 to " << frames - 1;
+			return Fail(message.str(), err);
+		}
+		gltf.poseFrame = options.frame;
+	}
+
+	ArchiveFiles files;
+	files.Put(options.archive, std::move(archive.bytes));
+	std::vector<std::string> warnings;
+	const std::vector<GltfTexture> textures = DecodeGltfTextures(model, entry.item.archive, archive.items, files, warnings);
+	const GltfExport exported = ExportToGLTF(model, textures, animations, gltf);
+	for (const std::string& warning : warnings)
+		err << warning << '\n';
+	if (!exported.ok)
+		return Fail(exported.message, err);
+	for (const std::string& warning : exported.warnings)
+		err << warning << '\n';
+	if (!WriteGltfFiles(options.output, exported))
+		return Fail(kCantWriteFile, err);
+	return 0;
 }
 
 } // namespace
@@ -43,8 +112,15 @@ int RunExportModel(const ExportModelOptions& options, std::ostream& out, std::os
 		return Fail(read.message, err);
 	if (read.damaged)
 		err << DamagedModelWarning(read) << '\n';
-	if (!options.anim.empty())
-		if (const std::string error = PoseAtFrame(*model, archive, options.anim, options.frame, err); !error.empty())
+	if (IsGltf(options.format))
+		return ExportGltfModel(options, archive, *found.entry, *model, err);
+	if (!options.vanims.empty())
+		return Fail("Error: vertex animations can only be exported with -f glb or gltf", err);
+	if (options.anims.size() > 1)
+		return Fail("Error: only one bone animation can pose a model in this format", err);
+	if (!options.anims.empty())
+		if (const std::string error = PoseAtFrame(*model, archive, options.anims.front(), options.frame, err);
+			!error.empty())
 			return Fail(error, err);
 
 	if (options.format == "psk") {

@@ -48,18 +48,27 @@ int main(int argc, char** argv)
 	zentarra::cli::ExportModelOptions exportModel;
 	exportModel.format = "obj";
 	CLI::App* exportModelCommand = app.add_subcommand("export-model",
-		"Write a model, in its bind pose or an animation's, as OBJ (with its MTL library beside it), PSK or MD5");
+		"Write a model, in its bind pose or an animation's, as OBJ (with its MTL library beside it), PSK, MD5, "
+		"or glTF with its animations (glb: one file; gltf: with its .bin buffer and PNG images beside it)");
 	exportModelCommand->add_option("ARCHIVE", exportModel.archive, "Archive file to read")->required();
 	exportModelCommand->add_option("MODEL", exportModel.model, "The model, by entry name or folder/name")->required();
 	exportModelCommand->add_option("-f,--format", exportModel.format, "Output format")
-		->check(CLI::IsMember({"obj", "psk", "md5"}))
+		->check(CLI::IsMember({"obj", "psk", "md5", "glb", "gltf"}))
 		->capture_default_str();
 	exportModelCommand->add_option("-o,--output", exportModel.output, "Output file (.obj for OBJ)")->required();
-	exportModelCommand->add_option("--anim", exportModel.anim,
-		"Bone animation to pose the model with: a CHR0 entry, or OTHER.brres:NAME");
-	exportModelCommand->add_option("--frame", exportModel.frame, "The animation's frame")
+	CLI::Option* animOption = exportModelCommand->add_option("--anim", exportModel.anims,
+		"Bone animation to pose the model with, or for glTF to embed (repeatable): a CHR0 entry, or OTHER.brres:NAME")
+		->allow_extra_args(false);
+	exportModelCommand->add_option("--vanim", exportModel.vanims,
+		"glTF: vertex animation to embed as morph targets (repeatable): an SHP0 entry, or OTHER.brres:NAME")
+		->allow_extra_args(false);
+	exportModelCommand->add_option("--fps", exportModel.fps, "glTF: animation frames per second")
 		->capture_default_str()
-		->needs("--anim");
+		->check(CLI::PositiveNumber);
+	CLI::Option* frameOption = exportModelCommand->add_option("--frame", exportModel.frame,
+		"The animation's frame; for glTF, a still of the first animation at that frame instead of animations")
+		->capture_default_str()
+		->needs(animOption);
 	exportModelCommand->add_flag("--textures", exportModel.textures,
 		"Also write the materials' textures as TGA beside the model file, replacing old ones");
 
@@ -97,7 +106,7 @@ int main(int argc, char** argv)
 		->check(CLI::IsMember({"none", "png", "tga", "tga-auto"}))
 		->capture_default_str();
 	exportAllCommand->add_option("--models", exportAll.models, "Model format")
-		->check(CLI::IsMember({"none", "md5", "psk", "obj"}))
+		->check(CLI::IsMember({"none", "md5", "psk", "obj", "glb", "gltf"}))
 		->capture_default_str();
 	exportAllCommand->add_option("--anims", exportAll.anims, "Bone animation format")
 		->check(CLI::IsMember({"none", "psa"}))
@@ -164,6 +173,7 @@ int main(int argc, char** argv)
 	if (*infoCommand)
 		return zentarra::cli::RunInfo(info, std::cout, std::cerr);
 	if (*exportModelCommand) {
+		exportModel.posed = frameOption->count() > 0;
 		if (exportModel.format == "obj" && !EndsInObj(exportModel.output).empty()) {
 			std::cerr << "--output: " << EndsInObj(exportModel.output) << '\n';
 			return 2;

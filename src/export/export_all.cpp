@@ -5,6 +5,8 @@
 #include "base/text.h"
 #include "anim/chr0.h"
 #include "export/auto_export.h"
+#include "export/gltf.h"
+#include "export/gltf_sources.h"
 #include "export/md5.h"
 #include "export/obj.h"
 #include "export/png.h"
@@ -129,7 +131,13 @@ TaskResult ExportTexture(const Context& context, const ItemRecord& item, Archive
 
 const char* ModelExtension(int choice)
 {
-	return choice == 1 ? ".md5mesh" : choice == 2 ? ".psk" : ".obj";
+	switch (choice) {
+	case 1: return ".md5mesh";
+	case 2: return ".psk";
+	case 4: return ".glb";
+	case 5: return ".gltf";
+	default: return ".obj";
+	}
 }
 
 // The model file's bytes; empty with `error` set when it cannot be made.
@@ -167,6 +175,24 @@ TaskResult ExportModel(const Context& context, const ItemRecord& item, ArchiveFi
 	const std::string path = folders.back() + item.name + ModelExtension(context.options.models);
 	if (AlreadyThere(context, path)) {
 		result.files.push_back(Planned(item, ItemKind::MDL0, std::move(folders), path, {}));
+		return result;
+	}
+	if (context.options.models == 4 || context.options.models == 5) {
+		// the textures go inside the file or beside it, and so do the animations
+		std::vector<std::string> warnings;
+		const std::vector<GltfAnimation> animations = FindModelAnimations(*model, context.items, item.path, files, warnings);
+		const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, item.archive, context.items, files, warnings);
+		GltfOptions options;
+		options.binary = context.options.models == 4;
+		options.baseName = item.name;
+		GltfExport gltf = ExportToGLTF(*model, textures, animations, options);
+		if (!gltf.ok) {
+			result.files.push_back(Skip(item, ItemKind::MDL0, gltf.message));
+			return result;
+		}
+		result.files.push_back(Planned(item, ItemKind::MDL0, folders, path, std::move(gltf.bytes)));
+		for (GltfFile& side : gltf.sideFiles)
+			result.files.push_back(Planned(item, ItemKind::MDL0, folders, folders.back() + side.name, std::move(side.bytes)));
 		return result;
 	}
 	std::string error;

@@ -21,7 +21,7 @@ namespace zentarra {
 // The choices of the "Export All Files" dialog, with its initial values.
 struct ExportAllOptions {
 	int textures = 3;   // 0 none, 1 PNG, 2 TGA, 3 TGA of the exported models' materials
-	int models = 2;     // 0 none, 1 MD5, 2 PSK, 3 OBJ
+	int models = 2;     // 0 none, 1 MD5, 2 PSK, 3 OBJ, 4 glb, 5 gltf (these two with every CHR0 and SHP0 of the model's file that animates it)
 	int animations = 1; // 0 none, 1 PSA
 	bool overwrite = false;  // "Overwrite existing files"
 	bool separate = false;   // "Separate files by type": textures/ and animations/ subfolders

@@ -43,12 +43,12 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 // holds nothing with a destructor, so the error's longjmp back here skips
 // none; the row pointers and the output live in the caller.
 bool EncodeRgba(png_structp png, png_infop info, std::vector<std::uint8_t>* out, png_uint_32 width,
-	png_uint_32 height, png_bytepp rows)
+	png_uint_32 height, png_bytepp rows, int level)
 {
 	if (setjmp(png_jmpbuf(png)))
 		return false;
 	png_set_write_fn(png, out, AppendPngBytes, FlushNothing);
-	png_set_compression_level(png, 9);
+	png_set_compression_level(png, level);
 	png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
 		PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
 	png_set_rows(png, info, rows);
@@ -68,7 +68,7 @@ std::optional<std::size_t> RgbaByteCount(int width, int height)
 	return w * h * 4;
 }
 
-bool WritePNG(std::vector<std::uint8_t>& out, int width, int height, std::span<const std::uint8_t> rgba)
+bool WritePNG(std::vector<std::uint8_t>& out, int width, int height, std::span<const std::uint8_t> rgba, int level)
 {
 	const std::optional<std::size_t> size = RgbaByteCount(width, height);
 	if (!size || rgba.size() < *size)
@@ -93,7 +93,7 @@ bool WritePNG(std::vector<std::uint8_t>& out, int width, int height, std::span<c
 		const std::size_t stride = std::size_t(width) * 4;
 		for (std::size_t y = 0; y < rows.size(); ++y)
 			rows[y] = const_cast<png_bytep>(rgba.data() + y * stride);
-		written = EncodeRgba(png, info, &out, png_uint_32(width), png_uint_32(height), rows.data());
+		written = EncodeRgba(png, info, &out, png_uint_32(width), png_uint_32(height), rows.data(), level);
 	} catch (...) {
 		written = false; // the row pointers did not fit in memory
 	}

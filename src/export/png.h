@@ -18,11 +18,11 @@ namespace zentarra {
 // width * height * 4, or nothing for a negative size or one that overflows.
 std::optional<std::size_t> RgbaByteCount(int width, int height);
 
-// Appends a complete PNG of the image to `out`: 8-bit RGBA, compression level
-// 9, not interlaced, whatever the texture's source format. False when rgba is
+// Appends a complete PNG of the image to `out`: 8-bit RGBA, zlib compression
+// `level` (0 to 9), not interlaced, whatever the texture's source format. False when rgba is
 // shorter than the image or libpng refuses it (a zero or oversized dimension,
 // say); `out` is then as it was.
-bool WritePNG(std::vector<std::uint8_t>& out, int width, int height, std::span<const std::uint8_t> rgba);
+bool WritePNG(std::vector<std::uint8_t>& out, int width, int height, std::span<const std::uint8_t> rgba, int level = 9);
 
 // folder + texName + extension, joined as text: the folder ends with its
 // own separator, and none is inserted.

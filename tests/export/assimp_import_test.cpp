@@ -1,11 +1,17 @@
-// Every corpus model, exported to OBJ by zentarra-cli, imports in a real
-// client: Assimp's command-line tool, which must find every face.
+// Every corpus model, exported to OBJ and to glb by zentarra-cli, imports in
+// a real client: Assimp's command-line tool, which must find every face, and
+// in a glb the meshes, the bones and the animations.
 //
 // Assimp post-processes what it reads: a triangle whose corners share a
 // position becomes a line or a point, and a mesh whose positions are all one
 // point is dropped. Real display lists hold such degenerate triangles, so the
 // expected counts follow those rules, worked out from the OBJ text itself.
+#include "archive/archive_files.h"
+#include "archive/brres_directory.h"
+#include "base/file_io.h"
 #include "export/cli_run.h"
+#include "export/gltf_sources.h"
+#include "model/mdl0_reader.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -14,6 +20,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -141,6 +150,122 @@ TEST(AssimpImport, EveryCorpusModelKeepsItsFaces)
 			EXPECT_EQ(theirs.byType["triangle"], ours.triangles);
 			EXPECT_EQ(theirs.byType["line"], ours.lines);
 			EXPECT_EQ(theirs.byType["point"], ours.points);
+		}
+	}
+	EXPECT_GE(models, 20);
+}
+
+// What a glb holds for Assimp: mesh names (once per mesh it made), faces by
+// type, node names and the animation count.
+struct AssimpScene {
+	std::multiset<std::string> meshes;
+	AssimpCounts counts;
+	std::set<std::string> nodes;
+	long long animations = -1;
+};
+
+AssimpScene ParseAssimpScene(const std::string& text)
+{
+	AssimpScene scene;
+	scene.counts = ParseAssimpInfo(text);
+	const std::regex mesh(R"(^\s+\d+ \((.*)\): \[\d+ / \d+ / \d+ \| [a-z]+\]$)");
+	std::istringstream lines(text);
+	bool hierarchy = false;
+	for (std::string line; std::getline(lines, line);) {
+		std::smatch match;
+		if (line.rfind("Animations:", 0) == 0)
+			scene.animations = std::atoll(line.c_str() + 11);
+		else if (std::regex_match(line, match, mesh))
+			scene.meshes.insert(match[1]);
+		else if (line == "Node hierarchy:")
+			hierarchy = true;
+		else if (hierarchy && !line.empty()) {
+			const std::size_t branch = line.rfind("\u2574"); // the tree's last drawing character
+			scene.nodes.insert(branch == std::string::npos ? line : line.substr(branch + 3));
+		}
+	}
+	return scene;
+}
+
+// Faces as Assimp keeps them (see FaceCounts), from the bind-pose corners,
+// and the names of the meshes it keeps.
+struct MeshFaces {
+	FaceCounts counts;
+	std::multiset<std::string> meshes; // one per primitive type a mesh keeps
+};
+
+MeshFaces CountModelFaces(const LoadedModel& model)
+{
+	MeshFaces out;
+	for (std::size_t j = 0; j < model.MD.meshTris.size(); ++j) {
+		long long types[3] = {0, 0, 0}; // triangles, lines, points
+		std::set<std::array<float, 3>> points;
+		for (const Triangle& t : model.MD.meshTris[j]) {
+			std::array<float, 3> p[3];
+			for (int c = 0; c < 3; ++c)
+				p[c] = {t.v[c].posedPos[0], t.v[c].posedPos[1], t.v[c].posedPos[2]};
+			const int distinct = 1 + (p[1] != p[0]) + (p[2] != p[0] && p[2] != p[1]);
+			++types[3 - distinct];
+			if (distinct == 1)
+				points.insert(p[0]);
+		}
+		out.counts.total += types[0] + types[1] + types[2];
+		out.counts.triangles += types[0];
+		out.counts.lines += types[1];
+		// a mesh whose points all lie at one position loses them
+		const bool dropPoints = points.size() == 1;
+		(dropPoints ? out.counts.dropped : out.counts.points) += types[2];
+		for (int type = 0; type < 3; ++type)
+			if (types[type] > 0 && !(type == 2 && dropPoints))
+				out.meshes.insert(model.names.meshes.at(j));
+	}
+	return out;
+}
+
+TEST(AssimpImport, EveryCorpusGlbKeepsMeshesFacesBonesAndAnimations)
+{
+	TempDir dir;
+	ASSERT_FALSE(dir.path.empty());
+	int models = 0;
+	for (const json& archive : Inventory()) {
+		const std::string file = kCorpus + "/" + archive["file"].get<std::string>();
+		const FileBytes bytes = ReadWholeFile(file);
+		OpenArchives items;
+		ByteView view(bytes.bytes);
+		ReadBRRES(view, file, items, nullptr);
+		ArchiveFiles files;
+		files.Put(file, bytes.bytes);
+		for (const ItemRecord& item : items.items()) {
+			if (item.kind != ItemKind::MDL0)
+				continue;
+			auto model = std::make_unique<LoadedModel>();
+			if (!ReadModel(view, item.offset, *model).ok)
+				continue; // refused with a message, as every export refuses it
+			SCOPED_TRACE(file + " " + item.name);
+			const fs::path glb = dir.path / ("model" + std::to_string(models++) + ".glb");
+			std::string command = "export-model " + Quote(file) + " " + Quote(item.name) + " -f glb -o " + Quote(glb.string());
+			std::vector<std::string> warnings;
+			const std::vector<GltfAnimation> animations = FindModelAnimations(*model, items, file, files, warnings);
+			for (const GltfAnimation& animation : animations)
+				command += ((animation.anim.type & 1) ? " --anim " : " --vanim ") + Quote(animation.name);
+			const CommandResult run = RunCli(command);
+			ASSERT_EQ(run.status, 0) << run.err;
+
+			const CommandResult imported = RunCommand("assimp info " + Quote(glb.string()));
+			ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+			AssimpScene scene = ParseAssimpScene(imported.out);
+			const MeshFaces ours = CountModelFaces(*model);
+			for (const json& sub : archive["subfiles"]) {
+				if (sub["kind"] == "MDL0" && sub["offset"] == item.offset) {
+					EXPECT_EQ(ours.counts.total, sub["triangles"].get<long long>());
+				}
+			}
+			EXPECT_EQ(scene.counts.faces, ours.counts.total - ours.counts.dropped);
+			EXPECT_EQ(scene.counts.byType["triangle"], ours.counts.triangles);
+			EXPECT_EQ(scene.meshes, ours.meshes);
+			for (const std::string& bone : model->names.bones)
+				EXPECT_TRUE(scene.nodes.count(bone)) << "bone " << bone;
+			EXPECT_EQ(scene.animations, static_cast<long long>(animations.size()));
 		}
 	}
 	EXPECT_GE(models, 20);

@@ -231,5 +231,41 @@ TEST(CliExportModel, Failures)
 		EXPECT_EQ(RunCli("export-model " + kuribo + usage).status, 2) << usage;
 }
 
+TEST(CliExportModel, GltfFlavoursAndTheirFailures)
+{
+	TempDir dir;
+	ASSERT_FALSE(dir.path.empty());
+	const std::string kuribo = CorpusFile("kuribo.brres");
+	CommandResult run = RunCli("export-model " + kuribo + " kuribo -f gltf -o " + Quote((dir.path / "k.gltf").string())
+		+ " --anim walk_l --anim walk_r");
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(run.err + run.out, "");
+	const json gltf = json::parse(ReadText(dir.path / "k.gltf"));
+	EXPECT_EQ(gltf["buffers"][0]["uri"], "k.bin"); // beside it, named after the file
+	EXPECT_EQ(fs::file_size(dir.path / "k.bin"), gltf["buffers"][0]["byteLength"].get<std::size_t>());
+	EXPECT_EQ(gltf["images"][0]["uri"], "kuribo.png");
+	EXPECT_EQ(gltf["animations"].size(), 2u);
+	EXPECT_EQ(FilesIn(dir.path), 3u);
+
+	run = RunCli("export-model " + kuribo + " kuribo -f glb -o " + Quote((dir.path / "k.glb").string()));
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(ReadText(dir.path / "k.glb").substr(0, 4), "glTF"); // one file, images inside
+	EXPECT_EQ(FilesIn(dir.path), 4u);
+
+	const std::string glb = " kuribo -f glb -o " + Quote((dir.path / "f.glb").string());
+	for (const auto& [arguments, message] : {
+			 std::pair{glb + " --anim walk_l --frame 999", "Error: frame 999 is outside the animation's frames 0 to 58"},
+			 {glb + " --anim nosuch", "Error: no bone animation named \"nosuch\""},
+			 {glb + " --vanim walk_l", "Error: no vertex animation named \"walk_l\""},
+			 {" kuribo -o " + Quote((dir.path / "f.obj").string()) + " --vanim x", "Error: vertex animations can only"},
+			 {" kuribo -o " + Quote((dir.path / "f.obj").string()) + " --anim walk_l --anim walk_r",
+				 "Error: only one bone animation"}}) {
+		run = RunCli("export-model " + kuribo + arguments);
+		EXPECT_EQ(run.status, 1) << arguments;
+		EXPECT_EQ(run.err.substr(0, std::string(message).size()), message) << arguments;
+	}
+	EXPECT_EQ(FilesIn(dir.path), 4u);
+}
+
 } // namespace
 } // namespace zentarra::testing
