@@ -20,13 +20,10 @@ MenuEntry Check(int id, const char* label)
 }
 
 // Commands that are in the menus with their labels but have no work yet:
-// textures in the viewer, and animation loading, posing and exports.
+// textures in the viewer.
 constexpr int kNotYetAvailable[] = {
-	kCmdExportAll, kCmdReloadTextures, kCmdExportMD5, kCmdExportPSK, kCmdExportOBJ, kCmdSavePose,
-	kCmdLoadPose, kCmdAnimInfo, kCmdExportAnimMD5, kCmdExportAnimPSA, kCmdShowTexture,
-	kCmdExportTexturePNG, kCmdExportTextureTGA, kCmdTextureOnModel, kCmdShowPalette,
-	kCmdLoadAndPlayAnim, kCmdLoadAnim, kCmdAddAnim, kCmdLoadAndPlayVertexAnim, kCmdLoadVertexAnim,
-	kCmdPoseBone, kCmdMorph,
+	kCmdReloadTextures, kCmdShowTexture, kCmdExportTexturePNG, kCmdExportTextureTGA, kCmdTextureOnModel,
+	kCmdShowPalette,
 };
 
 } // namespace

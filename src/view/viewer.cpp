@@ -175,9 +175,7 @@ Refresh Viewer::Command(int id)
 	default:
 		break;
 	}
-	if (id >= kCmdPlay && id <= kCmdUnloadAll && id != kCmdAnimInfo)
-		return FromAnimRefresh(state_, RunAnimCommand(state_.model, AnimCommand(id)));
-	return kRefreshNone;
+	return AnimationCommand(id);
 }
 
 Refresh Viewer::ToggleFlagInModelView(std::uint32_t bit)
@@ -284,6 +282,9 @@ Refresh Viewer::ActivateFileItem(int itemId)
 	switch (item->kind) {
 	case ItemKind::MDL0:
 		return LoadModel(itemId);
+	case ItemKind::CHR0:
+	case ItemKind::SHP0:
+		return ActivateAnimationItem(itemId);
 	default:
 		return kRefreshNone;
 	}
@@ -304,7 +305,7 @@ void Viewer::SetFileNodeExpanded(int id, bool expanded)
 
 Refresh Viewer::FreeModel()
 {
-	Refresh refresh = kRefreshNone;
+	Refresh refresh = CloseBoneDialog() | kMenus | kAnimInfo;
 	if (state_.modelPanelOpen)
 		refresh |= CloseModelPanel();
 	zentarra::FreeModel(state_.model);
@@ -429,7 +430,7 @@ Refresh Viewer::CloseModelPanel()
 
 Refresh Viewer::ModelPanelClosed()
 {
-	return CloseModelPanel() | kFocusMain;
+	return CloseBoneDialog() | CloseModelPanel() | kFocusMain;
 }
 
 Refresh Viewer::SelectModelNode(std::uint32_t param)
@@ -446,6 +447,10 @@ Refresh Viewer::ActivateModelNode(std::uint32_t param)
 {
 	if (NodeClass(param) == kMeshClass)
 		return SetMeshVisibility(kCmdShowMeshOnly, NodeIndex(param));
+	if (NodeClass(param) == kBoneClass)
+		return OpenBoneDialog(NodeIndex(param), true);
+	if (NodeClass(param) == kMorphTargetClass)
+		return OpenMorphDialog(param);
 	return kRefreshNone;
 }
 

@@ -136,19 +136,19 @@ TEST(PanelMenus, ByKindAndClass)
 
 TEST(PanelMenus, CommandsWithoutWorkAreGreyed)
 {
-	const ItemKind chr0 = ItemKind::CHR0;
-	for (const MenuEntry& entry : FilesPanelMenu(&chr0).entries)
-		EXPECT_FALSE(entry.enabled) << entry.label;
-	const ItemKind mdl0 = ItemKind::MDL0;
-	EXPECT_TRUE(FilesPanelMenu(&mdl0).entries[0].enabled);
-	EXPECT_FALSE(ModelPanelMenu(0x01000003, false).entries[0].enabled);
-	EXPECT_TRUE(ModelPanelMenu(0x04000002, false).entries[0].enabled);
+	const ItemKind tex0 = ItemKind::TEX0;
+	EXPECT_FALSE(FilesPanelMenu(&tex0).entries[0].enabled);
+	for (const ItemKind kind : {ItemKind::CHR0, ItemKind::SHP0, ItemKind::MDL0})
+		for (const MenuEntry& entry : FilesPanelMenu(&kind).entries)
+			EXPECT_TRUE(entry.enabled) << entry.label;
+	EXPECT_TRUE(ModelPanelMenu(0x01000003, false).entries[0].enabled);
+	EXPECT_TRUE(ModelPanelMenu(0x05010002, false).entries[0].enabled);
 	ViewerState state;
 	state.modelMenuEnabled = true;
 	const MenuState menu = GetMenuState(state);
-	EXPECT_FALSE(menu.IsEnabled(kCmdExportOBJ));
-	EXPECT_FALSE(menu.IsEnabled(kCmdExportAll));
-	EXPECT_TRUE(menu.IsEnabled(kCmdFaces));
+	EXPECT_FALSE(menu.IsEnabled(kCmdReloadTextures));
+	for (int id : {kCmdExportOBJ, kCmdExportAll, kCmdSavePose, kCmdLoadPose, kCmdFaces})
+		EXPECT_TRUE(menu.IsEnabled(id)) << id;
 }
 
 } // namespace
