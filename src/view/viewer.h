@@ -146,6 +146,7 @@ private:
 	Refresh ActivateAnimationItem(int itemId);
 	Refresh OpenBoneDialog(int bone, bool ownedByModelPanel);
 	Refresh CloseBoneDialog();
+	Refresh RefillStaleModelTree();
 	Refresh OpenMorphDialog(std::uint32_t param);
 	BoneDialogState boneDialog_;
 	std::uint32_t morphItem_ = 0;

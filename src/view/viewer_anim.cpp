@@ -65,9 +65,25 @@ Refresh Viewer::AnimationCommand(int id)
 	default:
 		break;
 	}
-	if (id >= kCmdPlay && id <= kCmdUnloadAll)
-		return FromAnimRefresh(state_, RunAnimCommand(state_.model, AnimCommand(id)));
-	return kRefreshNone;
+	if (id < kCmdPlay || id > kCmdUnloadAll)
+		return kRefreshNone;
+	const Refresh refresh = FromAnimRefresh(state_, RunAnimCommand(state_.model, AnimCommand(id)));
+	return refresh | RefillStaleModelTree();
+}
+
+Refresh Viewer::RefillStaleModelTree()
+{
+	if (!state_.modelPanelOpen)
+		return kRefreshNone;
+	bool listed = false;
+	for (const ModelTreeNode& node : modelTree_)
+		listed = listed || node.param == kVertexAnimNode;
+	// a vertex animation unloaded, or dropped by a replacing bone animation:
+	// its targets leave the panel
+	if (listed == ((state_.model.anim.type & 2) != 0))
+		return kRefreshNone;
+	modelTree_ = FillModelTree(state_.model);
+	return kModelPanel;
 }
 
 // --- loading ---
@@ -96,7 +112,7 @@ bool Viewer::LoadAnimationItem(int itemId, int add, Refresh& refresh)
 		Message(result.message, MessageIcon::Warning);
 	if (!result.ok)
 		return false;
-	refresh |= kMenus | kAnimInfo | kRedraw | kBoneDialog;
+	refresh |= kMenus | kAnimInfo | kRedraw | kBoneDialog | RefillStaleModelTree();
 	return true;
 }
 

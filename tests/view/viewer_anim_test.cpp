@@ -259,6 +259,11 @@ TEST_F(ViewerAnimTest, MorphTarget)
 
 	viewer.ModelContextMenu(target);
 	EXPECT_TRUE(viewer.Command(kCmdMorph) & kMorphDialog);
+
+	// unloaded, its targets leave the open panel
+	EXPECT_TRUE(viewer.Command(kCmdUnloadVertices) & kModelPanel);
+	for (const ModelTreeNode& node : viewer.modelTree())
+		EXPECT_NE(NodeClass(node.param), kMorphTargetClass);
 }
 
 TEST_F(ViewerAnimTest, PoseFilesRoundTripAndBadFiles)
