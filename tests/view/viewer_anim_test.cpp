@@ -94,6 +94,10 @@ TEST_F(ViewerAnimTest, AnimationMenuInEachState)
 	check({"loaded", true, true, false, true, true, false, true});
 	viewer.Command(kCmdPlay);
 	check({"playing", true, false, true, true, true, false, true});
+	const float playing = anim().frame;
+	viewer.KeyDown(InputKey::Right, false); // stepping waits for a pause
+	viewer.Command(kCmdNextFrame);
+	EXPECT_EQ(anim().frame, playing);
 	viewer.Command(kCmdStop);
 	check({"stopped", true, true, false, false, true, false, true});
 	EXPECT_EQ(viewer.AnimInfo().frame, "(stopped)");
