@@ -79,6 +79,15 @@ TEST_F(ViewerExportTest, ObjWithMtlAndTheModelsTextures)
 	EXPECT_EQ(ReadText(Path("out/crate.obj")), ReadText(Path("cli.obj")));
 	EXPECT_EQ(ReadText(Path("out/crate_wood.tga")), ReadText(Path("crate_wood.tga")));
 
+	// a hidden mesh stays out with "Don't Export Hidden Meshes"
+	viewer.ModelContextMenu(MeshNode(3));
+	viewer.Command(kCmdHideMesh);
+	viewer.Command(kCmdSkipHiddenMeshes);
+	front.saveAnswers = {Path("out/hidden.obj")};
+	viewer.Command(kCmdExportOBJ);
+	EXPECT_NE(ReadText(Path("out/crate.obj")).find("\ng crate_shadow\n"), std::string::npos);
+	EXPECT_EQ(ReadText(Path("out/hidden.obj")).find("\ng crate_shadow\n"), std::string::npos);
+
 	// a folder that cannot be written
 	front.saveAnswers = {Path("missing/crate.obj")};
 	viewer.Command(kCmdExportOBJ);
