@@ -128,6 +128,26 @@ int main(int argc, char** argv)
 	renderCommand->add_option("--rotate", render.rotate, "The model's turn and tilt in degrees, Z,Y (default -20,20)");
 	renderCommand->add_option("--background", render.background, "Background colour R,G,B, 0 to 255 each");
 
+	zentarra::cli::RenderTextureOptions renderTexture;
+	CLI::App* renderTextureCommand = app.add_subcommand("render-texture",
+		"Draw a texture (or with --palette-view a palette) offscreen as the viewer's texture view shows it");
+	renderTextureCommand->add_option("ARCHIVE", renderTexture.archive, "Archive file to read")->required();
+	renderTextureCommand->add_option("TEXTURE", renderTexture.texture, "The TEX0 entry (PLT0 with --palette-view)")
+		->required();
+	renderTextureCommand->add_option("-o,--output", renderTexture.output, "Output PNG file")->required();
+	renderTextureCommand->add_flag("--palette-view", renderTexture.paletteView, "Show the palette TEXTURE names");
+	renderTextureCommand->add_option("--channel", renderTexture.channel, "What to show")
+		->check(CLI::IsMember({"normal", "colors", "alpha"}))
+		->capture_default_str();
+	renderTextureCommand->add_option("--zoom", renderTexture.zoom, "Scale, 1 for one texel per pixel")
+		->capture_default_str();
+	renderTextureCommand->add_option("--pan", renderTexture.pan, "Offset X,Y in the view's units (two per pixel)");
+	renderTextureCommand->add_option("--size", renderTexture.size,
+		"Image size, WIDTHxHEIGHT (default: the texture's power-of-two size)");
+	renderTextureCommand->add_option("--palette", renderTexture.palette,
+		"PLT0 entry loaded first, for colour-indexed textures without a palette of their name");
+	renderTextureCommand->add_option("--background", renderTexture.background, "Background colour R,G,B, 0 to 255 each");
+
 	try {
 		app.parse(argc, argv);
 	} catch (const CLI::CallForHelp& e) {
@@ -156,6 +176,8 @@ int main(int argc, char** argv)
 		return zentarra::cli::RunExportAll(exportAll, std::cout, std::cerr);
 	if (*renderCommand)
 		return zentarra::cli::RunRender(render, std::cerr);
+	if (*renderTextureCommand)
+		return zentarra::cli::RunRenderTexture(renderTexture, std::cerr);
 	if (*exportTextureCommand)
 		return zentarra::cli::RunExportTexture(exportTexture, std::cerr);
 	return 2;

@@ -25,38 +25,15 @@ std::vector<TextureExport> PlanAutoExport(const BRMDL& model, int modelArchive, 
 		line.material = i;
 		line.texture = texName;
 
-		const ItemRecord* texture = items.FindItem(texName, ItemKind::TEX0, modelArchive);
-		if (!texture) {
-			line.reason = "no texture \"" + texName + "\" in the open archives";
-			continue;
-		}
 		TexImage image;
 		const std::string palName = std::size_t(i) < model.palName.size() ? model.palName[std::size_t(i)] : "";
-		if (!palName.empty()) {
-			const ItemRecord* palette = items.FindItem(palName, ItemKind::PLT0, texture->archive);
-			if (!palette) {
-				line.reason = "no palette \"" + palName + "\" in the open archives";
-				continue;
-			}
-			if (!LoadPaletteItem(*palette, files, image)) {
-				line.reason = std::string(kCantOpenEntryFile);
-				continue;
-			}
-		}
-		const TextureOpenResult decoded = palName.empty()
-			? OpenTextureItem(items, *texture, files, lastPalette, image)
-			: DecodeTextureItem(*texture, files, image);
-		if (!decoded.ok && decoded.message == kNeedsPalette) {
-			// no palette anywhere: the indices show as black rather than not at all
-			image = TexImage{};
-			if (const TextureOpenResult plain = DecodeTextureItem(*texture, files, image); !plain.ok) {
-				line.reason = plain.message;
-				continue;
-			}
-		} else if (!decoded.ok) {
-			line.reason = decoded.message;
+		const MaterialTexture found =
+			OpenMaterialTexture(items, texName, palName, modelArchive, files, lastPalette, image);
+		if (!found.texture) {
+			line.reason = found.reason;
 			continue;
 		}
+		const ItemRecord* texture = found.texture;
 
 		line.path = AutoExportPath(folder, texture->name, ".tga").string();
 		if (!WriteTGA(line.bytes, image.width, image.height, image.data)) {

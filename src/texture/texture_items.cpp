@@ -90,4 +90,30 @@ TextureOpenResult OpenTextureItem(const OpenArchives& items, const ItemRecord& t
 	return result;
 }
 
+MaterialTexture OpenMaterialTexture(const OpenArchives& items, const std::string& texName, const std::string& palName,
+	int modelArchive, ArchiveFiles& files, const Palette* lastPalette, TexImage& image)
+{
+	const ItemRecord* texture = items.FindItem(texName, ItemKind::TEX0, modelArchive);
+	if (!texture)
+		return {nullptr, "no texture \"" + texName + "\" in the open archives"};
+	if (!palName.empty()) {
+		const ItemRecord* palette = items.FindItem(palName, ItemKind::PLT0, texture->archive);
+		if (!palette)
+			return {nullptr, "no palette \"" + palName + "\" in the open archives"};
+		if (!LoadPaletteItem(*palette, files, image))
+			return {nullptr, std::string(kCantOpenEntryFile)};
+	}
+	const TextureOpenResult decoded = palName.empty() ? OpenTextureItem(items, *texture, files, lastPalette, image)
+													  : DecodeTextureItem(*texture, files, image);
+	if (!decoded.ok && decoded.message == kNeedsPalette) {
+		// no palette anywhere: the indices show as black rather than not at all
+		image = TexImage{};
+		if (const TextureOpenResult plain = DecodeTextureItem(*texture, files, image); !plain.ok)
+			return {nullptr, plain.message};
+	} else if (!decoded.ok) {
+		return {nullptr, decoded.message};
+	}
+	return {texture, ""};
+}
+
 } // namespace zentarra

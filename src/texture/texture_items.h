@@ -38,4 +38,17 @@ TextureOpenResult DecodeTextureItem(const ItemRecord& texture, ArchiveFiles& fil
 TextureOpenResult OpenTextureItem(const OpenArchives& items, const ItemRecord& texture, ArchiveFiles& files,
 	const Palette* lastPalette, TexImage& rec);
 
+// The texture a model's material names, decoded as the viewer shows it and
+// the exports write it: the TEX0 entry of that name from the archive with id
+// `modelArchive` on; the material's palette from the texture's archive on;
+// a colour-indexed texture whose material names no palette takes the PLT0 of
+// its own name, else `lastPalette` (null when none), else stays black.
+// `texture` is the entry decoded, or null with `reason` saying why not.
+struct MaterialTexture {
+	const ItemRecord* texture = nullptr;
+	std::string reason;
+};
+MaterialTexture OpenMaterialTexture(const OpenArchives& items, const std::string& texName, const std::string& palName,
+	int modelArchive, ArchiveFiles& files, const Palette* lastPalette, TexImage& image);
+
 } // namespace zentarra

@@ -3,6 +3,8 @@
 #include "anim/playback.h"
 #include "view/view_state.h"
 
+#include <array>
+
 namespace zentarra {
 
 namespace {
@@ -20,11 +22,8 @@ MenuEntry Check(int id, const char* label)
 }
 
 // Commands that are in the menus with their labels but have no work yet:
-// textures in the viewer.
-constexpr int kNotYetAvailable[] = {
-	kCmdReloadTextures, kCmdShowTexture, kCmdExportTexturePNG, kCmdExportTextureTGA, kCmdTextureOnModel,
-	kCmdShowPalette,
-};
+// none at present; a command added before its work goes here.
+constexpr std::array<int, 0> kNotYetAvailable{};
 
 } // namespace
 

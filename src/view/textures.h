@@ -3,10 +3,14 @@
 // into GL textures; a generation counter tells it when an image set changed.
 #pragma once
 
+#include "archive/archive_files.h"
+#include "archive/items.h"
+#include "model/model.h"
 #include "texture/image_ops.h"
 #include "texture/tex0.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zentarra {
@@ -36,5 +40,25 @@ struct TextureDisplay {
 	unsigned texGeneration = 0;
 	unsigned palGeneration = 0;
 };
+
+// The model's textures from its material table: each material below both
+// counts that names a texture found from the archive `mref` on (its palette
+// from the texture's archive on) gets that image, rescaled to powers of two
+// and mirrored as the material wraps; its meshes show it. A missing texture
+// or palette leaves the material untextured, silently. False, and `tx` left
+// alone, for a model without materials.
+bool AutoLoadTex(const BRMDL& model, int mref, const OpenArchives& items, ArchiveFiles& files,
+	const Palette* lastPalette, ModelTextures& tx);
+
+// One texture on every mesh ("Load on Model"), rescaled to powers of two.
+void ShowOnEveryMesh(const TexImage& texture, int nMesh, ModelTextures& tx);
+
+// The texture view's images: padded to powers of two (not rescaled), and
+// its alpha as grey; the decoded pixels kept for the exports.
+void ShowFlatTexture(const TexImage& texture, std::string_view name, TextureDisplay& TD);
+
+// The palette view's images, `count` entries of 16 x 16; the palette kept as
+// the fallback of colour-indexed textures.
+void ShowPalette(const Palette& palette, std::uint32_t count, TextureDisplay& TD);
 
 } // namespace zentarra

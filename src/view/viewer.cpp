@@ -148,9 +148,24 @@ Refresh Viewer::Command(int id)
 		return SetChannel(1);
 	case kCmdChannelAlpha:
 		return SetChannel(2);
+	case kCmdReloadTextures:
+		return AutoLoadTex() | SetView(state_, kModelView);
+	case kCmdExportPNG:
+		return ExportShownTexture(0);
+	case kCmdExportTGA:
+		return ExportShownTexture(1);
+	case kCmdShowTexture:
+		return LoadFlatTex(filesMenuItem_);
+	case kCmdExportTexturePNG:
+		return ExportTextureItem(filesMenuItem_, 0);
+	case kCmdExportTextureTGA:
+		return ExportTextureItem(filesMenuItem_, 1);
+	case kCmdTextureOnModel:
+		return LoadTexOnModel(filesMenuItem_);
+	case kCmdShowPalette:
+		return LoadPalette(filesMenuItem_);
 	case kCmdResetTextureView: {
-		state_.TV.zoom = 1.0f;
-		state_.TV.panX = state_.TV.panY = 0;
+		ResetTextureView();
 		return state_.disp.view == kModelView ? SetView(state_, kTextureView) : kRedraw;
 	}
 	case kCmdViewModel:
@@ -282,6 +297,10 @@ Refresh Viewer::ActivateFileItem(int itemId)
 	switch (item->kind) {
 	case ItemKind::MDL0:
 		return LoadModel(itemId);
+	case ItemKind::TEX0:
+		return LoadFlatTex(itemId);
+	case ItemKind::PLT0:
+		return LoadPalette(itemId);
 	case ItemKind::CHR0:
 	case ItemKind::SHP0:
 		return ActivateAnimationItem(itemId);
@@ -343,6 +362,7 @@ Refresh Viewer::LoadModel(int itemId)
 		state_.model.modelname = item.name;
 		state_.model.mref = item.archive;
 		state_.modelMenuEnabled = true;
+		refresh |= AutoLoadTex();
 		state_.MV.radius = CalcRadMax(state_.model.MD);
 	}
 	ResetModelView(state_.MV);

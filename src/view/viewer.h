@@ -8,6 +8,7 @@
 #pragma once
 
 #include "anim/playback.h"
+#include "archive/archive_files.h"
 #include "archive/items.h"
 #include "export/export_all.h"
 #include "view/background_dialog.h"
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -162,6 +164,22 @@ private:
 	Refresh SetCulling(std::uint32_t bits);
 	Refresh ToggleFlagInModelView(std::uint32_t bit);
 	Refresh SetChannel(int channel);
+
+	// textures (viewer_textures.cpp)
+	const Palette* LastPalette() const;
+	Refresh AutoLoadTex();
+	const ItemRecord* TextureEntry(int itemId, ItemKind kind) const;
+	// OpenTextureItem with its messages; false after reporting a failure
+	bool DecodeTexture(const ItemRecord& item, ArchiveFiles& files, TexImage& rec);
+	Refresh LoadTexOnModel(int itemId);
+	Refresh LoadFlatTex(int itemId);
+	Refresh LoadPalette(int itemId);
+	void ResetTextureView();
+	Refresh ExportTextureItem(int itemId, int format); // format 0 PNG, else TGA
+	Refresh ExportShownTexture(int format);
+	// ExportToPNG and ExportToTGA: the save dialog, then the file
+	Refresh ExportImage(int width, int height, std::span<const std::uint8_t> rgba, const std::string& name,
+		int format);
 	// The save dialog every interactive export uses: `offeredName` proposed,
 	// `extension` (without the dot) preselected and added when none is typed.
 	std::optional<std::string> GetSaveFile(std::string_view offeredName, std::string_view extension);

@@ -2,6 +2,7 @@
 #include "render/offscreen.h"
 #include "render/renderer.h"
 #include "support/corpus.h"
+#include "support/pixels.h"
 #include "support/scene.h"
 #include "view/input.h"
 #include "view/viewer.h"
@@ -9,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <functional>
+#include <algorithm>
 
 namespace zentarra {
 namespace {
@@ -17,37 +18,12 @@ namespace {
 using testing::AddMesh;
 using testing::Away;
 using testing::Facing;
-using Pixel = std::array<std::uint8_t, 4>;
+using testing::Image;
+using testing::Pixel;
 
 constexpr int kSize = 96;
 constexpr std::array<float, 4> kRed = {1, 0, 0, 1};
 constexpr std::array<float, 4> kGreen = {0, 1, 0, 1};
-
-struct Image {
-	int width = 0;
-	int height = 0;
-	std::vector<std::uint8_t> rgba;
-
-	Pixel at(int x, int y) const
-	{
-		const std::uint8_t* p = &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4];
-		return {p[0], p[1], p[2], p[3]};
-	}
-	Pixel centre() const { return at(width / 2, height / 2); }
-	int Count(const std::function<bool(Pixel)>& wanted) const
-	{
-		int n = 0;
-		for (int y = 0; y < height; ++y)
-			for (int x = 0; x < width; ++x)
-				n += wanted(at(x, y)) ? 1 : 0;
-		return n;
-	}
-	int Count(Pixel colour) const
-	{
-		return Count([&](Pixel p) { return p[0] == colour[0] && p[1] == colour[1] && p[2] == colour[2]; });
-	}
-	bool operator==(const Image&) const = default;
-};
 
 class RenderTest : public ::testing::Test {
 protected:
@@ -202,10 +178,12 @@ TEST_F(RenderTest, VertexArraysDrawWhatImmediateModeDraws)
 	}
 }
 
-// Every real model, centred, draws model pixels in the middle, both ways alike.
+// Every real model, centred, draws model pixels in the middle, both ways
+// alike, its textures from its archive.
 TEST_F(RenderTest, EveryCorpusModel)
 {
 	int models = 0;
+	int textured = 0; // with textures the archive holds: they change the picture
 	for (const nlohmann::json& archive : testing::CorpusInventory()) {
 		testing::ScriptedDialogs front;
 		Viewer viewer(front);
@@ -226,6 +204,13 @@ TEST_F(RenderTest, EveryCorpusModel)
 			state.disp.bgBlue = 1.0f;
 			const Image image = Draw(state);
 			EXPECT_EQ(image, Draw(state, render::DrawMode::Immediate));
+			const std::vector<RgbaImage>& textures = state.tx.images;
+			if (std::any_of(textures.begin(), textures.end(), [](const RgbaImage& t) { return !t.rgba.empty(); })) {
+				++textured;
+				state.MV.flags &= ~std::uint32_t(kTextures);
+				EXPECT_NE(image, Draw(state));
+				state.MV.flags |= kTextures;
+			}
 			int model = 0;
 			for (int y = kSize / 2 - 8; y < kSize / 2 + 8; ++y)
 				for (int x = kSize / 2 - 8; x < kSize / 2 + 8; ++x)
@@ -235,6 +220,7 @@ TEST_F(RenderTest, EveryCorpusModel)
 		}
 	}
 	EXPECT_GE(models, 20);
+	EXPECT_GE(textured, 15);
 }
 
 // Real archives cut short, and the demo with bytes overwritten across its
