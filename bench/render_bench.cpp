@@ -1,16 +1,21 @@
 // Frames per second of the model view on the offscreen renderer at 1024 x 768
 // (Mesa's software rasteriser where there is no GPU): farm_course and a
 // synthetic 100k-triangle grid, drawn in immediate mode and with vertex
-// arrays, lit, coloured and with axes as a fresh start shows them.
+// arrays, lit, coloured and with axes as a fresh start shows them; and the
+// time the viewer's textures take to make.
 #include "anim/skinning.h"
+#include "base/file_io.h"
 #include "render/offscreen.h"
 #include "render/renderer.h"
 #include "view/input.h"
 #include "view/viewer.h"
+#include "support/brres_writer.h"
+#include "support/tex0_writer.h"
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -107,6 +112,68 @@ void BM_DrawGrid100k(benchmark::State& bench, render::DrawMode mode)
 	DrawFrames(bench, state, mode);
 }
 
+// Decoding, rescaling, mirroring and uploading every texture of farm_course
+// (the corpus model with the most texture bytes), as "Reload Textures" does;
+// the frame drawn is the empty texture view, so the time is the textures'.
+void BM_AutoLoadTexFarmCourse(benchmark::State& bench)
+{
+	std::string error;
+	const std::unique_ptr<render::OffscreenContext> context = render::OffscreenContext::Create(64, 64, error);
+	if (!context) {
+		bench.SkipWithError(error.c_str());
+		return;
+	}
+	SilentFront front;
+	Viewer viewer(front);
+	viewer.OpenFiles({std::string(ZENTARRA_CORPUS) + "/brres/farm_course.brres"});
+	viewer.LoadModel(viewer.FindEntry("course", ItemKind::MDL0));
+	viewer.editState().disp.view = kTextureView;
+	render::Renderer renderer;
+	renderer.InitGL();
+	for (auto _ : bench) {
+		viewer.Command(kCmdReloadTextures);
+		viewer.editState().disp.view = kTextureView;
+		renderer.Draw(viewer.state());
+		glFinish();
+	}
+	renderer.ReleaseGL();
+}
+
+// "Load and Display" of a 1024 x 1024 CMPR texture: decode, pad, grey
+// alpha, both uploads and the frame that shows it.
+void BM_LoadFlatTexCMPR1024(benchmark::State& bench)
+{
+	std::string error;
+	const std::unique_ptr<render::OffscreenContext> context = render::OffscreenContext::Create(1024, 1024, error);
+	if (!context) {
+		bench.SkipWithError(error.c_str());
+		return;
+	}
+	const int size = 1024;
+	std::vector<std::uint8_t> rgba(std::size_t(size) * size * 4);
+	for (std::size_t i = 0; i < rgba.size(); ++i)
+		rgba[i] = std::uint8_t((i * 2654435761u) >> 13);
+	const std::string path = std::filesystem::temp_directory_path() / "zentarra-bench-cmpr.brres";
+	WriteFileAtomically(path, testing::BuildBRRES({{"Textures(NW4R)",
+		{{"big", testing::BuildTEX0(14, size, size, testing::EncodeCMPR(size, size, rgba))}}}}));
+	SilentFront front;
+	Viewer viewer(front);
+	viewer.OpenFiles({path});
+	const int item = viewer.FindEntry("big", ItemKind::TEX0);
+	render::Renderer renderer;
+	renderer.InitGL();
+	renderer.Resize(size, size, 500.0f, kTextureView);
+	for (auto _ : bench) {
+		viewer.ActivateFileItem(item);
+		renderer.Draw(viewer.state());
+		glFinish();
+	}
+	renderer.ReleaseGL();
+	std::filesystem::remove(path);
+}
+
+BENCHMARK(BM_AutoLoadTexFarmCourse)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadFlatTexCMPR1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_DrawFarmCourse, immediate, render::DrawMode::Immediate)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_DrawFarmCourse, arrays, render::DrawMode::VertexArrays)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_DrawGrid100k, immediate, render::DrawMode::Immediate)->Unit(benchmark::kMillisecond)->UseRealTime();

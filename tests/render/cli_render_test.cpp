@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace zentarra {
 namespace {
 
@@ -70,6 +72,36 @@ TEST(CliRender, FailuresAreMessages)
 		EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
 	}
 	EXPECT_FALSE(std::filesystem::exists(dir.path / "x.png"));
+}
+
+TEST(CliRender, TextureAndPaletteViews)
+{
+	testing::TempDir dir;
+	const std::string out = (dir.path / "t.png").string();
+	const struct {
+		std::string arguments;
+		int width, height;
+	} views[] = {
+		{"crate_shadow", 64, 32}, // the power-of-two size
+		{"crate_shadow --channel alpha --zoom 2 --pan 8,-4 --size 100x50", 100, 50},
+		{"--palette-view crate_label", 64, 64},
+	};
+	std::vector<std::vector<std::uint8_t>> pictures;
+	for (const auto& view : views) {
+		const testing::CommandResult run = RunCli("render-texture " + Quote(kDemo) + " " + view.arguments + " -o " + Quote(out));
+		ASSERT_EQ(run.status, 0) << view.arguments << run.err;
+		int width = 0, height = 0;
+		pictures.push_back(Decoded(out, width, height));
+		EXPECT_EQ(width, view.width) << view.arguments;
+		EXPECT_EQ(height, view.height) << view.arguments;
+	}
+	EXPECT_NE(std::count(pictures[0].begin(), pictures[0].end(), 0), std::ptrdiff_t(pictures[0].size()));
+
+	for (const char* bad : {"nothing", "crate_shadow --pan 1", "crate_shadow --zoom 0", "crate_shadow --channel red"}) {
+		const testing::CommandResult run = RunCli("render-texture " + Quote(kDemo) + " " + bad + " -o " + Quote(out));
+		EXPECT_NE(run.status, 0) << bad;
+		EXPECT_FALSE(run.err.empty()) << bad;
+	}
 }
 
 TEST(CliRender, DamagedModelsDrawWhatReads)

@@ -6,6 +6,7 @@
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "support/scene.h"
+#include "../export/png_read.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -197,6 +198,38 @@ private slots:
 		QCOMPARE(tree->topLevelItemCount(), 0);
 		QVERIFY(window->filesPanel()->isVisible());
 		QVERIFY(window->viewer().state().model.MD.nMesh > 0);
+	}
+
+	void texturesFromTheFilesPanel()
+	{
+		auto window = Open({kDemo, "crate"});
+		QTreeWidget* tree = window->filesPanel()->tree();
+		const ViewerState& state = window->viewer().state();
+		QVERIFY(!window->topMenu(kTextureMenuPosition)->menuAction()->isEnabled());
+		emit tree->itemDoubleClicked(FileNode(*window, "crate_label", ItemKind::PLT0), 0);
+		QCOMPARE(state.disp.view, int(kPaletteView));
+		QVERIFY(window->topMenu(kTextureMenuPosition)->menuAction()->isEnabled());
+		QVERIFY(!window->textureExportMenu()->menuAction()->isEnabled()); // a palette alone exports nothing
+		emit tree->itemDoubleClicked(FileNode(*window, "crate_shadow", ItemKind::TEX0), 0);
+		QCOMPARE(state.disp.view, int(kTextureView));
+		QVERIFY(window->textureExportMenu()->menuAction()->isEnabled());
+		QVERIFY(window->action(kCmdViewTexture)->isChecked());
+
+		window->action(kCmdChannelAlpha)->trigger();
+		QVERIFY(window->action(kCmdChannelAlpha)->isChecked());
+		QVERIFY(!window->action(kCmdChannelNormal)->isChecked());
+		QCOMPARE(state.TV.channel, 2);
+
+		m_dialogs.saveAnswers = {(m_folder / "shadow.png").string()};
+		window->action(kCmdExportPNG)->trigger();
+		QCOMPARE(testing::DecodePNG(ReadWholeFile(m_folder / "shadow.png").bytes), state.TD.pixels);
+
+		window->action(kCmdTextures)->trigger();
+		QVERIFY(!(state.MV.flags & kTextures));
+		window->filesMenuFor(FileNode(*window, "crate_label", ItemKind::TEX0));
+		window->runCommand(kCmdTextureOnModel);
+		QVERIFY(window->action(kCmdTextures)->isChecked());
+		QCOMPARE(state.disp.view, int(kModelView));
 	}
 
 	void modelPanel()

@@ -1,6 +1,7 @@
 // The viewer's texture commands: the model's textures, the texture and
 // palette views, and the texture exports through the save dialog.
 #include "../export/png_read.h"
+#include "support/corpus.h"
 #include "support/demo_archive.h"
 #include "support/tex0_writer.h"
 #include "support/viewer_fixture.h"
@@ -186,6 +187,25 @@ TEST_F(ViewerTextures, DamagedTexturesLeaveTheViewAsItWas)
 	EXPECT_NE(front.LastText().find("is damaged"), std::string::npos) << front.LastText();
 	EXPECT_EQ(Texel(state().TD.palTex[0], 1, 0)[1], 255);
 	EXPECT_EQ(front.messages.size(), 3u);
+
+	// a real archive cut inside each of its textures in turn: a warning or a refusal, never a crash
+	const std::vector<std::uint8_t> real = ReadWholeFile(testing::kCorpusDir + "/brres/kuribo.brres").bytes;
+	viewer.Command(kCmdCloseAllFiles);
+	Open("whole.brres", real);
+	std::vector<std::size_t> offsets;
+	for (const ItemRecord& item : viewer.items().items())
+		if (item.kind == ItemKind::TEX0)
+			offsets.push_back(item.offset);
+	ASSERT_FALSE(offsets.empty());
+	for (std::size_t offset : offsets) {
+		viewer.Command(kCmdCloseAllFiles);
+		front.messages.clear();
+		Open("cut.brres", std::vector<std::uint8_t>(real.begin(), real.begin() + std::ptrdiff_t(offset + 0x60)));
+		for (const ItemRecord& item : viewer.items().items())
+			if (item.kind == ItemKind::TEX0 && item.offset == offset)
+				viewer.ActivateFileItem(item.id);
+		EXPECT_FALSE(front.messages.empty()) << offset;
+	}
 }
 
 } // namespace
