@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 
 #include <filesystem>
+#include <set>
 
 namespace zentarra::shell {
 
@@ -207,6 +208,47 @@ private slots:
 		QVERIFY(fs::exists(m_folder / "exported" / "crate.obj"));
 		QVERIFY(fs::exists(m_folder / "exported" / "crate_open.psa"));
 		QCOMPARE(window->windowTitle().toStdString(), WindowTitle(0));
+	}
+
+	void cancelInTheProgressDialogLeavesWholeFiles()
+	{
+		// two large archives as PNG take seconds: Cancel comes long before the end
+		std::vector<std::string> archives;
+		for (const char* name : {"beginner_course.brres", "farm_course.brres"}) {
+			const fs::path copy = m_folder / name;
+			fs::copy_file(std::string(ZENTARRA_CORPUS) + "/brres/" + name, copy);
+			archives.push_back(copy.string());
+		}
+		auto window = Open({});
+		window->Sync(window->viewer().OpenFiles(archives));
+		const ExportAllOptions options = ExportAllOptionsFor({1, 0, 0}, {false, false, false});
+		window->Sync(window->viewer().BeginExportAll(options));
+		ExportProgressDialog progress(window->viewer().items(), options, window.get());
+		QTimer::singleShot(0, [&] {
+			QVERIFY(progress.isVisible());
+			progress.cancelButton()->click();
+			QVERIFY(!progress.cancelButton()->isEnabled());
+		});
+		const ExportAllReport& report = progress.Run();
+		window->Sync(window->viewer().EndExportAll());
+		QVERIFY(report.cancelled);
+		QVERIFY(report.written < CountExportAllEntries(window->viewer().items(), options));
+
+		// what is there is what was written, each PNG whole up to its end chunk
+		std::set<std::string> written;
+		for (const ExportedFile& line : report.files)
+			if (line.outcome == ExportedFile::Outcome::Written)
+				written.insert(line.path);
+		std::set<std::string> found;
+		for (const auto& entry : fs::recursive_directory_iterator(m_folder / "exported"))
+			if (entry.is_regular_file())
+				found.insert(entry.path().string());
+		QCOMPARE(found, written);
+		for (const std::string& path : found) {
+			const std::string bytes = testing::ReadWholeText(path);
+			QVERIFY2(bytes.rfind("\x89PNG", 0) == 0, path.c_str());
+			QVERIFY2(bytes.size() > 12 && bytes.compare(bytes.size() - 8, 4, "IEND") == 0, path.c_str());
+		}
 	}
 
 	void screenshotSeriesOfThePlayingCrate()
