@@ -1,8 +1,9 @@
 // Seconds the viewer's File > Export All Files... takes over a folder of
 // archives, with its progress dialog shown, run under a display (Xvfb):
-//   zentarra-export-all-timing FOLDER
+//   zentarra-export-all-timing FOLDER [TEXTURES MODELS ANIMATIONS]
 // The folder's archives are opened, the dialog is confirmed with its
-// initial choices, and the time from OK to the summary is printed. Compare
+// initial choices or the list indices given (textures 0-3, models 0-3,
+// animations 0-1), and the time from OK to the summary is printed. Compare
 // with `time zentarra-cli export-all FOLDER/*.brres` on a fresh copy.
 #include "shell/export_all_dialog.h"
 #include "shell/main_window.h"
@@ -10,19 +11,21 @@
 #include "support/scene.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
 	using namespace zentarra;
-	if (argc != 2) {
-		std::cerr << "usage: zentarra-export-all-timing FOLDER\n";
+	if (argc != 2 && argc != 5) {
+		std::cerr << "usage: zentarra-export-all-timing FOLDER [TEXTURES MODELS ANIMATIONS]\n";
 		return 2;
 	}
 	QSurfaceFormat::setDefaultFormat(shell::ViewFormat());
@@ -44,6 +47,8 @@ int main(int argc, char** argv)
 			std::cerr << "no Export All dialog\n";
 			std::exit(1);
 		}
+		for (int i = 0; argc == 5 && i < 3; ++i)
+			dialog->list(i)->setCurrentIndex(std::atoi(argv[2 + i]));
 		start = std::chrono::steady_clock::now();
 		dialog->findChild<QPushButton*>("ok")->click();
 	});
