@@ -426,20 +426,29 @@ ExportAllReport ExportAll(const OpenArchives& items, const ExportAllOptions& opt
 	const Context context{items, options};
 	const std::vector<const ItemRecord*> tasks = Tasks(items, options);
 	ExportAllReport report;
+	const auto cancelled = [&](std::size_t done) {
+		report.cancelled = options.cancel && done < tasks.size() && options.cancel->load();
+		return report.cancelled;
+	};
 	if (options.jobs <= 1 || tasks.size() <= 1) {
 		ArchiveFiles files;
-		for (const ItemRecord* item : tasks) {
-			TaskResult result = RunTask(context, *item, files);
+		for (std::size_t i = 0; i < tasks.size() && !cancelled(i); ++i) {
+			TaskResult result = RunTask(context, *tasks[i], files);
 			CommitTask(result, options.overwrite, report, progress);
 		}
 		return report;
 	}
 	TaskPool pool(context, tasks, std::min<unsigned>(options.jobs, unsigned(tasks.size())));
-	for (std::size_t i = 0; i < tasks.size(); ++i) {
+	for (std::size_t i = 0; i < tasks.size() && !cancelled(i); ++i) {
 		TaskResult result = pool.Take(i);
 		CommitTask(result, options.overwrite, report, progress);
 	}
 	return report;
+}
+
+int CountExportAllEntries(const OpenArchives& items, const ExportAllOptions& options)
+{
+	return int(Tasks(items, options).size());
 }
 
 ExportAllReport ExportAll(const OpenArchives& items, const ExportAllOptions& options, LoadedModel& shown,

@@ -11,6 +11,7 @@
 #include "archive/items.h"
 #include "model/model.h"
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,9 @@ struct ExportAllOptions {
 	bool separate = false;   // "Separate files by type": textures/ and animations/ subfolders
 	bool perArchive = false; // "Create one folder for each brres file"
 	unsigned jobs = 1;       // threads decoding and encoding
+	// When given and set, the batch stops after the entry being written:
+	// every file already written stays whole.
+	const std::atomic<bool>* cancel = nullptr;
 };
 
 struct ExportedFile {
@@ -47,7 +51,12 @@ struct ExportedFile {
 struct ExportAllReport {
 	std::vector<ExportedFile> files; // in the order the work was done
 	int written = 0, kept = 0, skipped = 0, failed = 0;
+	bool cancelled = false; // stopped by options.cancel before the last entry
 };
+
+// How many entries a batch with these choices visits (the files it writes
+// may be more: a model brings its textures along).
+int CountExportAllEntries(const OpenArchives& items, const ExportAllOptions& options);
 
 // The folder, ending with "/", of the files of an entry of the archive file
 // at `archivePath` (textures: kind TEX0; animations: CHR0; models: MDL0):

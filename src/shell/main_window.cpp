@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "shell/background_dialog.h"
+#include "shell/export_all_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -51,7 +52,10 @@ MainWindow::MainWindow(UserDialogs& dialogs, QWidget* parent)
 	  m_viewer(*this),
 	  m_view(new GLView(m_viewer.state(), this)),
 	  m_filesPanel(new TreePanel("Files", this)),
-	  m_filesSync(m_filesPanel->tree())
+	  m_filesSync(m_filesPanel->tree()),
+	  m_animWindows(new AnimWindows(
+		  m_viewer, this, [this](Refresh refresh) { Sync(refresh); },
+		  [this]() -> QWidget* { return m_modelPanel; }, [this] { DrawNow(); }))
 {
 	setWindowTitle(QString::fromStdString(WindowTitle(0)));
 	setCentralWidget(m_view);
@@ -117,6 +121,8 @@ void MainWindow::Start(const std::filesystem::path& settings, const StartOptions
 			ShowMessage({"ERROR", "Error: the archive has no model named \"" + options.model + "\"",
 				MessageIcon::Warning, MessageOwner::MainWindow});
 	}
+	if (!options.anim.empty())
+		refresh |= m_viewer.PlayAnimationEntry(options.anim);
 	Sync(refresh | kRedraw);
 }
 
@@ -295,6 +301,10 @@ void MainWindow::Sync(Refresh refresh)
 	if (refresh & kQuit)
 		QTimer::singleShot(0, this, &QWidget::close);
 	updateFrameTimer();
+	if (refresh & (kAnimInfo | kBoneDialog | kMorphDialog))
+		m_animWindows->Sync(refresh);
+	if (refresh & kExportAllDialog)
+		RunExportAll(m_viewer, m_dialogs, this, [this](Refresh after) { Sync(after); });
 }
 
 void MainWindow::updateFrameTimer()
@@ -346,6 +356,11 @@ void MainWindow::SetTitle(int state)
 	// a long action follows: let the title reach the screen first
 	if (state != 0)
 		QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::DrawNow()
+{
+	m_view->repaint();
 }
 
 // --- window events ---

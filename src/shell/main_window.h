@@ -4,6 +4,7 @@
 // brought in line by Sync.
 #pragma once
 
+#include "shell/anim_windows.h"
 #include "shell/gl_view.h"
 #include "shell/panels.h"
 #include "view/viewer.h"
@@ -24,6 +25,7 @@ namespace zentarra::shell {
 struct StartOptions {
 	std::string archive;   // opened at start, quotes removed
 	std::string model;     // shown at start: an MDL0 entry of the archive
+	std::string anim = {}; // then played: a CHR0 or SHP0 entry of the archive
 	bool quitAfterFirstFrame = false; // for timing the start
 };
 
@@ -60,6 +62,10 @@ public:
 	std::vector<std::string> AskOpenFiles(const OpenFileRequest& request) override;
 	std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
 	void SetTitle(int state) override;
+	void DrawNow() override;
+
+	// The Animation Info, Rotate Bone and Morph Target windows.
+	AnimWindows* animWindows() const { return m_animWindows; }
 
 	// The window a message box belongs to.
 	QWidget* ownerOf(MessageOwner owner);
@@ -102,6 +108,7 @@ private:
 	QMap<int, QMenu*> m_topMenus;
 	QMenu* m_textureExport = nullptr;
 	QMenu* m_animationExport = nullptr;
+	AnimWindows* m_animWindows;
 	QTimer m_frameTimer;
 	bool m_placed = false;
 	bool m_quitAfterFirstFrame = false;

@@ -24,6 +24,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 			line.help = true;
 		} else if (argument == "--model") {
 			value(line.start.model);
+		} else if (argument == "--anim") {
+			value(line.start.anim);
 		} else if (argument == "--settings") {
 			std::string path;
 			value(path);
@@ -43,14 +45,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 	}
 	if (!line.start.model.empty() && line.start.archive.empty())
 		line.error = "--model needs an archive";
+	if (!line.start.anim.empty() && line.start.model.empty())
+		line.error = "--anim needs --model";
 	return line;
 }
 
 std::string UsageText()
 {
-	return "Usage: zentarra [ARCHIVE] [--model NAME] [--settings FILE]\n"
+	return "Usage: zentarra [ARCHIVE] [--model NAME [--anim NAME]] [--settings FILE]\n"
 		   "  ARCHIVE          a BRRES archive to open\n"
 		   "  --model NAME     show that model of the archive at start\n"
+		   "  --anim NAME      and play that CHR0 or SHP0 of the archive on it\n"
 		   "  --settings FILE  use this settings file instead of ~/.config/zentarra/zentarra.ini\n"
 		   "  --version        print the version\n"
 		   "  --help           print this text\n";

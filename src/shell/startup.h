@@ -20,7 +20,7 @@ struct CommandLine {
 	std::string error; // an option that does not parse
 };
 
-// zentarra [ARCHIVE] [--model NAME] [--settings FILE] [--version] [--help]
+// zentarra [ARCHIVE] [--model NAME [--anim NAME]] [--settings FILE] [--version] [--help]
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 std::string UsageText();
 

@@ -27,6 +27,8 @@ enum Refresh : unsigned {
 	kBoneDialog = 1u << 10,    // the Rotate Bone window opened, closed or moved to another bone
 	kFocusMain = 1u << 11,     // give the keyboard focus back to the main window
 	kWindowRects = 1u << 12,   // move the windows to their rectangles in the settings
+	kMorphDialog = 1u << 13,   // run the Morph Target dialog on Viewer::morphItem()
+	kExportAllDialog = 1u << 14, // run the Export All Files dialog
 };
 
 inline Refresh operator|(Refresh a, Refresh b)
@@ -85,6 +87,8 @@ class ViewerFront : public UserDialogs {
 public:
 	// Shown at once, before a long action runs (the "[Loading...]" title).
 	virtual void SetTitle(int state) = 0;
+	// Draws the view at once (before an export, so it shows what is written).
+	virtual void DrawNow() {}
 };
 
 // The window title for a title state: 1 loading, 2 writing, else plain.

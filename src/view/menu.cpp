@@ -3,6 +3,8 @@
 #include "anim/playback.h"
 #include "view/view_state.h"
 
+#include <array>
+
 namespace zentarra {
 
 namespace {
@@ -20,13 +22,8 @@ MenuEntry Check(int id, const char* label)
 }
 
 // Commands that are in the menus with their labels but have no work yet:
-// animation loading, posing and exports.
-constexpr int kNotYetAvailable[] = {
-	kCmdExportAll, kCmdExportMD5, kCmdExportPSK, kCmdExportOBJ, kCmdSavePose,
-	kCmdLoadPose, kCmdAnimInfo, kCmdExportAnimMD5, kCmdExportAnimPSA,
-	kCmdLoadAndPlayAnim, kCmdLoadAnim, kCmdAddAnim, kCmdLoadAndPlayVertexAnim, kCmdLoadVertexAnim,
-	kCmdPoseBone, kCmdMorph,
-};
+// none at present; a command added before its work goes here.
+constexpr std::array<int, 0> kNotYetAvailable{};
 
 } // namespace
 

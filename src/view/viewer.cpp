@@ -190,9 +190,7 @@ Refresh Viewer::Command(int id)
 	default:
 		break;
 	}
-	if (id >= kCmdPlay && id <= kCmdUnloadAll && id != kCmdAnimInfo)
-		return FromAnimRefresh(state_, RunAnimCommand(state_.model, AnimCommand(id)));
-	return kRefreshNone;
+	return AnimationCommand(id);
 }
 
 Refresh Viewer::ToggleFlagInModelView(std::uint32_t bit)
@@ -303,6 +301,9 @@ Refresh Viewer::ActivateFileItem(int itemId)
 		return LoadFlatTex(itemId);
 	case ItemKind::PLT0:
 		return LoadPalette(itemId);
+	case ItemKind::CHR0:
+	case ItemKind::SHP0:
+		return ActivateAnimationItem(itemId);
 	default:
 		return kRefreshNone;
 	}
@@ -323,7 +324,7 @@ void Viewer::SetFileNodeExpanded(int id, bool expanded)
 
 Refresh Viewer::FreeModel()
 {
-	Refresh refresh = kRefreshNone;
+	Refresh refresh = CloseBoneDialog() | kMenus | kAnimInfo;
 	if (state_.modelPanelOpen)
 		refresh |= CloseModelPanel();
 	zentarra::FreeModel(state_.model);
@@ -449,7 +450,7 @@ Refresh Viewer::CloseModelPanel()
 
 Refresh Viewer::ModelPanelClosed()
 {
-	return CloseModelPanel() | kFocusMain;
+	return CloseBoneDialog() | CloseModelPanel() | kFocusMain;
 }
 
 Refresh Viewer::SelectModelNode(std::uint32_t param)
@@ -466,6 +467,10 @@ Refresh Viewer::ActivateModelNode(std::uint32_t param)
 {
 	if (NodeClass(param) == kMeshClass)
 		return SetMeshVisibility(kCmdShowMeshOnly, NodeIndex(param));
+	if (NodeClass(param) == kBoneClass)
+		return OpenBoneDialog(NodeIndex(param), true);
+	if (NodeClass(param) == kMorphTargetClass)
+		return OpenMorphDialog(param);
 	return kRefreshNone;
 }
 

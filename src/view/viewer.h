@@ -7,8 +7,10 @@
 // events into these calls, the renderer draws from state().
 #pragma once
 
+#include "anim/playback.h"
 #include "archive/archive_files.h"
 #include "archive/items.h"
+#include "export/export_all.h"
 #include "view/background_dialog.h"
 #include "view/files_tree.h"
 #include "view/front.h"
@@ -16,7 +18,9 @@
 #include "view/model_tree.h"
 #include "view/view_state.h"
 
+#include <array>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -94,7 +98,61 @@ public:
 	BackgroundDialogValues BackgroundSlidersMoved(const std::array<int, 3>& positions);
 	void BackgroundDialogCancelled();
 
+	// --- animations, posing and exports (viewer_anim.cpp, viewer_exports.cpp) ---
+	// LoadAnimation (add 0 replaces, 1 adds) and LoadVertexAnimation of a
+	// files-panel entry; false when it failed (its message shown).
+	bool LoadAnimationItem(int itemId, int add, Refresh& refresh);
+	bool LoadVertexAnimationItem(int itemId, Refresh& refresh);
+	// The start's --anim NAME: that CHR0 or SHP0 loaded and played as a
+	// double-click does.
+	Refresh PlayAnimationEntry(std::string_view name);
+	AnimInfoTexts AnimInfo() const { return GetAnimInfoTexts(state_.model.anim); }
+	Refresh AnimInfoClosed();
+
+	// The Rotate Bone window: one at a time, on `bone`; a new `generation`
+	// each time it is opened (the front makes a new window).
+	struct BoneDialogState {
+		bool open = false;
+		int bone = -1;
+		bool ownedByModelPanel = false;
+		int generation = 0;
+	};
+	const BoneDialogState& boneDialog() const { return boneDialog_; }
+	std::string BoneDialogTitle() const;
+	std::array<int, 3> BoneDialogPositions() const;
+	Refresh BoneSlidersMoved(const std::array<int, 3>& positions);
+	Refresh BoneDialogReset();
+	Refresh BoneDialogClosed();
+
+	// The Morph Target dialog (modal): the front runs it when a command
+	// returns kMorphDialog, on morphItem().
+	std::uint32_t morphItem() const { return morphItem_; }
+	int MorphDialogOpened();
+	Refresh MorphSliderMoved(int position);
+	int MorphDialogReset(Refresh& refresh);
+
+	Refresh ExportModel(int format);     // 2 MD5, 3 PSK, other OBJ
+	Refresh ExportAnimation(int format); // 2 MD5, other PSA
+	Refresh SavePose();
+	Refresh LoadPose();
+
+	// File > Export All Files...: the front runs the dialog when a command
+	// returns kExportAllDialog, then the batch through these. Begin unloads
+	// the model on display when models are exported and sets the writing
+	// title; the items stay unchanged until End.
+	Refresh BeginExportAll(const ExportAllOptions& options);
+	Refresh EndExportAll();
+
 private:
+	Refresh AnimationCommand(int id);
+	Refresh ActivateAnimationItem(int itemId);
+	Refresh OpenBoneDialog(int bone, bool ownedByModelPanel);
+	Refresh CloseBoneDialog();
+	Refresh RefillStaleModelTree();
+	Refresh OpenMorphDialog(std::uint32_t param);
+	BoneDialogState boneDialog_;
+	std::uint32_t morphItem_ = 0;
+
 	Refresh LoadFile();
 	Refresh CloseAllFiles();
 	Refresh CloseFile(int archiveId);

@@ -134,21 +134,18 @@ TEST(PanelMenus, ByKindAndClass)
 	EXPECT_EQ(ModelPanelMenu(4, false).id, 5999); // "Meshes"
 }
 
-TEST(PanelMenus, CommandsWithoutWorkAreGreyed)
+TEST(PanelMenus, EveryCommandHasItsWork)
 {
-	const ItemKind chr0 = ItemKind::CHR0;
-	for (const MenuEntry& entry : FilesPanelMenu(&chr0).entries)
-		EXPECT_FALSE(entry.enabled) << entry.label;
-	const ItemKind mdl0 = ItemKind::MDL0;
-	EXPECT_TRUE(FilesPanelMenu(&mdl0).entries[0].enabled);
-	EXPECT_FALSE(ModelPanelMenu(0x01000003, false).entries[0].enabled);
-	EXPECT_TRUE(ModelPanelMenu(0x04000002, false).entries[0].enabled);
+	for (const ItemKind kind : {ItemKind::MDL0, ItemKind::TEX0, ItemKind::PLT0, ItemKind::CHR0, ItemKind::SHP0})
+		for (const MenuEntry& entry : FilesPanelMenu(&kind).entries)
+			EXPECT_TRUE(entry.enabled) << entry.label;
+	for (const std::uint32_t param : {0x01000003u, 0x04000002u, 0x05010002u})
+		EXPECT_TRUE(ModelPanelMenu(param, false).entries[0].enabled) << param;
 	ViewerState state;
 	state.modelMenuEnabled = true;
 	const MenuState menu = GetMenuState(state);
-	EXPECT_FALSE(menu.IsEnabled(kCmdExportOBJ));
-	EXPECT_FALSE(menu.IsEnabled(kCmdExportAll));
-	EXPECT_TRUE(menu.IsEnabled(kCmdFaces));
+	for (int id : {kCmdExportOBJ, kCmdExportAll, kCmdSavePose, kCmdLoadPose, kCmdReloadTextures, kCmdFaces})
+		EXPECT_TRUE(menu.IsEnabled(id)) << id;
 }
 
 } // namespace

@@ -1,0 +1,290 @@
+// The viewer's animation windows and exports under a real X server (Xvfb):
+// playback from the files panel, the Animation menu, Animation Info, Rotate
+// Bone, Morph Target, Export All with its progress dialog, and a screenshot
+// series of the playing crate.
+#include "anim/pose.h"
+#include "shell/anim_windows.h"
+#include "shell/export_all_dialog.h"
+#include "shell/main_window.h"
+#include "shell/startup.h"
+#include "support/scene.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <set>
+
+namespace zentarra::shell {
+
+namespace fs = std::filesystem;
+
+const std::string kDemo = std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres";
+
+class AnimShellTest : public QObject {
+	Q_OBJECT
+
+	fs::path m_folder;
+	testing::ScriptedDialogs m_dialogs;
+
+	std::unique_ptr<MainWindow> Open(const StartOptions& options)
+	{
+		auto window = std::make_unique<MainWindow>(m_dialogs);
+		window->Start(m_folder / "zentarra.ini", options);
+		if (!QTest::qWaitForWindowExposed(window.get()))
+			qWarning("window not exposed");
+		return window;
+	}
+	static QTreeWidgetItem* FileNode(MainWindow& window, const char* name, ItemKind kind)
+	{
+		return window.filesNode(window.viewer().FindEntry(name, kind));
+	}
+	static void DoubleClick(MainWindow& window, QTreeWidgetItem* node)
+	{
+		emit window.filesPanel()->tree()->itemDoubleClicked(node, 0);
+	}
+	static QTreeWidgetItem* ModelNode(MainWindow& window, std::uint32_t param)
+	{
+		for (QTreeWidgetItemIterator it(window.modelPanel()->tree()); *it; ++it)
+			if (ParamOf(*it) == param)
+				return *it;
+		return nullptr;
+	}
+	static const AnimState& Anim(MainWindow& window) { return window.viewer().state().model.anim; }
+	static QImage Shot(MainWindow& window) { return window.view()->grabFramebuffer(); }
+
+private slots:
+	void init()
+	{
+		m_folder = fs::temp_directory_path() / ("zentarra-anim-shell-" + std::string(QTest::currentTestFunction()));
+		fs::remove_all(m_folder);
+		fs::create_directories(m_folder);
+		m_dialogs = {};
+	}
+	void cleanup() { fs::remove_all(m_folder); }
+
+	void playbackFromTheFilesPanelAndTheMenu()
+	{
+		auto window = Open({kDemo, "crate"});
+		QVERIFY(!window->topMenu(kAnimationMenuPosition)->menuAction()->isEnabled());
+		DoubleClick(*window, FileNode(*window, "crate_open", ItemKind::CHR0));
+		QVERIFY(window->topMenu(kAnimationMenuPosition)->menuAction()->isEnabled());
+		QCOMPARE(Anim(*window).playing, 1);
+		window->viewer().editState().model.anim.speed = 0;
+		QTRY_VERIFY(Anim(*window).frame >= 3.0f); // drawn frames advance it
+		QVERIFY(!window->action(kCmdPlay)->isEnabled());
+
+		window->action(kCmdAnimInfo)->trigger();
+		AnimInfoWindow* info = window->animWindows()->infoWindow();
+		QVERIFY(info && info->isVisible());
+		QCOMPARE(info->value(0)->text(), QString("Bones"));
+		QCOMPARE(info->value(2)->text(), QString("00040"));
+
+		GLView* view = window->view();
+		view->setFocus();
+		QTest::keyClick(view, Qt::Key_Space);
+		QCOMPARE(Anim(*window).playing, 0);
+		const float paused = Anim(*window).frame;
+		QTest::qWait(100);
+		QCOMPARE(Anim(*window).frame, paused);
+		QCOMPARE(info->value(1)->text().toStdString(), GetAnimInfoTexts(Anim(*window)).frame);
+		QTest::keyClick(view, Qt::Key_Right);
+		QCOMPARE(Anim(*window).frame, float(int(paused)) + 1.0f);
+		QTest::keyClick(view, Qt::Key_Space);
+		QCOMPARE(Anim(*window).playing, 1);
+		QTest::keyClick(view, Qt::Key_Right); // nothing while playing
+		QVERIFY(window->action(kCmdPause)->isEnabled());
+
+		window->action(kCmdStop)->trigger();
+		QVERIFY(!window->action(kCmdStop)->isEnabled());
+		QCOMPARE(info->value(1)->text(), QString("(stopped)"));
+
+		// Add: each bone on its own frame count
+		window->filesMenuFor(FileNode(*window, "crate_open", ItemKind::CHR0));
+		window->runCommand(kCmdAddAnim);
+		QCOMPARE(info->value(1)->text(), QString("(?)"));
+		QCOMPARE(info->value(2)->text(), QString("(?)"));
+
+		// a vertex animation stays when the bones are unloaded
+		window->filesMenuFor(FileNode(*window, "crate_bulge", ItemKind::SHP0));
+		window->runCommand(kCmdLoadAndPlayVertexAnim);
+		window->runCommand(kCmdUnloadBones);
+		QCOMPARE(info->value(0)->text(), QString("Vertices"));
+		QVERIFY(!window->action(kCmdUnloadBones)->isEnabled());
+		QVERIFY(!window->animationExportMenu()->menuAction()->isEnabled());
+		QVERIFY(window->action(kCmdUnloadVertices)->isEnabled());
+
+		window->runCommand(kCmdPlay);
+		window->runCommand(kCmdViewTexture); // stops playback
+		QCOMPARE(Anim(*window).playing, 0);
+		QVERIFY(window->action(kCmdPlay)->isEnabled());
+
+		info->close();
+		QVERIFY(!window->viewer().state().animInfoOpen);
+	}
+
+	void rotateBoneAndMorphTarget()
+	{
+		auto window = Open({kDemo, "crate"});
+		window->filesMenuFor(FileNode(*window, "crate_bulge", ItemKind::SHP0));
+		window->runCommand(kCmdLoadVertexAnim);
+		window->runCommand(kCmdMore);
+		QVERIFY(window->modelPanel());
+
+		emit window->modelPanel()->tree()->itemDoubleClicked(ModelNode(*window, BoneNode(2)), 0);
+		BoneDialog* bone = window->animWindows()->boneDialog();
+		QVERIFY(bone && bone->isVisible());
+		QCOMPARE(bone->windowTitle(), QString("crate_lid"));
+		QCOMPARE(bone->parentWidget(), static_cast<QWidget*>(window->modelPanel()));
+		const QImage before = Shot(*window);
+		bone->slider(0)->setValue(60);
+		const LoadedModel& model = window->viewer().state().model;
+		QCOMPARE(model.nodelist[std::size_t(model.bonemap[2])].curRot[0], 60.0f);
+		QVERIFY(Shot(*window) != before);
+
+		QTreeWidgetItem* target = nullptr;
+		for (QTreeWidgetItemIterator it(window->modelPanel()->tree()); *it; ++it)
+			if (NodeClass(ParamOf(*it)) == kMorphTargetClass)
+				target = *it;
+		QVERIFY(target);
+		bool seen = false;
+		QTimer::singleShot(0, [&] {
+			auto* morph = qobject_cast<MorphDialog*>(QApplication::activeModalWidget());
+			QVERIFY(morph);
+			QCOMPARE(morph->windowTitle(), QString("Morph Target"));
+			QVERIFY(!(morph->windowFlags() & Qt::WindowCloseButtonHint));
+			morph->slider()->setValue(50);
+			QCOMPARE(morph->text()->text(), QString("050%"));
+			QCOMPARE(window->viewer().state().model.MD.morph[0][0], 0.5f);
+			QTest::keyClick(morph, Qt::Key_Escape);
+			QTest::keyClick(morph, Qt::Key_Return);
+			QVERIFY(morph->isVisible());
+			morph->findChild<QPushButton*>("reset")->click(); // stopped: back to 0
+			QCOMPARE(morph->text()->text(), QString("000%"));
+			morph->findChild<QPushButton*>("ok")->click();
+			seen = true;
+		});
+		emit window->modelPanel()->tree()->itemDoubleClicked(target, 0);
+		QVERIFY(seen);
+
+		// freeing the model closes the bone window and the panel
+		DoubleClick(*window, FileNode(*window, "crate", ItemKind::MDL0));
+		QVERIFY(!window->modelPanel());
+		QTRY_VERIFY(!window->animWindows()->boneDialog());
+	}
+
+	void exportAllThroughItsDialogs()
+	{
+		const fs::path archive = m_folder / "demo.brres";
+		fs::copy_file(kDemo, archive);
+		auto window = Open({archive.string(), "crate"});
+		bool seen = false;
+		QTimer::singleShot(0, [&] {
+			auto* dialog = qobject_cast<ExportAllDialog*>(QApplication::activeModalWidget());
+			QVERIFY(dialog);
+			QCOMPARE(dialog->windowTitle(), QString("Export All Files"));
+			QCOMPARE(dialog->list(0)->currentText(), QString("TGA (auto export with models)"));
+			QCOMPARE(dialog->list(1)->currentText(), QString("PSK"));
+			QCOMPARE(dialog->list(2)->currentText(), QString("PSA"));
+			QVERIFY(!dialog->check(0)->isChecked() && !dialog->check(1)->isChecked() && !dialog->check(2)->isChecked());
+			dialog->list(1)->setCurrentIndex(3); // OBJ
+			dialog->findChild<QPushButton*>("ok")->click();
+			seen = true;
+		});
+		window->runCommand(kCmdExportAll);
+		QVERIFY(seen);
+		QCOMPARE(window->viewer().state().model.MD.nMesh, 0); // the shown model went
+		QCOMPARE(m_dialogs.messages.back().title, std::string("Export All Files"));
+		QVERIFY2(m_dialogs.LastText().rfind("Export finished.", 0) == 0, m_dialogs.LastText().c_str());
+		QVERIFY(fs::exists(m_folder / "exported" / "crate.obj"));
+		QVERIFY(fs::exists(m_folder / "exported" / "crate_open.psa"));
+		QCOMPARE(window->windowTitle().toStdString(), WindowTitle(0));
+	}
+
+	void cancelInTheProgressDialogLeavesWholeFiles()
+	{
+		// two large archives as PNG take seconds: Cancel comes long before the end
+		std::vector<std::string> archives;
+		for (const char* name : {"beginner_course.brres", "farm_course.brres"}) {
+			const fs::path copy = m_folder / name;
+			fs::copy_file(std::string(ZENTARRA_CORPUS) + "/brres/" + name, copy);
+			archives.push_back(copy.string());
+		}
+		auto window = Open({});
+		window->Sync(window->viewer().OpenFiles(archives));
+		const ExportAllOptions options = ExportAllOptionsFor({1, 0, 0}, {false, false, false});
+		window->Sync(window->viewer().BeginExportAll(options));
+		ExportProgressDialog progress(window->viewer().items(), options, window.get());
+		QTimer::singleShot(0, [&] {
+			QVERIFY(progress.isVisible());
+			progress.cancelButton()->click();
+			QVERIFY(!progress.cancelButton()->isEnabled());
+		});
+		const ExportAllReport& report = progress.Run();
+		window->Sync(window->viewer().EndExportAll());
+		QVERIFY(report.cancelled);
+		QVERIFY(report.written < CountExportAllEntries(window->viewer().items(), options));
+
+		// what is there is what was written, each PNG whole up to its end chunk
+		std::set<std::string> written;
+		for (const ExportedFile& line : report.files)
+			if (line.outcome == ExportedFile::Outcome::Written)
+				written.insert(line.path);
+		std::set<std::string> found;
+		for (const auto& entry : fs::recursive_directory_iterator(m_folder / "exported"))
+			if (entry.is_regular_file())
+				found.insert(entry.path().string());
+		QCOMPARE(found, written);
+		for (const std::string& path : found) {
+			const std::string bytes = testing::ReadWholeText(path);
+			QVERIFY2(bytes.rfind("\x89PNG", 0) == 0, path.c_str());
+			QVERIFY2(bytes.size() > 12 && bytes.compare(bytes.size() - 8, 4, "IEND") == 0, path.c_str());
+		}
+	}
+
+	void screenshotSeriesOfThePlayingCrate()
+	{
+		auto window = Open({.archive = kDemo, .model = "crate", .anim = "crate_open"});
+		QCOMPARE(Anim(*window).playing, 1);
+		window->viewer().editState().model.anim.speed = 2; // two frames a drawn frame
+		std::vector<QImage> shots;
+		for (int i = 0; i < 3; ++i) {
+			const float from = Anim(*window).frame;
+			QTRY_VERIFY(Anim(*window).frame >= from + 6.0f || Anim(*window).frame < from);
+			shots.push_back(window->screen()->grabWindow(window->winId()).toImage());
+			shots.back().save(QString::fromStdString((m_folder / ("crate" + std::to_string(i) + ".png")).string()));
+		}
+		QVERIFY(shots[0] != shots[1]);
+		QVERIFY(shots[1] != shots[2]);
+		QVERIFY(shots[0] != shots[2]);
+	}
+
+	void commandLineAnim()
+	{
+		const CommandLine line = ParseCommandLine({"a.brres", "--model", "crate", "--anim", "crate_open"});
+		QCOMPARE(line.start.anim, std::string("crate_open"));
+		QVERIFY(line.error.empty());
+		QVERIFY(!ParseCommandLine({"a.brres", "--anim", "crate_open"}).error.empty());
+	}
+};
+
+} // namespace zentarra::shell
+
+int main(int argc, char** argv)
+{
+	QSurfaceFormat::setDefaultFormat(zentarra::shell::ViewFormat());
+	QApplication app(argc, argv);
+	zentarra::shell::AnimShellTest test;
+	return QTest::qExec(&test, argc, argv);
+}
+
+#include "anim_shell_test.moc"

@@ -1,0 +1,205 @@
+// The viewer's exports through the scripted save dialog, checked byte for
+// byte against what zentarra-cli writes, and the batch export with its
+// dialog's choices and cancelling.
+#include "base/file_io.h"
+#include "export/cli_run.h"
+#include "support/demo_archive.h"
+#include "support/scene.h"
+#include "view/export_all_dialog.h"
+#include "view/viewer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <thread>
+
+namespace zentarra {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Quote;
+using testing::ReadText;
+using testing::RunCli;
+
+const std::string kWalk = testing::kCorpus + "/brres/human_walk.brres";
+const std::string kWalkChr0 = testing::kCorpus + "/brres/human_walk_chr0.brres";
+
+// Every file below `root`, by path relative to it, with its bytes.
+std::map<std::string, std::string> FilesBelow(const fs::path& root)
+{
+	std::map<std::string, std::string> files;
+	for (const auto& entry : fs::recursive_directory_iterator(root))
+		if (entry.is_regular_file())
+			files[fs::relative(entry.path(), root).string()] = ReadText(entry.path());
+	return files;
+}
+
+class ViewerExportTest : public ::testing::Test {
+protected:
+	std::string Path(const std::string& name) const { return (dir.path / name).string(); }
+
+	testing::TempDir dir;
+	testing::ScriptedDialogs front;
+	Viewer viewer{front};
+};
+
+TEST_F(ViewerExportTest, ObjWithMtlAndTheModelsTextures)
+{
+	const std::string demo = Path("demo.brres");
+	ASSERT_TRUE(WriteFileAtomically(demo, testing::DemoArchive()));
+	viewer.OpenFiles({demo});
+	viewer.LoadModel(viewer.FindEntry("crate", ItemKind::MDL0));
+	fs::create_directories(Path("out"));
+
+	// cancel writes nothing
+	viewer.Command(kCmdExportOBJ);
+	ASSERT_EQ(front.saveRequests.size(), 1u);
+	EXPECT_EQ(front.saveRequests[0].offeredName, "crate");
+	EXPECT_EQ(front.saveRequests[0].defaultExtension, "obj");
+	EXPECT_TRUE(fs::is_empty(Path("out")));
+
+	viewer.Command(kCmdAutoExportTextures);
+	ASSERT_TRUE(viewer.state().MV.flags & kAutoExportTextures);
+	viewer.editState().disp.view = kTextureView;
+	front.saveAnswers = {Path("out/crate.obj")};
+	front.titles.clear();
+	viewer.Command(kCmdExportOBJ);
+	EXPECT_EQ(viewer.state().disp.view, int(kModelView));
+	EXPECT_EQ(front.titles, (std::vector<int>{2, 0}));
+	EXPECT_TRUE(front.messages.empty()) << front.LastText();
+	std::vector<std::string> names;
+	for (const auto& [name, bytes] : FilesBelow(Path("out")))
+		names.push_back(name);
+	EXPECT_EQ(names, (std::vector<std::string>{"crate.mtl", "crate.obj", "crate_band.tga", "crate_label.tga",
+						 "crate_shadow.tga", "crate_wood.tga"}));
+	const testing::CommandResult cli =
+		RunCli("export-model " + Quote(demo) + " crate -f obj --textures -o " + Quote(Path("cli.obj")));
+	ASSERT_EQ(cli.status, 0) << cli.err;
+	EXPECT_EQ(ReadText(Path("out/crate.obj")), ReadText(Path("cli.obj")));
+	EXPECT_EQ(ReadText(Path("out/crate_wood.tga")), ReadText(Path("crate_wood.tga")));
+
+	// a hidden mesh stays out with "Don't Export Hidden Meshes"
+	viewer.ModelContextMenu(MeshNode(3));
+	viewer.Command(kCmdHideMesh);
+	viewer.Command(kCmdSkipHiddenMeshes);
+	front.saveAnswers = {Path("out/hidden.obj")};
+	viewer.Command(kCmdExportOBJ);
+	EXPECT_NE(ReadText(Path("out/crate.obj")).find("\ng crate_shadow\n"), std::string::npos);
+	EXPECT_EQ(ReadText(Path("out/hidden.obj")).find("\ng crate_shadow\n"), std::string::npos);
+
+	// a folder that cannot be written
+	front.saveAnswers = {Path("missing/crate.obj")};
+	viewer.Command(kCmdExportOBJ);
+	EXPECT_EQ(front.LastText(), "Error: unable to write file");
+	EXPECT_FALSE(fs::exists(Path("missing")));
+}
+
+TEST_F(ViewerExportTest, PosedModelsAndAnimationsEqualTheCommandLines)
+{
+	viewer.OpenFiles({kWalk, kWalkChr0});
+	viewer.LoadModel(viewer.FindEntry("human_walk", ItemKind::MDL0));
+	viewer.FilesContextMenu(viewer.FindEntry("human_walk", ItemKind::CHR0));
+	viewer.Command(kCmdLoadAnim);
+	for (int i = 0; i < 17; ++i)
+		viewer.Command(kCmdNextFrame);
+	ASSERT_EQ(viewer.state().model.anim.frame, 17.0f);
+
+	const struct {
+		int command;
+		const char* file;
+		const char* cli;
+	} cases[] = {
+		{kCmdExportPSK, "walk.psk", "export-model {walk} human_walk -f psk --anim {chr0}:human_walk --frame 17"},
+		{kCmdExportMD5, "walk.md5mesh", "export-model {walk} human_walk -f md5 --anim {chr0}:human_walk --frame 17"},
+		{kCmdExportAnimPSA, "walk.psa", "export-anim {chr0} human_walk -f psa --model {walk}:human_walk"},
+		{kCmdExportAnimMD5, "walk.md5anim", "export-anim {chr0} human_walk -f md5 --model {walk}:human_walk"},
+	};
+	for (const auto& c : cases) {
+		front.saveAnswers = {Path(c.file)};
+		viewer.Command(c.command);
+		EXPECT_TRUE(front.messages.empty()) << c.file << ": " << front.LastText();
+		std::string arguments = c.cli;
+		for (const auto& [key, value] : {std::pair{"{walk}", kWalk}, std::pair{"{chr0}", kWalkChr0}})
+			for (std::size_t at; (at = arguments.find(key)) != std::string::npos;)
+				arguments.replace(at, std::string(key).size(), Quote(value));
+		const testing::CommandResult cli = RunCli(arguments + " -o " + Quote(Path(std::string("cli-") + c.file)));
+		ASSERT_EQ(cli.status, 0) << cli.err;
+		const std::string ours = ReadText(Path(c.file));
+		EXPECT_FALSE(ours.empty()) << c.file;
+		EXPECT_TRUE(ours == ReadText(Path(std::string("cli-") + c.file))) << c.file;
+	}
+	EXPECT_EQ(front.saveRequests[0].offeredName, "human_walk");
+	EXPECT_EQ(front.saveRequests[2].defaultExtension, "psa");
+	// an animation export leaves playback stopped, in the bind pose
+	EXPECT_EQ(viewer.state().model.anim.frame, -1.0f);
+	EXPECT_EQ(viewer.AnimInfo().frame, "(stopped)");
+}
+
+TEST_F(ViewerExportTest, ExportAllDialogAndBatch)
+{
+	// the dialog's lists and initial choices
+	const std::vector<ExportAllList>& lists = ExportAllLists();
+	ASSERT_EQ(lists.size(), 3u);
+	EXPECT_EQ(lists[0].entries[std::size_t(lists[0].initial)], "TGA (auto export with models)");
+	EXPECT_EQ(lists[1].entries[std::size_t(lists[1].initial)], "PSK");
+	EXPECT_EQ(lists[2].entries, (std::vector<std::string>{"(do not export)", "PSA"}));
+	EXPECT_EQ(lists[2].initial, 1);
+	for (const ExportAllCheck& check : ExportAllChecks())
+		EXPECT_FALSE(check.initial) << check.label;
+	EXPECT_EQ(ExportAllChecks()[2].label, "Create one folder for each brres file");
+
+	EXPECT_EQ(viewer.Command(kCmdExportAll), kRefreshNone);
+	EXPECT_EQ(front.LastText(), "Error: no file opened");
+
+	// two archives, each in a folder of its own for the viewer and the command line
+	std::vector<std::string> ours, theirs;
+	for (const char* name : {"kuribo.brres", "cow.brres"}) {
+		for (const char* side : {"viewer", "cli"}) {
+			fs::create_directories(Path(side));
+			fs::copy_file(testing::kCorpus + "/brres/" + name, Path(std::string(side) + "/" + name));
+		}
+		ours.push_back(Path(std::string("viewer/") + name));
+		theirs.push_back(Quote(Path(std::string("cli/") + name)));
+	}
+	viewer.OpenFiles(ours);
+	viewer.LoadModel(viewer.FindEntry("kuribo", ItemKind::MDL0));
+	ASSERT_GT(viewer.state().model.MD.nMesh, 0);
+	EXPECT_EQ(viewer.Command(kCmdExportAll), kExportAllDialog);
+
+	const ExportAllOptions options = ExportAllOptionsFor({2, 3, 1}, {false, true, true});
+	EXPECT_TRUE(viewer.BeginExportAll(options) & kRedraw);
+	EXPECT_EQ(viewer.state().model.MD.nMesh, 0); // models are exported: the shown one goes
+	ExportAllRun run(viewer.items(), options);
+	const ExportAllReport& report = run.Wait();
+	viewer.EndExportAll();
+	EXPECT_FALSE(report.cancelled);
+	EXPECT_GT(report.written, 10);
+	EXPECT_EQ(front.titles.back(), 0);
+	std::string cliArguments = "export-all --textures tga --models obj --anims psa --separate --per-archive";
+	for (const std::string& path : theirs)
+		cliArguments += " " + path;
+	RunCli(cliArguments);
+	EXPECT_TRUE(FilesBelow(Path("viewer/exported")) == FilesBelow(Path("cli/exported")));
+	const std::string summary = ExportAllSummary(report);
+	EXPECT_EQ(summary.rfind("Export finished.\n" + std::to_string(report.written) + " files written, ", 0), 0u)
+		<< summary;
+
+	// cancelled while the first entry is written: it stays whole, nothing follows
+	fs::remove_all(Path("viewer/exported"));
+	std::atomic<bool> cancel{false};
+	ExportAllOptions cancelling = options;
+	cancelling.cancel = &cancel;
+	const ExportAllReport part = ExportAll(viewer.items(), cancelling, [&](const ExportedFile&) { cancel = true; });
+	EXPECT_TRUE(part.cancelled);
+	EXPECT_EQ(part.written, 1);
+	const std::map<std::string, std::string> whole = FilesBelow(Path("cli/exported"));
+	const std::map<std::string, std::string> written = FilesBelow(Path("viewer/exported"));
+	EXPECT_EQ(int(written.size()), part.written);
+	for (const auto& [name, bytes] : written)
+		EXPECT_TRUE(whole.count(name) && whole.at(name) == bytes) << name;
+	EXPECT_EQ(ExportAllSummary(part).rfind("Export cancelled.", 0), 0u);
+}
+
+} // namespace
+} // namespace zentarra
