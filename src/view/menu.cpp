@@ -103,6 +103,7 @@ std::vector<MenuEntry> BuildMainMenu()
 						Item(kCmdExportMD5, "&MD5"),
 						Item(kCmdExportPSK, "&PSK"),
 						Item(kCmdExportOBJ, "&OBJ"),
+						Item(kCmdExportGLTF, "&glTF"),
 						Separator(),
 						Check(kCmdAutoExportTextures, "&Auto Export Textures"),
 						Check(kCmdSkipHiddenMeshes, "&Don't Export Hidden Meshes"),

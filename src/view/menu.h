@@ -42,6 +42,7 @@ enum Command : int {
 	kCmdExportMD5 = 2126,
 	kCmdExportPSK = 2130,
 	kCmdExportOBJ = 2135,
+	kCmdExportGLTF = 2137,
 	kCmdAutoExportTextures = 2140,
 	kCmdSkipHiddenMeshes = 2145,
 	kCmdSavePose = 2150,

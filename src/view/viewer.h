@@ -132,6 +132,8 @@ public:
 	int MorphDialogReset(Refresh& refresh);
 
 	Refresh ExportModel(int format);     // 2 MD5, 3 PSK, other OBJ
+	// the shown model as one .glb: textures, skin, the loaded bone and vertex animations
+	Refresh ExportModelToGLTF();
 	Refresh ExportAnimation(int format); // 2 MD5, other PSA
 	Refresh SavePose();
 	Refresh LoadPose();
@@ -152,6 +154,7 @@ private:
 	Refresh OpenMorphDialog(std::uint32_t param);
 	BoneDialogState boneDialog_;
 	std::uint32_t morphItem_ = 0;
+	std::string vanimName_; // entry name of the last vertex animation loaded
 
 	Refresh LoadFile();
 	Refresh CloseAllFiles();

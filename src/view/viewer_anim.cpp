@@ -28,6 +28,8 @@ Refresh Viewer::AnimationCommand(int id)
 		return ExportModel(3);
 	case kCmdExportOBJ:
 		return ExportModel(4);
+	case kCmdExportGLTF:
+		return ExportModelToGLTF();
 	case kCmdSavePose:
 		return SavePose();
 	case kCmdLoadPose:
@@ -140,6 +142,7 @@ bool Viewer::LoadVertexAnimationItem(int itemId, Refresh& refresh)
 		Message(result.message, MessageIcon::Warning);
 	if (!result.ok)
 		return false;
+	vanimName_ = item.name;
 	// its tree lists the targets: it is rebuilt when opened again
 	if (state_.modelPanelOpen) {
 		if (boneDialog_.ownedByModelPanel)

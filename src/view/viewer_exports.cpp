@@ -7,6 +7,7 @@
 #include "archive/archive_files.h"
 #include "base/file_io.h"
 #include "export/auto_export.h"
+#include "export/gltf_sources.h"
 #include "export/md5.h"
 #include "export/obj.h"
 #include "export/psk.h"
@@ -73,6 +74,42 @@ Refresh Viewer::ExportModel(int format)
 			if (line.outcome == TextureExport::Outcome::Failed && error.empty())
 				error = std::string(kCantWriteFile) + ": " + line.path;
 	}
+	Title(0);
+	if (!error.empty())
+		Message(error, MessageIcon::Warning);
+	return refresh | kTitle;
+}
+
+Refresh Viewer::ExportModelToGLTF()
+{
+	if (state_.model.MD.nMesh == 0)
+		return kRefreshNone;
+	Refresh refresh = SetView(state_, kModelView);
+	const std::optional<std::string> chosen = GetSaveFile(state_.model.modelname, "glb");
+	if (!chosen)
+		return refresh;
+	Title(2);
+	ArchiveFiles files;
+	std::vector<std::string> warnings;
+	const std::vector<GltfTexture> textures =
+		DecodeGltfTextures(state_.model, state_.model.mref, items_, files, warnings);
+	// what is loaded plays in the file: the bone animation and the morphs as two animations
+	std::vector<GltfAnimation> animations;
+	const AnimState& anim = state_.model.anim;
+	if ((anim.type & 1) && anim.nFrames > 0) {
+		GltfAnimation& bones = animations.emplace_back(GltfAnimation{state_.model.animname, anim});
+		bones.anim.type = 1;
+	}
+	if (anim.type & 2) {
+		GltfAnimation& morphs = animations.emplace_back(GltfAnimation{vanimName_, anim});
+		morphs.anim.type = 2;
+	}
+	GltfOptions options;
+	options.binary = true;
+	const GltfExport exported = ExportToGLTF(state_.model, textures, animations, options);
+	std::string error = exported.ok ? "" : exported.message;
+	if (exported.ok && !WriteGltfFiles(*chosen, exported))
+		error = kCantWriteFile;
 	Title(0);
 	if (!error.empty())
 		Message(error, MessageIcon::Warning);

@@ -101,6 +101,14 @@ TEST_F(ViewerExportTest, PosedModelsAndAnimationsEqualTheCommandLines)
 	viewer.LoadModel(viewer.FindEntry("human_walk", ItemKind::MDL0));
 	viewer.FilesContextMenu(viewer.FindEntry("human_walk", ItemKind::CHR0));
 	viewer.Command(kCmdLoadAnim);
+	// the glb holds the model as shown, with the animation loaded
+	front.saveAnswers = {Path("walk.glb")};
+	viewer.Command(kCmdExportGLTF);
+	const std::string glb = ReadText(Path("walk.glb"));
+	EXPECT_EQ(glb.substr(0, 4), "glTF");
+	EXPECT_NE(glb.find("\"animations\":[{\"channels\""), std::string::npos);
+	EXPECT_EQ(front.saveRequests.back().defaultExtension, "glb");
+	front.saveRequests.clear();
 	for (int i = 0; i < 17; ++i)
 		viewer.Command(kCmdNextFrame);
 	ASSERT_EQ(viewer.state().model.anim.frame, 17.0f);
