@@ -1,6 +1,7 @@
 #include "view/viewer.h"
 
 #include "anim/playback.h"
+#include "archive/containers.h"
 #include "anim/skinning.h"
 #include "base/file_io.h"
 #include "base/text.h"
@@ -340,7 +341,7 @@ Refresh Viewer::LoadModel(int itemId)
 	if (!found || found->kind != ItemKind::MDL0)
 		return kRefreshNone;
 	const ItemRecord item = *found;
-	FileBytes file = ReadWholeFile(item.path);
+	FileBytes file = ReadArchiveFile(item.path);
 	if (file.status != ReadStatus::Ok) {
 		Message(kCantOpenEntryFile, MessageIcon::Warning);
 		return kRefreshNone;
