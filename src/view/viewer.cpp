@@ -228,8 +228,9 @@ Refresh Viewer::LoadFile()
 	state_.mouse.dragging = false;
 	OpenFileRequest request;
 	request.title = kOpenFilesTitle;
-	request.filters = {{"BRRES files (*.br*)", "*.br*"}, {"All files (*.*)", "*.*"}};
-	request.selectedFilter = 1;
+	request.filters = {{"BRRES files (*.br*)", "*.br*"}, {"Wii archives (*.szs *.arc *.u8)", "*.szs *.arc *.u8"},
+		{"All files (*.*)", "*.*"}};
+	request.selectedFilter = 2;
 	request.multiple = true;
 	const std::vector<std::string> paths = front_.AskOpenFiles(request);
 	if (paths.empty())
