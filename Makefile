@@ -20,7 +20,7 @@ export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 
 # libFuzzer: the targets, their seeds (made from ../shared/corpus at build
 # time), and where a long run keeps what it finds: outside the repository
-FUZZ_TARGETS := archive model texture animation pose
+FUZZ_TARGETS := archive model texture animation pose containers
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= 300
 FUZZ_CORPUS  ?= ../fuzz-corpus

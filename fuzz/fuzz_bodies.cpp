@@ -4,6 +4,7 @@
 #include "anim/skinning.h"
 #include "archive/archive_files.h"
 #include "archive/brres_directory.h"
+#include "archive/open_files.h"
 #include "export/md5.h"
 #include "export/obj.h"
 #include "export/psk.h"
@@ -120,6 +121,18 @@ void FuzzTexture(const std::uint8_t* data, std::size_t size)
 		}
 		sink = float(out.size());
 	});
+}
+
+void FuzzContainers(const std::uint8_t* data, std::size_t size)
+{
+	const std::span<const std::uint8_t> bytes(data, size);
+	OpenArchives items;
+	OpenArchiveBytes({bytes.begin(), bytes.end()}, "fuzz.szs", "", items, nullptr, {});
+	for (const ItemRecord& item : items.items())
+		sink = float(item.offset + item.inner.size());
+	std::vector<std::string> warnings;
+	for (const UnpackedFile& file : UnpackContainer(bytes, "fuzz", warnings))
+		sink = float(file.bytes.size() + file.path.size());
 }
 
 } // namespace zentarra::fuzz

@@ -28,6 +28,10 @@ void FuzzAnimation(const std::uint8_t* data, std::size_t size);
 // A pose file applied to a small fixed model.
 void FuzzPose(const std::uint8_t* data, std::size_t size);
 
+// The game containers: Yaz0 and U8 (nested), the archives inside listed as
+// the open command lists them, and the files unpack would write.
+void FuzzContainers(const std::uint8_t* data, std::size_t size);
+
 using FuzzBody = void (*)(const std::uint8_t*, std::size_t);
 
 struct FuzzTarget {
@@ -41,6 +45,7 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
 	{"texture", FuzzTexture},
 	{"animation", FuzzAnimation},
 	{"pose", FuzzPose},
+	{"containers", FuzzContainers},
 };
 
 } // namespace zentarra::fuzz

@@ -2,11 +2,13 @@
 //   make-fuzz-seeds OUT CORPUS
 // OUT/<target>/ gets each archive of CORPUS/brres whole, each of its
 // sub-files cut out into an archive of its own, and the test writer's
-// synthetic archives; OUT/pose/ gets pose files. Seeds are made from the
+// synthetic archives; OUT/pose/ gets pose files; OUT/containers/ the
+// small archives packed in Yaz0, in U8 and in both. Seeds are made from the
 // corpus at build time and never kept in the repository.
 #include "archive/brres_directory.h"
 #include "base/file_io.h"
 #include "support/brres_writer.h"
+#include "support/container_writer.h"
 #include "support/demo_archive.h"
 #include "support/tex0_writer.h"
 
@@ -79,6 +81,19 @@ int main(int argc, char** argv)
 	}
 	const fs::path out = argv[1];
 	const fs::path corpus = argv[2];
+	// the containers: each small archive in Yaz0, and together in U8 and Yaz0 of U8
+	std::vector<testing::PackedFile> small;
+	for (const auto& entry : fs::directory_iterator(corpus / "brres")) {
+		const FileBytes file = ReadWholeFile(entry.path());
+		if (file.status != ReadStatus::Ok || file.bytes.size() > 64 * 1024)
+			continue;
+		Write(out / "containers", entry.path().stem().string() + ".szs", testing::EncodeYaz0(file.bytes));
+		small.push_back({(small.size() % 2 ? "stage/" : "") + entry.path().filename().string(), file.bytes});
+	}
+	const Bytes u8 = testing::BuildU8(small);
+	Write(out / "containers", "all.arc", u8);
+	Write(out / "containers", "all.szs", testing::EncodeYaz0(u8));
+	Write(out / "containers", "nested.arc", testing::BuildU8({{"inner.szs", testing::EncodeYaz0(u8)}, {"x.bin", {1, 2}}}));
 	for (const auto& entry : fs::directory_iterator(corpus / "brres")) {
 		const FileBytes file = ReadWholeFile(entry.path());
 		if (file.status != ReadStatus::Ok)

@@ -1,6 +1,6 @@
 #include "archive/archive_files.h"
 
-#include "base/file_io.h"
+#include "archive/containers.h"
 
 namespace zentarra {
 
@@ -22,7 +22,7 @@ FileList::iterator Find(FileList& files, const std::string& path)
 
 FileContents ReadContents(const std::string& path)
 {
-	FileBytes read = ReadWholeFile(path);
+	FileBytes read = ReadArchiveFile(path);
 	if (read.status != ReadStatus::Ok)
 		return nullptr;
 	return std::make_shared<const std::vector<std::uint8_t>>(std::move(read.bytes));

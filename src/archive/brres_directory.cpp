@@ -48,8 +48,9 @@ std::size_t FindMagic(std::span<const std::uint8_t> bytes, std::size_t from)
 // Walks the directories of every archive of one file into the item list.
 class DirectoryWalk {
 public:
-	DirectoryWalk(ByteView& file, std::string_view path, OpenArchives& items, ItemTree* tree, const TreeOptions& options)
-		: file_(file), path_(path), items_(items), tree_(tree), options_(options),
+	DirectoryWalk(ByteView& file, std::string_view path, OpenArchives& items, ItemTree* tree, const TreeOptions& options,
+		std::size_t base, std::string_view inner)
+		: file_(file), path_(path), items_(items), tree_(tree), options_(options), base_(base), inner_(inner),
 		  // Every directory entry fills 16 bytes of its own in a sound file, so
 		  // the scan never creates more entries than that: groups that overlap
 		  // or repeat cannot multiply the work.
@@ -81,7 +82,7 @@ private:
 	{
 		if (tree_)
 			tree_->Tree_AddItem(items_.nextId(), parent, text);
-		return items_.CreateItem(path_, name, offset, kind, archive);
+		return items_.CreateItem(path_, name, base_ + offset, kind, archive, inner_, base_);
 	}
 
 	std::string NameAt(std::size_t at)
@@ -165,8 +166,8 @@ private:
 	void WalkArchive(std::size_t start)
 	{
 		const int archive = items_.nextId();
-		AddItem(path_, start, ItemKind::Archive, archive, -1,
-			options_.fullPath ? std::string(path_) : GetFileNameFromPath(path_));
+		AddItem(inner_.empty() ? std::string(path_) : std::string(path_) + "/" + std::string(inner_), start,
+			ItemKind::Archive, archive, -1, ArchiveText(path_, inner_, options_.fullPath));
 
 		const std::size_t root = start + kRootGroup;
 		if (!file_.contains(root, kGroupHeaderSize)) {
@@ -203,6 +204,8 @@ private:
 	OpenArchives& items_;
 	ItemTree* tree_;
 	const TreeOptions& options_;
+	std::size_t base_;
+	std::string_view inner_;
 	std::size_t entryBudget_;
 	std::vector<int> folders_; // of the archive being walked, for expanding
 	ScanResult result_;
@@ -223,9 +226,9 @@ ItemKind KindFromMagic(std::uint32_t magic)
 }
 
 ScanResult ReadBRRES(ByteView& file, std::string_view path, OpenArchives& items, ItemTree* tree,
-	const TreeOptions& options)
+	const TreeOptions& options, std::size_t base, std::string_view inner)
 {
-	return DirectoryWalk(file, path, items, tree, options).Run();
+	return DirectoryWalk(file, path, items, tree, options, base, inner).Run();
 }
 
 } // namespace zentarra

@@ -49,8 +49,12 @@ struct ScanResult {
 //
 // Damaged directories list what they can: no item points outside the file and
 // nothing is allocated beyond what the file's size could describe.
+//
+// `file` may be one archive cut out of a larger buffer that begins `base`
+// bytes earlier (an expanded container): items then record offsets in that
+// buffer and `inner`, the archive's path inside its container.
 ScanResult ReadBRRES(ByteView& file, std::string_view path, OpenArchives& items, ItemTree* tree,
-	const TreeOptions& options = {});
+	const TreeOptions& options = {}, std::size_t base = 0, std::string_view inner = {});
 
 // The kind a sub-file's four-byte magic stands for.
 ItemKind KindFromMagic(std::uint32_t magic);

@@ -1,5 +1,7 @@
 #include "archive/items.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 
 namespace zentarra {
@@ -19,11 +21,20 @@ std::string_view KindName(ItemKind kind)
 	return "other";
 }
 
-int OpenArchives::CreateItem(std::string_view path, std::string_view name, std::size_t offset, ItemKind kind, int archive)
+int OpenArchives::CreateItem(std::string_view path, std::string_view name, std::size_t offset, ItemKind kind, int archive,
+	std::string_view inner, std::size_t base)
 {
 	const int id = nitems++;
-	Item.push_back(ItemRecord{id, std::string(path), std::string(name), offset, kind, archive});
+	Item.push_back(ItemRecord{id, std::string(path), std::string(name), offset, kind, archive, std::string(inner), base});
 	return id;
+}
+
+std::string ArchiveText(std::string_view path, std::string_view inner, bool fullPath)
+{
+	std::string text = fullPath ? std::string(path) : GetFileNameFromPath(path);
+	if (!inner.empty())
+		text += "/" + std::string(inner);
+	return text;
 }
 
 const ItemRecord* OpenArchives::GetItem(int id) const

@@ -38,7 +38,13 @@ struct ItemRecord {
 	std::size_t offset = 0; // archive: its magic; folder: its index group; entry: its sub-file
 	ItemKind kind = ItemKind::Other;
 	int archive = 0;     // id of the archive item this item belongs to (an archive holds its own)
+	std::string inner;   // the archive's path inside its container ("a.szs" holds "a/b.brres"); empty for a loose file
+	std::size_t base = 0; // where that inner file begins in the expanded container; 0 for a loose file
 };
+
+// The files panel's text for an archive: its file's name, or with `fullPath`
+// its whole path; for an archive from a container, then "/" and its path there.
+std::string ArchiveText(std::string_view path, std::string_view inner, bool fullPath);
 
 // The open archives. List order: an archive item, then its folders each
 // followed by its entries, then the next archive; so every archive item starts
@@ -46,7 +52,8 @@ struct ItemRecord {
 class OpenArchives {
 public:
 	// Appends a record with id = nitems, then counts it; returns the id.
-	int CreateItem(std::string_view path, std::string_view name, std::size_t offset, ItemKind kind, int archive);
+	int CreateItem(std::string_view path, std::string_view name, std::size_t offset, ItemKind kind, int archive,
+		std::string_view inner = {}, std::size_t base = 0);
 
 	// The record with that id, or null. Valid until the list next changes.
 	const ItemRecord* GetItem(int id) const;

@@ -1,19 +1,60 @@
 #include "archive/open_files.h"
 
-#include "base/file_io.h"
+#include "archive/containers.h"
+
+#include <filesystem>
 
 namespace zentarra {
 
+std::optional<ContainerPath> SplitContainerPath(const std::string& path)
+{
+	std::error_code error;
+	for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+		 slash = path.rfind('/', slash - 1)) {
+		const std::string file = path.substr(0, slash);
+		if (std::filesystem::is_regular_file(file, error))
+			return ContainerPath{file, path.substr(slash + 1)};
+	}
+	return std::nullopt;
+}
+
 OpenResult OpenArchiveFile(const std::string& path, OpenArchives& items, ItemTree* tree, const TreeOptions& options)
 {
-	OpenResult result;
-	const FileBytes file = ReadWholeFile(path);
-	if (file.status != ReadStatus::Ok) {
-		result.message = UserMessage{MessageIcon::Error, std::string(kCantOpenFile)};
-		return result;
+	FileBytes file = ReadWholeFile(path);
+	if (file.status == ReadStatus::Ok)
+		return OpenArchiveBytes(std::move(file.bytes), path, "", items, tree, options);
+	if (const std::optional<ContainerPath> inside = SplitContainerPath(path)) {
+		file = ReadWholeFile(inside->file);
+		if (file.status == ReadStatus::Ok)
+			return OpenArchiveBytes(std::move(file.bytes), inside->file, inside->inner, items, tree, options);
 	}
-	ByteView view(file.bytes);
-	result.scan = ReadBRRES(view, path, items, tree, options);
+	OpenResult result;
+	result.message = UserMessage{MessageIcon::Error, std::string(kCantOpenFile)};
+	return result;
+}
+
+OpenResult OpenArchiveBytes(std::vector<std::uint8_t> file, const std::string& path, const std::string& only,
+	OpenArchives& items, ItemTree* tree, const TreeOptions& options, std::vector<std::uint8_t>* bytes)
+{
+	OpenResult result;
+	ExpandedFile expanded = ExpandFile(std::move(file));
+	for (const ArchiveSegment& segment : expanded.segments) {
+		if (!only.empty() && segment.inner != only)
+			continue;
+		ByteView view(std::span(expanded.bytes).subspan(segment.offset, segment.size));
+		const ScanResult scan = ReadBRRES(view, path, items, tree, options, segment.offset, segment.inner);
+		result.scan.archives += scan.archives;
+		if (scan.damaged && !result.scan.damaged) {
+			result.scan.damaged = true;
+			result.scan.damage = segment.inner.empty() ? scan.damage : segment.inner + ": " + scan.damage;
+		}
+	}
+	if (!expanded.warnings.empty() && !result.scan.damaged) {
+		result.scan.damaged = true;
+		result.scan.damage = expanded.warnings.front();
+	}
+	if (bytes)
+		*bytes = std::move(expanded.bytes);
 	if (result.scan.archives == 0) {
 		result.status = OpenStatus::NotBrres;
 		result.message = UserMessage{MessageIcon::Error, std::string(kNotValidBrres)};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "archive/brres_directory.h"
+#include "archive/containers.h"
 
 #include <optional>
 #include <string>
@@ -37,8 +38,25 @@ struct OpenResult {
 	std::optional<UserMessage> message;
 };
 
-// Reads the file at `path` and records the archives in it (ReadBRRES).
+// Reads the file at `path` and records the archives in it (ReadBRRES), those
+// inside its containers too. A path that names no file but a file and then a
+// path inside it ("course.szs/course_model.brres", as the files panel shows
+// an archive from a container) records that one archive alone.
 OpenResult OpenArchiveFile(const std::string& path, OpenArchives& items, ItemTree* tree, const TreeOptions& options = {});
+
+// The file and the path inside it of such a path; nothing when no leading
+// part of it is a file.
+struct ContainerPath {
+	std::string file;
+	std::string inner;
+};
+std::optional<ContainerPath> SplitContainerPath(const std::string& path);
+
+// OpenArchiveFile on a file already read: `path` is the file's, `only` an
+// inner path to keep alone (empty: every archive). Fills `bytes` with the
+// buffer the items' offsets point into.
+OpenResult OpenArchiveBytes(std::vector<std::uint8_t> file, const std::string& path, const std::string& only,
+	OpenArchives& items, ItemTree* tree, const TreeOptions& options, std::vector<std::uint8_t>* bytes = nullptr);
 
 // The report after several files were chosen at once and `failures` of them
 // did not open as archives; none when all did.

@@ -13,15 +13,24 @@ namespace zentarra::cli {
 OpenedArchive OpenArchive(const std::string& path)
 {
 	OpenedArchive archive;
+	archive.path = path;
+	std::string inner;
 	FileBytes file = ReadWholeFile(path);
 	if (file.status != ReadStatus::Ok) {
-		archive.error = kCantOpenFile;
-		return archive;
+		if (const std::optional<ContainerPath> inside = SplitContainerPath(path)) {
+			archive.path = inside->file;
+			inner = inside->inner;
+			file = ReadWholeFile(archive.path);
+		}
+		if (file.status != ReadStatus::Ok) {
+			archive.error = kCantOpenFile;
+			return archive;
+		}
 	}
-	archive.bytes = std::move(file.bytes);
-	ByteView view(archive.bytes);
-	archive.scan = ReadBRRES(view, path, archive.items, nullptr);
-	if (archive.scan.archives == 0)
+	const OpenResult opened =
+		OpenArchiveBytes(std::move(file.bytes), archive.path, inner, archive.items, nullptr, {}, &archive.bytes);
+	archive.scan = opened.scan;
+	if (opened.status != OpenStatus::Opened)
 		archive.error = kNotValidBrres;
 	return archive;
 }

@@ -15,7 +15,8 @@
 namespace zentarra::cli {
 
 struct OpenedArchive {
-	std::vector<std::uint8_t> bytes; // the whole file; entries' offsets point into it
+	std::string path;                // the file read (without a path inside a container)
+	std::vector<std::uint8_t> bytes; // the file, containers expanded; entries' offsets point into it
 	OpenArchives items;
 	ScanResult scan;
 	std::string error; // kCantOpenFile or kNotValidBrres; empty when opened

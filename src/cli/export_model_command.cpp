@@ -148,7 +148,7 @@ int RunExportModel(const ExportModelOptions& options, std::ostream& out, std::os
 		folder += '/';
 	const int modelArchive = found.entry->item.archive;
 	ArchiveFiles files;
-	files.Put(options.archive, std::move(archive.bytes));
+	files.Put(archive.path, std::move(archive.bytes));
 	int status = 0;
 	for (const TextureExport& line : AutoExport(model->MD, modelArchive, archive.items, files, folder, 1)) {
 		const std::string material = "material " + std::to_string(line.material + 1) + " (\"" + line.texture + "\")";

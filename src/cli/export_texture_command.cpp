@@ -37,7 +37,7 @@ int RunExportTexture(const ExportTextureOptions& options, std::ostream& err)
 	}
 
 	ArchiveFiles files;
-	files.Put(options.archive, std::move(archive.bytes));
+	files.Put(archive.path, std::move(archive.bytes));
 	TexImage image;
 	TextureOpenResult opened;
 	if (palette.entry) {

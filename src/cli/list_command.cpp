@@ -48,11 +48,11 @@ void PrintTree(const OpenArchives& items, std::size_t first, const RecordedTree&
 		const RecordedTree::Node& node = tree.at(item.id);
 		out << std::string(std::size_t(node.depth) * 2, ' ') << node.text;
 		if (item.kind == ItemKind::Archive)
-			out << "  (archive at " << Hex(item.offset) << ")";
+			out << "  (archive at " << Hex(item.offset - item.base) << ")";
 		else if (item.kind == ItemKind::Folder)
 			out << "/";
 		else
-			out << "  " << KindName(item.kind) << " at " << Hex(item.offset);
+			out << "  " << KindName(item.kind) << " at " << Hex(item.offset - item.base);
 		out << '\n';
 	}
 }
@@ -63,14 +63,18 @@ nlohmann::json ItemsToJson(const OpenArchives& items, std::size_t first, const R
 	const auto& all = items.items();
 	for (std::size_t i = first; i < all.size(); ++i) {
 		const ItemRecord& item = all[i];
-		list.push_back({
+		nlohmann::json& entry = list.emplace_back(nlohmann::json{
 			{"id", item.id},
 			{"name", item.name},
 			{"kind", int(item.kind)},
-			{"offset", item.offset},
+			{"offset", item.offset - item.base}, // in the archive's own file, inside a container too
 			{"archive", item.archive},
 			{"parent", tree.at(item.id).parent},
 		});
+		if (item.kind == ItemKind::Archive && !item.inner.empty()) {
+			entry["container"] = item.path;
+			entry["inner"] = item.inner;
+		}
 	}
 	return list;
 }

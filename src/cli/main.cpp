@@ -6,6 +6,7 @@
 #include "cli/info_command.h"
 #include "cli/list_command.h"
 #include "cli/render_command.h"
+#include "cli/unpack_command.h"
 #include "view/front.h"
 
 #include <CLI/CLI.hpp>
@@ -157,6 +158,12 @@ int main(int argc, char** argv)
 		"PLT0 entry loaded first, for colour-indexed textures without a palette of their name");
 	renderTextureCommand->add_option("--background", renderTexture.background, "Background colour R,G,B, 0 to 255 each");
 
+	zentarra::cli::UnpackOptions unpack;
+	CLI::App* unpackCommand = app.add_subcommand("unpack",
+		"Write the files of a Yaz0 or U8 container (.szs, .arc, .u8), decompressed, as a tree");
+	unpackCommand->add_option("FILE", unpack.file, "The container")->required();
+	unpackCommand->add_option("-o,--output", unpack.output, "The folder to write into")->required();
+
 	try {
 		app.parse(argc, argv);
 	} catch (const CLI::CallForHelp& e) {
@@ -186,6 +193,8 @@ int main(int argc, char** argv)
 		return zentarra::cli::RunExportAll(exportAll, std::cout, std::cerr);
 	if (*renderCommand)
 		return zentarra::cli::RunRender(render, std::cerr);
+	if (*unpackCommand)
+		return zentarra::cli::RunUnpack(unpack, std::cout, std::cerr);
 	if (*renderTextureCommand)
 		return zentarra::cli::RunRenderTexture(renderTexture, std::cerr);
 	if (*exportTextureCommand)

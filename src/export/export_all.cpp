@@ -30,7 +30,8 @@ namespace {
 using Outcome = ExportedFile::Outcome;
 
 // Each folder of the rule, outermost first; the last is the folder itself.
-std::vector<std::string> FolderLevels(std::string_view archivePath, ItemKind kind, bool separate, bool perArchive)
+std::vector<std::string> FolderLevels(std::string_view archivePath, std::string_view inner, ItemKind kind, bool separate,
+	bool perArchive)
 {
 	const bool hasDirectory = archivePath.find_first_of("/\\") != std::string_view::npos;
 	std::string folder = hasDirectory ? GetDirectory(archivePath) : "";
@@ -38,7 +39,8 @@ std::vector<std::string> FolderLevels(std::string_view archivePath, ItemKind kin
 	folder += "exported/";
 	levels.push_back(folder);
 	if (perArchive) {
-		folder += GetFileNameFromPath(archivePath) + "/";
+		// an archive from a container gets a folder of its own name
+		folder += GetFileNameFromPath(inner.empty() ? archivePath : inner) + "/";
 		levels.push_back(folder);
 	}
 	if (separate && (kind == ItemKind::TEX0 || kind == ItemKind::CHR0)) {
@@ -103,7 +105,7 @@ TaskResult ExportTexture(const Context& context, const ItemRecord& item, Archive
 {
 	TaskResult result;
 	std::vector<std::string> folders =
-		FolderLevels(item.path, ItemKind::TEX0, context.options.separate, context.options.perArchive);
+		FolderLevels(item.path, item.inner, ItemKind::TEX0, context.options.separate, context.options.perArchive);
 	const bool png = context.options.textures == 1;
 	const std::string path = AutoExportPath(folders.back(), item.name, png ? ".png" : ".tga").string();
 	if (AlreadyThere(context, path)) {
@@ -171,7 +173,7 @@ TaskResult ExportModel(const Context& context, const ItemRecord& item, ArchiveFi
 	}
 
 	std::vector<std::string> folders =
-		FolderLevels(item.path, ItemKind::MDL0, context.options.separate, context.options.perArchive);
+		FolderLevels(item.path, item.inner, ItemKind::MDL0, context.options.separate, context.options.perArchive);
 	const std::string path = folders.back() + item.name + ModelExtension(context.options.models);
 	if (AlreadyThere(context, path)) {
 		result.files.push_back(Planned(item, ItemKind::MDL0, std::move(folders), path, {}));
@@ -231,7 +233,7 @@ TaskResult ExportAnimation(const Context& context, const ItemRecord& item, Archi
 		return result;
 	}
 	std::vector<std::string> folders =
-		FolderLevels(item.path, ItemKind::CHR0, context.options.separate, context.options.perArchive);
+		FolderLevels(item.path, item.inner, ItemKind::CHR0, context.options.separate, context.options.perArchive);
 	const std::string path = folders.back() + item.name + ".psa";
 	if (AlreadyThere(context, path)) {
 		result.files.push_back(Planned(item, ItemKind::CHR0, std::move(folders), path, {}));
@@ -417,7 +419,7 @@ private:
 
 std::string ExportFolder(std::string_view archivePath, ItemKind kind, bool separate, bool perArchive)
 {
-	return FolderLevels(archivePath, kind, separate, perArchive).back();
+	return FolderLevels(archivePath, {}, kind, separate, perArchive).back();
 }
 
 ExportAllReport ExportAll(const OpenArchives& items, const ExportAllOptions& options,

@@ -55,10 +55,8 @@ void FilesTree::ChangePathDisplay(const OpenArchives& items, bool fullPath)
 	for (FilesTreeNode& node : nodes_) {
 		if (node.parent != -1)
 			continue;
-		if (!fullPath)
-			node.text = GetFileNameFromPath(node.text);
-		else if (const ItemRecord* item = items.GetItem(node.id))
-			node.text = item->path;
+		if (const ItemRecord* item = items.GetItem(node.id))
+			node.text = ArchiveText(item->path, item->inner, fullPath);
 	}
 }
 

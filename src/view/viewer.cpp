@@ -1,6 +1,7 @@
 #include "view/viewer.h"
 
 #include "anim/playback.h"
+#include "archive/containers.h"
 #include "anim/skinning.h"
 #include "base/file_io.h"
 #include "base/text.h"
@@ -225,8 +226,9 @@ Refresh Viewer::LoadFile()
 	state_.mouse.dragging = false;
 	OpenFileRequest request;
 	request.title = kOpenFilesTitle;
-	request.filters = {{"BRRES files (*.br*)", "*.br*"}, {"All files (*.*)", "*.*"}};
-	request.selectedFilter = 1;
+	request.filters = {{"BRRES files (*.br*)", "*.br*"}, {"Wii archives (*.szs *.arc *.u8)", "*.szs *.arc *.u8"},
+		{"All files (*.*)", "*.*"}};
+	request.selectedFilter = 2;
 	request.multiple = true;
 	const std::vector<std::string> paths = front_.AskOpenFiles(request);
 	if (paths.empty())
@@ -341,7 +343,7 @@ Refresh Viewer::LoadModel(int itemId)
 	if (!found || found->kind != ItemKind::MDL0)
 		return kRefreshNone;
 	const ItemRecord item = *found;
-	FileBytes file = ReadWholeFile(item.path);
+	FileBytes file = ReadArchiveFile(item.path);
 	if (file.status != ReadStatus::Ok) {
 		Message(kCantOpenEntryFile, MessageIcon::Warning);
 		return kRefreshNone;

@@ -5,6 +5,7 @@
 
 #include "anim/anim_loading.h"
 #include "anim/pose.h"
+#include "archive/containers.h"
 #include "base/file_io.h"
 #include "view/input.h"
 
@@ -100,7 +101,7 @@ bool Viewer::LoadAnimationItem(int itemId, int add, Refresh& refresh)
 		return false;
 	}
 	const ItemRecord item = *found;
-	FileBytes file = ReadWholeFile(item.path);
+	FileBytes file = ReadArchiveFile(item.path);
 	if (file.status != ReadStatus::Ok) {
 		Message(kCantOpenEntryFile, MessageIcon::Warning);
 		return false;
@@ -128,7 +129,7 @@ bool Viewer::LoadVertexAnimationItem(int itemId, Refresh& refresh)
 		return false;
 	}
 	const ItemRecord item = *found;
-	FileBytes file = ReadWholeFile(item.path);
+	FileBytes file = ReadArchiveFile(item.path);
 	if (file.status != ReadStatus::Ok) {
 		Message(kCantOpenEntryFile, MessageIcon::Warning);
 		return false;

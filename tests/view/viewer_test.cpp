@@ -1,6 +1,7 @@
 // The Viewer's commands: opening and closing files, loading models, the
 // model panel, the background dialog, and how menu commands switch views.
 #include "base/file_io.h"
+#include "support/container_writer.h"
 #include "support/demo_archive.h"
 #include "support/mdl0_writer.h"
 #include "anim/skinning.h"
@@ -50,10 +51,11 @@ TEST_F(ViewerTest, OpenDialogAndTheSummaryOfSeveralFiles)
 	ASSERT_EQ(front.openRequests.size(), 1u);
 	const OpenFileRequest& request = front.openRequests[0];
 	EXPECT_EQ(request.title, "Select BRRES files to open");
-	ASSERT_EQ(request.filters.size(), 2u);
+	ASSERT_EQ(request.filters.size(), 3u);
 	EXPECT_EQ(request.filters[0].label, "BRRES files (*.br*)");
-	EXPECT_EQ(request.filters[1].pattern, "*.*");
-	EXPECT_EQ(request.selectedFilter, 1);
+	EXPECT_EQ(request.filters[1].label, "Wii archives (*.szs *.arc *.u8)");
+	EXPECT_EQ(request.filters[2].pattern, "*.*");
+	EXPECT_EQ(request.selectedFilter, 2);
 	EXPECT_TRUE(request.multiple);
 	EXPECT_EQ(front.LastText(), "Warning: some of the selected files are not valid BRRES files");
 
@@ -108,6 +110,19 @@ TEST_F(ViewerTest, CloseOneFileThenAllKeepingTheModel)
 	EXPECT_GT(viewer.state().model.MD.nMesh, 0);
 	viewer.OpenFiles({demo});
 	EXPECT_EQ(viewer.items().items().front().id, 0); // ids start again
+}
+
+TEST_F(ViewerTest, ArchivesInAContainerShowWhereTheyCameFrom)
+{
+	const std::string szs = Write("course.szs", testing::EncodeYaz0(testing::BuildU8({{"stage/crate.brres", testing::DemoArchive()}})));
+	viewer.OpenFiles({szs});
+	ASSERT_FALSE(viewer.filesTree().nodes().empty());
+	EXPECT_EQ(viewer.filesTree().nodes()[0].text, "course.szs/stage/crate.brres");
+	viewer.Command(kCmdFullPath);
+	EXPECT_EQ(viewer.filesTree().nodes()[0].text, szs + "/stage/crate.brres");
+	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
+	EXPECT_GT(viewer.state().model.MD.nMesh, 0);
+	EXPECT_EQ(viewer.state().tx.meshTex, (std::vector<int>{0, 1, 2, 3})); // textures found in the container too
 }
 
 TEST_F(ViewerTest, PathDisplayAndExpansion)
