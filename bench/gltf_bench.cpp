@@ -9,6 +9,7 @@
 #include "export/gltf.h"
 #include "export/gltf_sources.h"
 #include "model/mdl0_reader.h"
+#include "support/grid_mesh.h"
 
 #include <benchmark/benchmark.h>
 
@@ -75,25 +76,7 @@ std::unique_ptr<LoadedModel> Grid(int rows, int cols)
 	BRMDL& md = model->MD;
 	md.nMesh = 1;
 	md.meshInfo.emplace_back();
-	const auto point = [rows, cols](int r, int c) {
-		Vertex v;
-		v.posIndex = v.nrmIndex = v.uvIndex = r * (cols + 1) + c;
-		v.pos[0] = float(c) * 0.37f - 100.0f;
-		v.pos[1] = float(r) * 0.53f - 100.0f;
-		v.pos[2] = float((r * 7 + c * 13) % 101) * 0.01f;
-		v.nrm[2] = 1.0f;
-		v.uv[0] = float(c) / float(cols);
-		v.uv[1] = float(r) / float(rows);
-		return v;
-	};
-	std::vector<Triangle>& triangles = md.meshTris.emplace_back();
-	triangles.reserve(std::size_t(rows) * std::size_t(cols) * 2);
-	for (int r = 0; r < rows; ++r) {
-		for (int c = 0; c < cols; ++c) {
-			triangles.push_back(Triangle{{point(r, c), point(r, c + 1), point(r + 1, c)}});
-			triangles.push_back(Triangle{{point(r, c + 1), point(r + 1, c + 1), point(r + 1, c)}});
-		}
-	}
+	md.meshTris.push_back(testing::GridTriangles(rows, cols));
 	return model;
 }
 

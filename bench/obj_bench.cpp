@@ -3,6 +3,7 @@
 // the de-duplication is what is measured, with the text it feeds. Time per
 // triangle should stay flat from size to size.
 #include "export/obj.h"
+#include "support/grid_mesh.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,27 +23,7 @@ BRMDL Grid(int rows, int cols)
 	model.texName = {"grid"};
 	model.palName = {""};
 
-	const auto point = [rows, cols](int r, int c) {
-		Vertex v;
-		const int index = r * (cols + 1) + c;
-		v.posIndex = v.nrmIndex = v.uvIndex = index;
-		v.node = 0;
-		v.posedPos[0] = float(c) * 0.37f - 100.0f;
-		v.posedPos[1] = float(r) * 0.53f - 100.0f;
-		v.posedPos[2] = float((r * 7 + c * 13) % 101) * 0.01f;
-		v.posedNrm[2] = 1.0f;
-		v.uv[0] = float(c) / float(cols);
-		v.uv[1] = float(r) / float(rows);
-		return v;
-	};
-	std::vector<Triangle>& triangles = model.meshTris.emplace_back();
-	triangles.reserve(std::size_t(rows) * std::size_t(cols) * 2);
-	for (int r = 0; r < rows; ++r) {
-		for (int c = 0; c < cols; ++c) {
-			triangles.push_back(Triangle{{point(r, c), point(r, c + 1), point(r + 1, c)}});
-			triangles.push_back(Triangle{{point(r, c + 1), point(r + 1, c + 1), point(r + 1, c)}});
-		}
-	}
+	model.meshTris.push_back(testing::GridTriangles(rows, cols));
 	return model;
 }
 

@@ -25,12 +25,28 @@ QPushButton* Button(const char* text, const char* name, QWidget* parent)
 
 } // namespace
 
+ToolWindow::ToolWindow(QWidget* owner) : QDialog(owner, Qt::Tool)
+{
+	setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void ToolWindow::closeEvent(QCloseEvent* event)
+{
+	emit closed();
+	QDialog::closeEvent(event);
+}
+
+void ToolWindow::moveEvent(QMoveEvent* event)
+{
+	QDialog::moveEvent(event);
+	emit moved();
+}
+
 // --- Animation Info ---
 
-AnimInfoWindow::AnimInfoWindow(QWidget* owner) : QDialog(owner, Qt::Tool)
+AnimInfoWindow::AnimInfoWindow(QWidget* owner) : ToolWindow(owner)
 {
 	setWindowTitle("Animation Info");
-	setAttribute(Qt::WA_DeleteOnClose);
 	auto* grid = new QGridLayout(this);
 	const char* labels[4] = {"Animation type", "Current frame", "Number of frames", "Animation speed"};
 	for (int i = 0; i < 4; ++i) {
@@ -51,24 +67,11 @@ void AnimInfoWindow::ShowTexts(const AnimInfoTexts& texts)
 		m_values[i]->setText(QString::fromStdString(*values[i]));
 }
 
-void AnimInfoWindow::closeEvent(QCloseEvent* event)
-{
-	emit closed();
-	QDialog::closeEvent(event);
-}
-
-void AnimInfoWindow::moveEvent(QMoveEvent* event)
-{
-	QDialog::moveEvent(event);
-	emit moved();
-}
-
 // --- Rotate Bone ---
 
-BoneDialog::BoneDialog(Viewer& viewer, QWidget* owner) : QDialog(owner, Qt::Tool), m_viewer(viewer)
+BoneDialog::BoneDialog(Viewer& viewer, QWidget* owner) : ToolWindow(owner), m_viewer(viewer)
 {
 	setWindowTitle(QString::fromStdString(viewer.BoneDialogTitle()));
-	setAttribute(Qt::WA_DeleteOnClose);
 	auto* grid = new QGridLayout(this);
 	const char* axes[3] = {"X", "Y", "Z"};
 	for (int i = 0; i < 3; ++i) {
@@ -103,18 +106,6 @@ void BoneDialog::ShowPositions()
 		const QSignalBlocker quiet(m_sliders[i]);
 		m_sliders[i]->setValue(positions[i]);
 	}
-}
-
-void BoneDialog::closeEvent(QCloseEvent* event)
-{
-	emit closed();
-	QDialog::closeEvent(event);
-}
-
-void BoneDialog::moveEvent(QMoveEvent* event)
-{
-	QDialog::moveEvent(event);
-	emit moved();
 }
 
 // --- Morph Target ---

@@ -17,14 +17,13 @@ class QSlider;
 
 namespace zentarra::shell {
 
-class AnimInfoWindow : public QDialog {
+// A modeless tool window that deletes itself when closed and tells the main
+// window when it is closed or moved.
+class ToolWindow : public QDialog {
 	Q_OBJECT
 
 public:
-	AnimInfoWindow(QWidget* owner);
-	void ShowTexts(const AnimInfoTexts& texts);
-	// 0 type, 1 current frame, 2 number of frames, 3 speed
-	QLabel* value(int i) const { return m_values[std::size_t(i)]; }
+	explicit ToolWindow(QWidget* owner);
 
 signals:
 	void closed();
@@ -33,12 +32,22 @@ signals:
 protected:
 	void closeEvent(QCloseEvent* event) override;
 	void moveEvent(QMoveEvent* event) override;
+};
+
+class AnimInfoWindow : public ToolWindow {
+	Q_OBJECT
+
+public:
+	AnimInfoWindow(QWidget* owner);
+	void ShowTexts(const AnimInfoTexts& texts);
+	// 0 type, 1 current frame, 2 number of frames, 3 speed
+	QLabel* value(int i) const { return m_values[std::size_t(i)]; }
 
 private:
 	std::array<QLabel*, 4> m_values{};
 };
 
-class BoneDialog : public QDialog {
+class BoneDialog : public ToolWindow {
 	Q_OBJECT
 
 public:
@@ -50,12 +59,6 @@ public:
 signals:
 	// A slider moved or Reset: what the main window has to refresh.
 	void changed(zentarra::Refresh refresh);
-	void closed();
-	void moved();
-
-protected:
-	void closeEvent(QCloseEvent* event) override;
-	void moveEvent(QMoveEvent* event) override;
 
 private:
 	Viewer& m_viewer;

@@ -343,16 +343,14 @@ Refresh Viewer::LoadModel(int itemId)
 	if (!found || found->kind != ItemKind::MDL0)
 		return kRefreshNone;
 	const ItemRecord item = *found;
-	FileBytes file = ReadArchiveFile(item.path);
-	if (file.status != ReadStatus::Ok) {
-		Message(kCantOpenEntryFile, MessageIcon::Warning);
+	const std::optional<FileBytes> file = ReadEntryFile(item);
+	if (!file)
 		return kRefreshNone;
-	}
 	Title(1);
 	Refresh refresh = kMenus | kRedraw | kAnimInfo | kTitle;
 	if (state_.model.MD.nMesh > 0)
 		refresh |= FreeModel();
-	ByteView view(file.bytes);
+	ByteView view(file->bytes);
 	const ModelReadResult result = ReadModel(view, item.offset, state_.model);
 	if (!result.ok) {
 		Message(result.message.empty() ? kNoVertices : std::string_view(result.message), MessageIcon::Warning);
@@ -547,6 +545,16 @@ std::optional<std::string> Viewer::GetSaveFile(std::string_view offeredName, std
 	if (chosen && std::filesystem::path(*chosen).extension().empty())
 		*chosen += "." + ext;
 	return chosen;
+}
+
+std::optional<FileBytes> Viewer::ReadEntryFile(const ItemRecord& item)
+{
+	FileBytes file = ReadArchiveFile(item.path);
+	if (file.status != ReadStatus::Ok) {
+		Message(kCantOpenEntryFile, MessageIcon::Warning);
+		return std::nullopt;
+	}
+	return file;
 }
 
 void Viewer::Message(std::string_view text, MessageIcon icon, MessageOwner owner)

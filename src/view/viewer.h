@@ -10,6 +10,7 @@
 #include "anim/playback.h"
 #include "archive/archive_files.h"
 #include "archive/items.h"
+#include "base/file_io.h"
 #include "export/export_all.h"
 #include "view/background_dialog.h"
 #include "view/files_tree.h"
@@ -28,6 +29,8 @@
 #include <vector>
 
 namespace zentarra {
+
+struct AnimLoadResult;
 
 enum class ViewerWindow { Main, Files, Model };
 
@@ -147,6 +150,11 @@ public:
 
 private:
 	Refresh AnimationCommand(int id);
+	// A CHR0 or SHP0 entry to load onto the model, with its file; nothing
+	// (after the message) without a model or when the file does not read.
+	std::optional<ItemRecord> AnimationEntry(int itemId, ItemKind kind, std::optional<FileBytes>& file);
+	// The loading title off and the core's message shown; the load's success.
+	bool ReportAnimLoad(const AnimLoadResult& result, Refresh& refresh);
 	Refresh ActivateAnimationItem(int itemId);
 	Refresh OpenBoneDialog(int bone, bool ownedByModelPanel);
 	Refresh CloseBoneDialog();
@@ -186,6 +194,9 @@ private:
 	// The save dialog every interactive export uses: `offeredName` proposed,
 	// `extension` (without the dot) preselected and added when none is typed.
 	std::optional<std::string> GetSaveFile(std::string_view offeredName, std::string_view extension);
+	// The entry's file, containers expanded, read once for the action; after
+	// "Can't open file" when it no longer reads, nothing.
+	std::optional<FileBytes> ReadEntryFile(const ItemRecord& item);
 	void Message(std::string_view text, MessageIcon icon, MessageOwner owner = MessageOwner::MainWindow);
 	void Title(int state);
 	TreeOptions treeOptions() const;

@@ -91,29 +91,40 @@ Refresh Viewer::RefillStaleModelTree()
 
 // --- loading ---
 
-bool Viewer::LoadAnimationItem(int itemId, int add, Refresh& refresh)
+std::optional<ItemRecord> Viewer::AnimationEntry(int itemId, ItemKind kind, std::optional<FileBytes>& file)
 {
 	const ItemRecord* found = items_.GetItem(itemId);
-	if (!found || found->kind != ItemKind::CHR0)
-		return false;
+	if (!found || found->kind != kind)
+		return std::nullopt;
 	if (state_.model.MD.nMesh == 0) {
 		Message(kNoModelLoaded, MessageIcon::Warning);
-		return false;
+		return std::nullopt;
 	}
 	const ItemRecord item = *found;
-	FileBytes file = ReadArchiveFile(item.path);
-	if (file.status != ReadStatus::Ok) {
-		Message(kCantOpenEntryFile, MessageIcon::Warning);
-		return false;
-	}
-	Title(1);
-	ByteView view(file.bytes);
-	const AnimLoadResult result = LoadAnimation(state_.model, view, item.offset, item.name, add);
+	file = ReadEntryFile(item);
+	if (!file)
+		return std::nullopt;
+	return item;
+}
+
+bool Viewer::ReportAnimLoad(const AnimLoadResult& result, Refresh& refresh)
+{
 	Title(0);
 	refresh |= kTitle;
 	if (!result.message.empty())
 		Message(result.message, MessageIcon::Warning);
-	if (!result.ok)
+	return result.ok;
+}
+
+bool Viewer::LoadAnimationItem(int itemId, int add, Refresh& refresh)
+{
+	std::optional<FileBytes> file;
+	const std::optional<ItemRecord> item = AnimationEntry(itemId, ItemKind::CHR0, file);
+	if (!item)
+		return false;
+	Title(1);
+	ByteView view(file->bytes);
+	if (!ReportAnimLoad(LoadAnimation(state_.model, view, item->offset, item->name, add), refresh))
 		return false;
 	refresh |= kMenus | kAnimInfo | kRedraw | kBoneDialog | RefillStaleModelTree();
 	return true;
@@ -121,29 +132,15 @@ bool Viewer::LoadAnimationItem(int itemId, int add, Refresh& refresh)
 
 bool Viewer::LoadVertexAnimationItem(int itemId, Refresh& refresh)
 {
-	const ItemRecord* found = items_.GetItem(itemId);
-	if (!found || found->kind != ItemKind::SHP0)
+	std::optional<FileBytes> file;
+	const std::optional<ItemRecord> item = AnimationEntry(itemId, ItemKind::SHP0, file);
+	if (!item)
 		return false;
-	if (state_.model.MD.nMesh == 0) {
-		Message(kNoModelLoaded, MessageIcon::Warning);
-		return false;
-	}
-	const ItemRecord item = *found;
-	FileBytes file = ReadArchiveFile(item.path);
-	if (file.status != ReadStatus::Ok) {
-		Message(kCantOpenEntryFile, MessageIcon::Warning);
-		return false;
-	}
 	Title(1);
-	ByteView view(file.bytes);
-	const AnimLoadResult result = LoadVertexAnimation(state_.model, view, item.offset);
-	Title(0);
-	refresh |= kTitle;
-	if (!result.message.empty())
-		Message(result.message, MessageIcon::Warning);
-	if (!result.ok)
+	ByteView view(file->bytes);
+	if (!ReportAnimLoad(LoadVertexAnimation(state_.model, view, item->offset), refresh))
 		return false;
-	vanimName_ = item.name;
+	vanimName_ = item->name;
 	// its tree lists the targets: it is rebuilt when opened again
 	if (state_.modelPanelOpen) {
 		if (boneDialog_.ownedByModelPanel)
