@@ -46,9 +46,10 @@ build-asan: deps
 	cmake -S . -B $(ASAN_DIR) $(CMAKE_FLAGS) -DZENTARRA_SANITIZE=ON -DZENTARRA_BENCH=OFF
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 
+# the short fuzz runs need only the targets and the seed maker, not the CLI or the viewer
 build-fuzz: deps
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) $(CMAKE_FLAGS) -DZENTARRA_FUZZ=ON
-	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-fuzz-seeds $(addprefix fuzz-,$(FUZZ_TARGETS))
 	$(FUZZ_DIR)/fuzz/make-fuzz-seeds $(FUZZ_DIR)/seeds ../shared/corpus
 
 # without a display the demo model is drawn offscreen into a PNG instead
