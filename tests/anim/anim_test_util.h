@@ -1,4 +1,4 @@
-// Builders and checks shared by the skeleton and skinning tests.
+// Skeletons and checks shared by the skeleton and skinning tests.
 #pragma once
 
 #include "anim/math3d.h"
@@ -7,44 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstdint>
 #include <vector>
 
 namespace zentarra::test {
 
 inline std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
-inline Transfo MakeTransfo(Vec3 scale, Vec3 rot, Vec3 trans)
-{
-	Transfo t;
-	for (int i = 0; i < 3; ++i) {
-		t.scale[i] = scale[i];
-		t.rot[i] = rot[i];
-		t.trans[i] = trans[i];
-	}
-	return t;
-}
-
-inline Node BoneNode(int bone, int parent, Vec3 scale, Vec3 rot, Vec3 trans)
-{
-	Node node;
-	node.bone = bone;
-	node.parent = parent;
-	for (int i = 0; i < 3; ++i) {
-		node.scale[i] = scale[i];
-		node.rot[i] = rot[i];
-		node.trans[i] = trans[i];
-	}
-	return node;
-}
-
 // A root, a chain of two below it, a branch off the root, and a weighted node
 // blending the chain's middle (0.25) and the branch (0.75); no transform is trivial.
 inline std::vector<Node> SmallSkeleton()
 {
-	std::vector<Node> nodes = {BoneNode(0, -1, {1, 1, 1}, {0, 0, 10}, {0, 1, 0}),
-		BoneNode(1, 0, {1, 1.5f, 1}, {20, -30, 45}, {0, 2, 0}), BoneNode(2, 1, {1, 1, 1}, {0, 90, 0}, {1, 0, 0.25f}),
-		BoneNode(3, 0, {0.5f, 0.5f, -0.5f}, {-15, 60, 5}, {-1, 0.5f, 0}), Node()};
+	std::vector<Node> nodes = {{0, -1, 0, {1, 1, 1}, {0, 0, 10}, {0, 1, 0}}, {0, 0, 1, {1, 1.5f, 1}, {20, -30, 45}, {0, 2, 0}},
+		{0, 1, 2, {1, 1, 1}, {0, 90, 0}, {1, 0, 0.25f}}, {0, 0, 3, {0.5f, 0.5f, -0.5f}, {-15, 60, 5}, {-1, 0.5f, 0}}, {}};
 	nodes[4].nWeights = 2;
 	nodes[4].wNode = {1, 3};
 	nodes[4].weight = {0.25f, 0.75f};

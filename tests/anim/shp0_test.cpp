@@ -24,8 +24,8 @@ struct Read {
 // Reads the SHP0 behind some junk, against the tables above cut to nVtx and nNrm.
 Read ReadShape(const Bytes& shp0, int nVtx = 5, int nNrm = 3)
 {
-	Bytes file(4 + shp0.size(), 0xEE);
-	std::copy(shp0.begin(), shp0.end(), file.begin() + 4);
+	Bytes file(4, 0xEE);
+	file.insert(file.end(), shp0.begin(), shp0.end());
 	ByteView view(file);
 	Read read;
 	read.anim.nFrames = 12345; // to see that a failure leaves the record alone
@@ -79,12 +79,6 @@ TEST(ReadVertexAnimation, MaskBitTModulo32PicksFixedWeights)
 	ASSERT_EQ(keys[31].size(), 2u);
 	EXPECT_EQ(keys[31][1].frame, 5.0f);
 	EXPECT_EQ(keys[31][1].value, 31.0f);
-}
-
-void Patch16(Bytes& bytes, std::size_t at, std::uint16_t value)
-{
-	bytes.at(at) = std::uint8_t(value >> 8);
-	bytes.at(at + 1) = std::uint8_t(value);
 }
 
 TEST(ReadVertexAnimation, DamagedFilesAreRefusedWhole)

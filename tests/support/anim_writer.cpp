@@ -276,6 +276,12 @@ Bytes BuildSHP0(const Shp0Anim& anim)
 	return out.bytes;
 }
 
+void Patch16(Bytes& bytes, std::size_t at, std::uint16_t value)
+{
+	bytes.at(at) = std::uint8_t(value >> 8);
+	bytes.at(at + 1) = std::uint8_t(value);
+}
+
 AnimArchive BuildAnimArchive(const Mdl0Model& model, const std::vector<Chr0Anim>& chr0s,
 	const std::vector<Shp0Anim>& shp0s)
 {
