@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <vector>
 
@@ -13,12 +14,24 @@ namespace zentarra::test {
 
 inline std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
+inline Node BoneNode(int bone, int parent, Vec3 scale, Vec3 rot, Vec3 trans)
+{
+	Node node;
+	node.bone = bone;
+	node.parent = parent;
+	std::copy(scale.begin(), scale.end(), node.scale);
+	std::copy(rot.begin(), rot.end(), node.rot);
+	std::copy(trans.begin(), trans.end(), node.trans);
+	return node;
+}
+
 // A root, a chain of two below it, a branch off the root, and a weighted node
 // blending the chain's middle (0.25) and the branch (0.75); no transform is trivial.
 inline std::vector<Node> SmallSkeleton()
 {
-	std::vector<Node> nodes = {{0, -1, 0, {1, 1, 1}, {0, 0, 10}, {0, 1, 0}}, {0, 0, 1, {1, 1.5f, 1}, {20, -30, 45}, {0, 2, 0}},
-		{0, 1, 2, {1, 1, 1}, {0, 90, 0}, {1, 0, 0.25f}}, {0, 0, 3, {0.5f, 0.5f, -0.5f}, {-15, 60, 5}, {-1, 0.5f, 0}}, {}};
+	std::vector<Node> nodes = {BoneNode(0, -1, {1, 1, 1}, {0, 0, 10}, {0, 1, 0}),
+		BoneNode(1, 0, {1, 1.5f, 1}, {20, -30, 45}, {0, 2, 0}), BoneNode(2, 1, {1, 1, 1}, {0, 90, 0}, {1, 0, 0.25f}),
+		BoneNode(3, 0, {0.5f, 0.5f, -0.5f}, {-15, 60, 5}, {-1, 0.5f, 0}), Node()};
 	nodes[4].nWeights = 2;
 	nodes[4].wNode = {1, 3};
 	nodes[4].weight = {0.25f, 0.75f};

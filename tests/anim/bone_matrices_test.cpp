@@ -164,7 +164,7 @@ TEST(CalcNodeMultiMatrix, BlendsSkinningMatricesByWeight)
 
 TEST(CalcNodeAnimTransfo, TracksAtTheFrameElseTheBindPose)
 {
-	Node node{0, -1, 1, {1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
+	Node node = test::BoneNode(1, -1, {1, 2, 3}, {4, 5, 6}, {7, 8, 9});
 	AnimState anim;
 	anim.nFrames = 20;
 	anim.frame = 5;

@@ -26,8 +26,8 @@ struct Read {
 // Reads the CHR0 behind some junk, so offsets must be taken from the sub-file.
 Read ReadAlone(const Bytes& chr0)
 {
-	Bytes file(8, 0xEE);
-	file.insert(file.end(), chr0.begin(), chr0.end());
+	Bytes file(8 + chr0.size(), 0xEE);
+	std::copy(chr0.begin(), chr0.end(), file.begin() + 8);
 	ByteView view(file);
 	Read read;
 	read.anim.nFrames = 12345; // to see that a failure leaves it

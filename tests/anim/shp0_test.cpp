@@ -24,8 +24,8 @@ struct Read {
 // Reads the SHP0 behind some junk, against the tables above cut to nVtx and nNrm.
 Read ReadShape(const Bytes& shp0, int nVtx = 5, int nNrm = 3)
 {
-	Bytes file(4, 0xEE);
-	file.insert(file.end(), shp0.begin(), shp0.end());
+	Bytes file(4 + shp0.size(), 0xEE);
+	std::copy(shp0.begin(), shp0.end(), file.begin() + 4);
 	ByteView view(file);
 	Read read;
 	read.anim.nFrames = 12345; // to see that a failure leaves the record alone

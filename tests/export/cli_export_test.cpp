@@ -104,8 +104,9 @@ TEST(CliInfo, JsonMatchesTheInventory)
 			EXPECT_EQ(got["meshNames"].size(), want["objects"].get<std::size_t>());
 			EXPECT_EQ(got["textures"].size(), want["materials"].get<std::size_t>());
 			ASSERT_EQ(got["palettes"].size(), want["materials"].get<std::size_t>());
-			if (want["palettes"] == 0)
+			if (want["palettes"] == 0) {
 				EXPECT_EQ(got["palettes"], json(std::vector<std::string>(got["palettes"].size())));
+			}
 			EXPECT_FALSE(got.contains("damaged"));
 		}
 	}
