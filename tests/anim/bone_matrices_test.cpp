@@ -77,24 +77,14 @@ TEST(CalcNodeMatrix, TranslateRotateScaleAndItsInverse)
 TEST(CalcNodeMatrix, SameBitsAsTheStatedArithmetic)
 {
 	const Transfo t{{3.09f, 2.42f, 3.53f}, {328.8f, -97.1f, -124.7f}, {-1.36f, 5.42f, 6.34f}};
-	float c[3], s[3];
-	for (int i = 0; i < 3; ++i) {
-		c[i] = float(std::cos(DegreesToRadians(t.rot[i])));
-		s[i] = float(std::sin(DegreesToRadians(t.rot[i])));
-	}
-	const float cx = c[0], sx = s[0], cy = c[1], sy = s[1], cz = c[2], sz = s[2];
-	const float kx = t.scale[0], ky = t.scale[1], kz = t.scale[2];
-	ExpectMatrix(LocalMatrix(t), {kx * cy * cz, ky * (sx * sy * cz - cx * sz), kz * (cx * sy * cz + sx * sz), t.trans[0],
-		kx * cy * sz, ky * (sx * sy * sz + cx * cz), kz * (cx * sy * sz - sx * cz), t.trans[1], -kx * sy, ky * sx * cy,
-		kz * cx * cy, t.trans[2]});
-	const float ix = 1.0f / kx, iy = 1.0f / ky, iz = 1.0f / kz;
-	Matrix34 inverse = {ix * cy * cz, ix * cy * sz, -ix * sy, 0, iy * (sx * sy * cz - cx * sz), iy * (sx * sy * sz + cx * cz),
-		iy * sx * cy, 0, iz * (cx * sy * cz + sx * sz), iz * (cx * sy * sz - sx * cz), iz * cx * cy, 0};
-	for (int r = 0; r < 3; ++r) {
-		const float* row = &inverse[r * 4];
-		inverse[r * 4 + 3] = row[0] * -t.trans[0] + row[1] * -t.trans[1] + row[2] * -t.trans[2];
-	}
-	ExpectMatrix(ReverseMatrix(t), inverse);
+	const auto expectBits = [](const Matrix34& m, const std::array<std::uint32_t, 12>& bits) {
+		for (int e = 0; e < 12; ++e)
+			EXPECT_EQ(test::Bits(m[e]), bits[e]) << "element " << e;
+	};
+	expectBits(LocalMatrix(t), {0x3E5EA469, 0x3F7E5EA9, 0x404D624A, 0xBFAE147B, 0x3EA0C4A4, 0xC00CDFBC, 0x3FB6103D,
+		0x40AD70A4, 0x40443E5A, 0x3E1EAB35, 0xBEBF14EF, 0x40CAE148});
+	expectBits(ReverseMatrix(t), {0x3CBA8B30, 0x3D06B3A1, 0x3EA46CDC, 0xC00BBB87, 0x3E2DBCEB, 0xBEC07007, 0x3CD8BEED,
+		0x40066895, 0x3E83DBB1, 0x3DE9C5BE, 0xBCF55A26, 0xBDA0DAE2});
 }
 
 TEST(CalcNodeFinalMatrix, ChainsFromTheRootAndBaseUndoesTheBindPose)
