@@ -1,4 +1,4 @@
-// Builders and checks shared by the skeleton and skinning tests.
+// Skeletons and checks shared by the skeleton and skinning tests.
 #pragma once
 
 #include "anim/math3d.h"
@@ -6,35 +6,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
-#include <cstdint>
 #include <vector>
 
 namespace zentarra::test {
 
 inline std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
-inline Transfo MakeTransfo(Vec3 scale, Vec3 rot, Vec3 trans)
-{
-	Transfo t;
-	for (int i = 0; i < 3; ++i) {
-		t.scale[i] = scale[i];
-		t.rot[i] = rot[i];
-		t.trans[i] = trans[i];
-	}
-	return t;
-}
-
 inline Node BoneNode(int bone, int parent, Vec3 scale, Vec3 rot, Vec3 trans)
 {
 	Node node;
 	node.bone = bone;
 	node.parent = parent;
-	for (int i = 0; i < 3; ++i) {
-		node.scale[i] = scale[i];
-		node.rot[i] = rot[i];
-		node.trans[i] = trans[i];
-	}
+	std::copy(scale.begin(), scale.end(), node.scale);
+	std::copy(rot.begin(), rot.end(), node.rot);
+	std::copy(trans.begin(), trans.end(), node.trans);
 	return node;
 }
 

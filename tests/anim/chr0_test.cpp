@@ -59,25 +59,7 @@ void ExpectPose(const BoneAnim& bone, Vec3 scale, Vec3 rot, Vec3 trans)
 	}
 }
 
-TEST(ReadAnimData, CountedKeyFormatsInFieldOrder)
-{
-	const Read read = ReadEntries({AutoEntry("b", {Keys12({{0.5f, 2}, {3.25f, -1}}), Fixed(7), Keys12({{1, 1}})},
-		{Keys4(0.5f, 1, {{5, 0xABC}, {7, 0}}), Fixed(3), Fixed(4)},
-		{Fixed(1), Keys6(0.25f, -1, {{0x0043, 10}, {0x0100, 2}}), Fixed(2)})});
-	ASSERT_TRUE(read.result.ok) << read.result.message;
-	ASSERT_EQ(read.n, 1);
-	const BoneAnim& bone = read.anim.bones[0];
-	ExpectKeys(bone.scaleKeys[0], {{0.5f, 2}, {3.25f, -1}}); // slopes skipped
-	ExpectKeys(bone.scaleKeys[1], {{0, 7}});
-	ExpectKeys(bone.scaleKeys[2], {{1, 1}});
-	ExpectKeys(bone.rotKeys[0], {{5, 1375}, {7, 1}}); // 0xABC x 0.5 + 1
-	ExpectKeys(bone.rotKeys[2], {{0, 4}});
-	ExpectKeys(bone.transKeys[1], {{2, 1.5f}, {8, -0.5f}}); // 0x0043 is frame 2.09375
-	ExpectKeys(bone.transKeys[2], {{0, 2}});
-	EXPECT_EQ(read.result.constantTracks, 0);
-}
-
-TEST(ReadAnimDataSF, PerFrameRotationsHoldOneKeyPerFrame)
+TEST(ReadAnimData, EveryKeyFormatInFieldOrder)
 {
 	std::vector<std::uint8_t> bytes;
 	std::vector<float> floats;
@@ -88,15 +70,27 @@ TEST(ReadAnimDataSF, PerFrameRotationsHoldOneKeyPerFrame)
 		fromBytes.emplace_back(float(f), float(3 * f) * 0.5f - 2);
 		fromFloats.emplace_back(float(f), float(f) * 1.5f - 7);
 	}
-	const Read read = ReadEntries({AutoEntry("a", {}, {BytesPerFrame(0.5f, -2, bytes), Fixed(1), Fixed(2)},
-									   {Fixed(3), Fixed(4), Fixed(5)}),
-		AutoEntry("b", {}, {Fixed(6), FloatsPerFrame(floats), Fixed(8)}, {})}, 40);
+	const Read read = ReadEntries({AutoEntry("b", {Keys12({{0.5f, 2}, {3.25f, -1}}), Fixed(7), Keys12({{1, 1}})},
+									   {Keys4(0.5f, 1, {{5, 0xABC}, {7, 0}}), Fixed(3), Fixed(4)},
+									   {Fixed(1), Keys6(0.25f, -1, {{0x0043, 10}, {0x0100, 2}}), Fixed(2)}),
+		AutoEntry("c", {}, {BytesPerFrame(0.5f, -2, bytes), Fixed(1), Fixed(2)}, {}),
+		AutoEntry("d", {}, {Fixed(6), FloatsPerFrame(floats), Fixed(8)}, {})}, 40);
 	ASSERT_TRUE(read.result.ok) << read.result.message;
+	ASSERT_EQ(read.n, 3);
 	EXPECT_EQ(read.anim.nFrames, 40);
-	ExpectKeys(read.anim.bones[0].rotKeys[0], fromBytes);
-	ExpectKeys(read.anim.bones[0].transKeys[2], {{0, 5}});
-	ExpectKeys(read.anim.bones[1].rotKeys[1], fromFloats);
-	ExpectKeys(read.anim.bones[1].rotKeys[2], {{0, 8}});
+	const BoneAnim& bone = read.anim.bones[0];
+	ExpectKeys(bone.scaleKeys[0], {{0.5f, 2}, {3.25f, -1}}); // slopes skipped
+	ExpectKeys(bone.scaleKeys[1], {{0, 7}});
+	ExpectKeys(bone.scaleKeys[2], {{1, 1}});
+	ExpectKeys(bone.rotKeys[0], {{5, 1375}, {7, 1}}); // 0xABC x 0.5 + 1
+	ExpectKeys(bone.rotKeys[2], {{0, 4}});
+	ExpectKeys(bone.transKeys[1], {{2, 1.5f}, {8, -0.5f}}); // 0x0043 is frame 2.09375
+	ExpectKeys(bone.transKeys[2], {{0, 2}});
+	ExpectKeys(read.anim.bones[1].rotKeys[0], fromBytes);
+	ExpectKeys(read.anim.bones[1].rotKeys[1], {{0, 1}});
+	ExpectKeys(read.anim.bones[2].rotKeys[1], fromFloats);
+	ExpectKeys(read.anim.bones[2].rotKeys[2], {{0, 8}});
+	EXPECT_EQ(read.result.constantTracks, 0);
 }
 
 TEST(Chr0Code, ScaleBitsDecideHowManyFieldsAreRead)
@@ -146,14 +140,13 @@ Chr0Anim FirstAnim()
 							  AutoEntry("arm", {}, {}, {Fixed(1), Fixed(2), Fixed(3)})}};
 }
 
-AnimReadResult ReadOnto(const Chr0Anim& chr0, AnimState& anim, const std::vector<std::string>& bones)
+AnimReadResult ReadOnto(const Bytes& bytes, AnimState& anim, const std::vector<std::string>& bones)
 {
-	const Bytes bytes = BuildCHR0(chr0);
 	ByteView view(bytes);
 	return ReadAnimation(view, 0, anim, int(bones.size()), bones);
 }
 
-TEST(ReadAnimation, MatchesBonesByExactNameOnce)
+TEST(ReadAnimation, MatchesBonesByExactNameOnceAndAddsOnlyOntoConstantBones)
 {
 	const std::vector<std::string> bones = {"root", "Arm", "arm", "leg"};
 	Chr0Anim chr0 = FirstAnim();
@@ -161,7 +154,7 @@ TEST(ReadAnimation, MatchesBonesByExactNameOnce)
 	chr0.entries.push_back(AutoEntry("root", {}, {}, {Fixed(5), Fixed(5), Fixed(5)})); // root is animated: ignored
 	chr0.entries.push_back(AutoEntry("arm", {}, {Keys12({{0, 1}, {5, 2}}), Fixed(0), Fixed(0)}, {})); // arm was constant
 	AnimState anim;
-	ASSERT_TRUE(ReadOnto(chr0, anim, bones).ok);
+	ASSERT_TRUE(ReadOnto(BuildCHR0(chr0), anim, bones).ok);
 	EXPECT_EQ(anim.nFrames, 20);
 	EXPECT_EQ(anim.type, 0u); // the loader sets it
 	ASSERT_EQ(anim.bones.size(), 4u);
@@ -173,29 +166,20 @@ TEST(ReadAnimation, MatchesBonesByExactNameOnce)
 	ExpectKeys(anim.bones[2].transKeys[0], {{0, 0}});
 	EXPECT_EQ(anim.bones[2].nFrames, 20);
 	EXPECT_EQ(anim.bones[3].loaded, 0);
-}
 
-TEST(ReadAnimation, AddingReplacesOnlyConstantBones)
-{
-	const std::vector<std::string> bones = {"root", "arm"};
-	AnimState anim;
-	ASSERT_TRUE(ReadOnto(FirstAnim(), anim, bones).ok);
-	anim.type = 1;
+	// a second animation added: only bones the first left constant take its tracks
+	AnimState added;
+	ASSERT_TRUE(ReadOnto(BuildCHR0(FirstAnim()), added, {"root", "arm"}).ok);
+	added.type = 1;
 	const Chr0Anim second = {.frames = 7, .entries = {AutoEntry("root", {}, {}, {}),
 											 AutoEntry("arm", {}, {Fixed(0), Keys4(1, 0, {{0, 1}, {6, 2}}), Fixed(0)}, {})}};
-	ASSERT_TRUE(ReadOnto(second, anim, bones).ok);
-	EXPECT_EQ(anim.nFrames, -1);
-	EXPECT_EQ(anim.bones[0].nFrames, 20);
-	ExpectKeys(anim.bones[0].rotKeys[0], {{0, 0}, {19, 90}});
-	EXPECT_EQ(anim.bones[1].nFrames, 7);
-	ExpectKeys(anim.bones[1].rotKeys[1], {{0, 1}, {6, 2}});
-	ExpectKeys(anim.bones[1].transKeys[0], {{0, 0}});
-}
-
-void Patch16(Bytes& bytes, std::size_t at, std::uint16_t value)
-{
-	bytes.at(at) = std::uint8_t(value >> 8);
-	bytes.at(at + 1) = std::uint8_t(value);
+	ASSERT_TRUE(ReadOnto(BuildCHR0(second), added, {"root", "arm"}).ok);
+	EXPECT_EQ(added.nFrames, -1);
+	EXPECT_EQ(added.bones[0].nFrames, 20);
+	ExpectKeys(added.bones[0].rotKeys[0], {{0, 0}, {19, 90}});
+	EXPECT_EQ(added.bones[1].nFrames, 7);
+	ExpectKeys(added.bones[1].rotKeys[1], {{0, 1}, {6, 2}});
+	ExpectKeys(added.bones[1].transKeys[0], {{0, 0}});
 }
 
 TEST(ReadAnimation, DamagedFilesAreRefusedWhole)
@@ -211,14 +195,11 @@ TEST(ReadAnimation, DamagedFilesAreRefusedWhole)
 	lying = FirstAnim();
 	lying.entries[0].fields[0].offset = 0xFFFFFF00;
 	damaged[4] = BuildCHR0(lying);
-
-	const std::vector<std::string> bones = {"root", "arm"};
 	for (const Bytes& bytes : damaged) {
 		AnimState anim;
-		ASSERT_TRUE(ReadOnto(FirstAnim(), anim, bones).ok);
+		ASSERT_TRUE(ReadOnto(good, anim, {"root", "arm"}).ok);
 		anim.type = 1;
-		ByteView view(bytes);
-		const AnimReadResult result = ReadAnimation(view, 0, anim, 2, bones);
+		const AnimReadResult result = ReadOnto(bytes, anim, {"root", "arm"});
 		EXPECT_FALSE(result.ok);
 		EXPECT_FALSE(result.message.empty());
 		EXPECT_EQ(anim.nFrames, 20);
@@ -237,48 +218,36 @@ TEST(ReadAnimation, DamagedFilesAreRefusedWhole)
 			EXPECT_EQ(cut.n, -1);
 		}
 	}
-}
 
-TEST(ReadAnimation, SharedKeyBlocksCannotMultiplyMemory)
-{
 	// 12 entries whose 36 rotation fields all point at one block of 65535 floats
-	constexpr std::uint32_t kEntries = 12;
-	Chr0Anim chr0{.frames = 65535};
-	for (std::uint32_t i = 0; i < kEntries; ++i) {
-		const Chr0Field shared = {.format = 6, .offset = 20 * (kEntries - i)};
-		chr0.entries.push_back(AutoEntry("b" + std::to_string(i), {}, {shared, shared, shared}, {}));
+	Chr0Anim shared{.frames = 65535};
+	for (std::uint32_t i = 0; i < 12; ++i) {
+		const Chr0Field field = {.format = 6, .offset = 20 * (12 - i)};
+		shared.entries.push_back(AutoEntry("b" + std::to_string(i), {}, {field, field, field}, {}));
 	}
-	chr0.entries[0].fields[0] = FloatsPerFrame(std::vector<float>(65535, 1.0f));
-	const Read read = ReadAlone(BuildCHR0(chr0));
+	shared.entries[0].fields[0] = FloatsPerFrame(std::vector<float>(65535, 1.0f));
+	const Read read = ReadAlone(BuildCHR0(shared));
 	EXPECT_FALSE(read.result.ok);
 	EXPECT_NE(read.result.message.find("more keys"), std::string::npos) << read.result.message;
 }
 
 TEST(ReadAnimationCorpus, EveryChr0ReadsAsTheInventorySays)
 {
-	int animations = 0;
-	for (const nlohmann::json& archive : CorpusInventory()) {
-		const FileBytes file = ReadWholeFile(kCorpusDir + "/" + archive["file"].get<std::string>());
-		for (const nlohmann::json& entry : archive["subfiles"]) {
-			if (entry["kind"] != "CHR0")
-				continue;
-			++animations;
-			SCOPED_TRACE(archive["file"].get<std::string>() + " " + entry["name"].get<std::string>());
-			ByteView view(file.bytes);
-			AnimState anim;
-			int n = 0;
-			std::vector<std::string> names;
-			const AnimReadResult result = ReadAnimationAlone(view, entry["offset"].get<std::size_t>(), anim, n, names);
-			ASSERT_TRUE(result.ok) << result.message;
-			EXPECT_EQ(result.constantTracks, 0) << result.message;
-			EXPECT_FALSE(view.damaged());
-			EXPECT_EQ(anim.nFrames, entry["frames"].get<int>());
-			EXPECT_EQ(n, entry["entries"].get<int>());
-			for (const BoneAnim& bone : anim.bones)
-				for (int a = 0; a < 3; ++a)
-					EXPECT_TRUE(!bone.scaleKeys[a].empty() && !bone.rotKeys[a].empty() && !bone.transKeys[a].empty());
-		}
-	}
+	const int animations = ForEachCorpusEntry("CHR0", [](const std::string&, const Bytes& bytes, const nlohmann::json& entry) {
+		ByteView view(bytes);
+		AnimState anim;
+		int n = 0;
+		std::vector<std::string> names;
+		const AnimReadResult result = ReadAnimationAlone(view, entry["offset"].get<std::size_t>(), anim, n, names);
+		ASSERT_TRUE(result.ok) << result.message;
+		EXPECT_EQ(result.constantTracks, 0) << result.message;
+		EXPECT_FALSE(view.damaged());
+		EXPECT_EQ(anim.nFrames, entry["frames"].get<int>());
+		EXPECT_EQ(n, entry["entries"].get<int>());
+		for (const BoneAnim& bone : anim.bones)
+			for (int a = 0; a < 3; ++a)
+				EXPECT_TRUE(!bone.scaleKeys[a].empty() && !bone.rotKeys[a].empty() && !bone.transKeys[a].empty());
+	});
 	EXPECT_EQ(animations, 16);
 }
 

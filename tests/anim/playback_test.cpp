@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
+#include <vector>
 
 namespace zentarra {
 namespace {
@@ -53,8 +55,7 @@ TEST_F(Playback, SpeedSetsTheStepAndFramesWrapWithoutOvershoot)
 {
 	for (int f = 1; f < 60; ++f)
 		GoToNextFrame(model, 1, 0);
-	EXPECT_EQ(anim.frame, 59.0f);
-	EXPECT_EQ(LidAngle(), 118.0f); // the model follows
+	EXPECT_EQ((std::pair{anim.frame, LidAngle()}), (std::pair{59.0f, 118.0f})); // the model follows
 	GoToNextFrame(model, 1, 0);
 	EXPECT_EQ(anim.frame, 0.0f);
 	GoToNextFrame(model, -1, 0);
@@ -84,10 +85,8 @@ TEST_F(Playback, SpeedSetsTheStepAndFramesWrapWithoutOvershoot)
 	AddAnimations(); // per-bone frames, each wrapping at its own count
 	for (int n = 0; n < 45; ++n)
 		GoToNextFrame(model, 1, 0);
-	EXPECT_EQ(anim.bones[kLid].frame, 5.0f);
-	EXPECT_EQ(anim.bones[0].frame, 45.0f);
-	EXPECT_EQ(anim.frame, 0.0009765625f);
-	EXPECT_EQ(LidAngle(), 10.0f);
+	EXPECT_EQ((std::vector{anim.bones[kLid].frame, anim.bones[0].frame, anim.frame, LidAngle()}),
+		(std::vector{5.0f, 45.0f, 0.0009765625f, 10.0f}));
 }
 
 TEST_F(Playback, PlayPauseStop)
@@ -97,13 +96,10 @@ TEST_F(Playback, PlayPauseStop)
 	GoToNextFrame(model, 1, 5);
 	AnimRefresh refresh = RunAnimCommand(model, AnimCommand::Stop);
 	EXPECT_TRUE(refresh.modelView && refresh.info && refresh.redraw);
-	EXPECT_EQ(anim.playing, 0);
-	EXPECT_EQ(anim.frame, -1.0f);
-	EXPECT_EQ(LidAngle(), 0.0f);
+	EXPECT_EQ((std::vector{float(anim.playing), anim.frame, LidAngle()}), (std::vector{0.0f, -1.0f, 0.0f}));
 
 	HandleAnimKey(model, AnimKey::Space); // out of the stopped state at frame 0
-	EXPECT_EQ(anim.playing, 1);
-	EXPECT_EQ(anim.frame, 0.0f);
+	EXPECT_EQ((std::pair{anim.playing, anim.frame}), (std::pair{1, 0.0f}));
 	HandleAnimKey(model, AnimKey::Space);
 	EXPECT_EQ(anim.playing, 0);
 	anim.frame = 12.5f;
@@ -136,8 +132,7 @@ TEST_F(Playback, NextPreviousFirst)
 	EXPECT_EQ(anim.frame, 13.0f);
 	anim.frame = 12.7f;
 	HandleAnimKey(model, AnimKey::Left);
-	EXPECT_EQ(anim.frame, 11.0f);
-	EXPECT_EQ(LidAngle(), 22.0f);
+	EXPECT_EQ((std::pair{anim.frame, LidAngle()}), (std::pair{11.0f, 22.0f}));
 	anim.frame = -1.0f; // from stopped, Next gives 0 and Previous the last frame
 	RunAnimCommand(model, AnimCommand::NextFrame);
 	EXPECT_EQ(anim.frame, 0.0f);
@@ -149,16 +144,13 @@ TEST_F(Playback, NextPreviousFirst)
 	RunAnimCommand(model, AnimCommand::NextFrame);
 	EXPECT_EQ(anim.frame, 59.0f);
 	RunAnimCommand(model, AnimCommand::FirstFrame);
-	EXPECT_EQ(anim.frame, 0.0f);
-	EXPECT_EQ(anim.playing, 0);
-	EXPECT_EQ(LidAngle(), 0.0f);
+	EXPECT_EQ((std::vector{anim.frame, float(anim.playing), LidAngle()}), (std::vector{0.0f, 0.0f, 0.0f}));
 
 	AddAnimations(); // per-bone frames are truncated one by one
 	anim.bones[kLid].frame = 7.5f;
 	anim.bones[0].frame = -1.0f;
 	RunAnimCommand(model, AnimCommand::NextFrame);
-	EXPECT_EQ(anim.bones[kLid].frame, 8.0f);
-	EXPECT_EQ(anim.bones[0].frame, 0.0f);
+	EXPECT_EQ((std::pair{anim.bones[kLid].frame, anim.bones[0].frame}), (std::pair{8.0f, 0.0f}));
 }
 
 TEST_F(Playback, SpeedAndRotationsOnly)
@@ -194,19 +186,14 @@ TEST_F(Playback, Unloading)
 	anim.playing = 1;
 	RunAnimCommand(model, AnimCommand::UnloadBones); // after "Add": nFrames 0, frame stuck at 0
 	EXPECT_TRUE(anim.bones.empty());
-	EXPECT_EQ(anim.type, 2u);
-	EXPECT_EQ(anim.nFrames, 0);
-	EXPECT_EQ(anim.playing, 1);
+	EXPECT_EQ((std::vector{int(anim.type), anim.nFrames, anim.playing}), (std::vector{2, 0, 1}));
 	Play(model);
 	Play(model);
-	EXPECT_EQ(anim.frame, 0.0f);
-	EXPECT_EQ(LidAngle(), 0.0f);
+	EXPECT_EQ((std::pair{anim.frame, LidAngle()}), (std::pair{0.0f, 0.0f}));
 
 	RunAnimCommand(model, AnimCommand::UnloadVertices);
 	EXPECT_TRUE(anim.vanim.empty() && model.MD.morph.empty());
-	EXPECT_EQ(anim.type, 0u);
-	EXPECT_EQ(anim.frame, -1.0f);
-	EXPECT_EQ(anim.playing, 0);
+	EXPECT_TRUE(anim.type == 0 && anim.frame == -1.0f && anim.playing == 0);
 
 	SetUp();
 	AddAnimations();

@@ -15,6 +15,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace zentarra {
 namespace {
@@ -96,8 +97,7 @@ TEST_F(Posing, ReposingKeepsTheAnimatedScaleAndTranslationAtAPausedFrame)
 	LoadLidAnimation();
 	const Matrix34& lid = model.nodelist[kLid].matrix;
 	RotateBone(model, kLid, {0, 0, 0});
-	EXPECT_EQ(lid[3 + 4], 3.0f); // translation Y at frame 10
-	EXPECT_EQ(lid[0], 2.0f);     // scale X at frame 10
+	EXPECT_EQ((std::pair{lid[7], lid[0]}), (std::pair{3.0f, 2.0f})); // translation Y, scale X at frame 10
 
 	model.anim.nFrames = -1; // added animations: the bone's own frame
 	model.anim.bones[kLid].frame = 5;
@@ -163,8 +163,7 @@ TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
 	model.anim.playing = 1;
 	const PoseLoadResult result = LoadPose(model, saved);
 	EXPECT_TRUE(result.ok && result.wasPlaying);
-	EXPECT_EQ(result.applied, 4);
-	EXPECT_EQ(model.anim.playing, 0);
+	EXPECT_EQ((std::pair{result.applied, model.anim.playing}), (std::pair{4, 0}));
 	EXPECT_EQ(SavePose(model), saved);
 	for (int b = 0; b < 4; ++b)
 		for (int i = 0; i < 3; ++i)
@@ -187,8 +186,7 @@ TEST_F(Posing, LoadingAppliesWhatParsesAndNothingFromOtherFiles)
 		EXPECT_FALSE(result.ok) << text;
 		EXPECT_EQ(result.message, kNotAPoseFile);
 	}
-	EXPECT_EQ(model.anim.playing, 1);
-	EXPECT_EQ(model.nodelist[kLid].curRot[0], 0.0f);
+	EXPECT_EQ((std::pair{model.anim.playing, model.nodelist[kLid].curRot[0]}), (std::pair{1, 0.0f}));
 
 	// a missing bone changes nothing; a bare "POSE" re-poses with the current curRot
 	model.nodelist[kLid].curRot[0] = 270;
@@ -202,8 +200,7 @@ TEST_F(Posing, LoadingAppliesWhatParsesAndNothingFromOtherFiles)
 	LoadPose(model, "  POSE\r\ncrate_root +1\r\n2 3crate_lid -inf 0x1p1 1e1\n crate_body 4 5 6");
 	ExpectVec(model.nodelist[0].curRot, {1, 2, 3});
 	EXPECT_EQ(model.nodelist[kLid].curRot[0], -std::numeric_limits<float>::infinity());
-	EXPECT_EQ(model.nodelist[kLid].curRot[1], 2.0f);
-	EXPECT_EQ(model.nodelist[kLid].curRot[2], 10.0f);
+	EXPECT_EQ((std::pair{model.nodelist[kLid].curRot[1], model.nodelist[kLid].curRot[2]}), (std::pair{2.0f, 10.0f}));
 	ExpectVec(model.nodelist[3].curRot, {0, 0, 0});
 	ExpectVec(model.nodelist[1].curRot, {4, 5, 6});
 

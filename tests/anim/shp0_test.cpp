@@ -81,12 +81,6 @@ TEST(ReadVertexAnimation, MaskBitTModulo32PicksFixedWeights)
 	EXPECT_EQ(keys[31][1].value, 31.0f);
 }
 
-void Patch16(Bytes& bytes, std::size_t at, std::uint16_t value)
-{
-	bytes.at(at) = std::uint8_t(value >> 8);
-	bytes.at(at + 1) = std::uint8_t(value);
-}
-
 TEST(ReadVertexAnimation, DamagedFilesAreRefusedWhole)
 {
 	const Shp0Anim shp0 = {.frames = 9, .entries = {{.base = "base", .targets = {{"up", 0, {{0, 0}, {8, 1}}}}}}};

@@ -13,7 +13,6 @@ namespace zentarra {
 namespace {
 
 using test::ExpectVec;
-using test::MakeTransfo;
 
 Vertex MakeCorner(Vec3 pos, Vec3 nrm, int node)
 {
@@ -29,7 +28,7 @@ Vertex MakeCorner(Vec3 pos, Vec3 nrm, int node)
 TEST(CalcVertexPosition, MovesPointsTurnsNormalsKeepsWhatItCannotCompute)
 {
 	std::vector<Node> nodes(1);
-	CalcNodeMatrix(nodes[0], MakeTransfo({2, 2, 2}, {0, 0, 90}, {10, 0, 0}));
+	CalcNodeMatrix(nodes[0], Transfo{{2, 2, 2}, {0, 0, 90}, {10, 0, 0}});
 	nodes[0].finalMatrix = nodes[0].matrix;
 	Vertex v = MakeCorner({1, 0, 5}, {3, 0, 0}, 0);
 	CalcVertexPosition(v, nodes);

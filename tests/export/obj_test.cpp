@@ -65,57 +65,20 @@ const ModelNames kNames = [] {
 
 TEST(ExportToOBJ, SmallModel)
 {
-	const std::string expected =
-		"mtllib small.mtl\n"
-		"\n"
+	const std::string expected = "mtllib small.mtl\n\n"
 		// body: four vertices, the shared edge written once
-		"v 0.000000 0.000000 0.000000\n"
-		"v 1.000000 0.000000 0.000000\n"
-		"v 0.000000 1.000000 0.000000\n"
-		"v 1.000000 1.000000 0.000000\n"
-		"\n"
-		"vt 0.000000 1.000000\n"
-		"vt 1.000000 1.000000\n"
-		"vt 0.000000 0.000000\n"
-		"vt 1.000000 0.750000\n"
-		"\n"
-		"vn 0.000000 0.000000 1.000000\n"
-		"vn 0.000000 0.000000 1.000000\n"
-		"vn 0.000000 0.000000 1.000000\n"
-		"vn 0.000000 0.000000 1.000000\n"
-		"\n"
-		"g body\n"
-		"s 1\n"
-		"usemtl mat1\n"
-		"f 1/1/1 2/2/2 3/3/3\n"
-		"f 2/2/2 4/4/4 3/3/3\n"
-		"\n"
+		"v 0.000000 0.000000 0.000000\nv 1.000000 0.000000 0.000000\nv 0.000000 1.000000 0.000000\nv 1.000000 1.000000 0.000000\n\n"
+		"vt 0.000000 1.000000\nvt 1.000000 1.000000\nvt 0.000000 0.000000\nvt 1.000000 0.750000\n\n"
+		"vn 0.000000 0.000000 1.000000\nvn 0.000000 0.000000 1.000000\nvn 0.000000 0.000000 1.000000\n"
+		"vn 0.000000 0.000000 1.000000\n\n"
+		"g body\ns 1\nusemtl mat1\nf 1/1/1 2/2/2 3/3/3\nf 2/2/2 4/4/4 3/3/3\n\n"
 		// hidden: skipped; empty: the blank lines of its three lists, its group, no face
-		"\n"
-		"\n"
-		"\n"
-		"g empty\n"
-		"s 1\n"
-		"usemtl mat1\n"
-		"\n"
+		"\n\n\ng empty\ns 1\nusemtl mat1\n\n"
 		// tail: same position index, other uv index, so two equal v lines
-		"v 0.500000 -0.250000 2.000000\n"
-		"v 0.500000 -0.250000 2.000000\n"
-		"v -0.000000 123456.789062 -0.000000\n"
-		"\n"
-		"vt 0.500000 0.500000\n"
-		"vt 0.125000 0.000000\n"
-		"vt -1.000000 -1.000000\n"
-		"\n"
-		"vn 0.000000 0.000000 0.000000\n"
-		"vn 0.000000 0.000000 0.000000\n"
-		"vn 0.000000 0.000000 0.000000\n"
-		"\n"
-		"g tail\n"
-		"s 1\n"
-		"usemtl mat2\n"
-		"f 5/5/5 6/6/6 7/7/7\n"
-		"\n";
+		"v 0.500000 -0.250000 2.000000\nv 0.500000 -0.250000 2.000000\nv -0.000000 123456.789062 -0.000000\n\n"
+		"vt 0.500000 0.500000\nvt 0.125000 0.000000\nvt -1.000000 -1.000000\n\n"
+		"vn 0.000000 0.000000 0.000000\nvn 0.000000 0.000000 0.000000\nvn 0.000000 0.000000 0.000000\n\n"
+		"g tail\ns 1\nusemtl mat2\nf 5/5/5 6/6/6 7/7/7\n\n";
 	EXPECT_EQ(ExportToOBJ(SmallModel(), kNames, "small", true), expected);
 
 	// without the flag the hidden mesh is written like a visible one, and the tail numbers on behind it

@@ -1,13 +1,9 @@
-// Textures out of archives: every real texture as PNG, and a model's
-// textures as TGA beside it.
+// A model's textures as TGA beside it.
 #include "archive/brres_directory.h"
 #include "export/auto_export.h"
 #include "export/cli_run.h"
-#include "export/png.h"
-#include "export/png_read.h"
 #include "export/tga.h"
 #include "model/mdl0_reader.h"
-#include "support/corpus.h"
 #include "support/demo_archive.h"
 #include "support/mdl0_writer.h"
 #include "support/tex0_writer.h"
@@ -21,34 +17,6 @@ namespace {
 using testing::Bytes;
 using testing::ReadText;
 using testing::TempDir;
-
-TEST(CorpusTextures, EveryTextureDecodesWholeAndSurvivesPng)
-{
-	const int textures = testing::ForEachCorpusEntry("TEX0", [](const std::string& where, const Bytes& bytes,
-																   const nlohmann::json& entry) {
-		ArchiveFiles files;
-		files.Put(where, bytes);
-		ItemRecord item;
-		item.path = where;
-		item.name = entry["name"].get<std::string>();
-		item.offset = entry["offset"].get<std::size_t>();
-		TexImage image;
-		const TextureOpenResult result = DecodeTextureItem(item, files, image);
-		ASSERT_TRUE(result.ok) << result.message;
-		EXPECT_EQ(result.message, "");
-		EXPECT_EQ(image.width, entry["width"].get<int>());
-		EXPECT_EQ(image.height, entry["height"].get<int>());
-		EXPECT_EQ(image.format, entry["format"].get<std::uint32_t>());
-
-		Bytes png;
-		ASSERT_TRUE(WritePNG(png, image.width, image.height, image.data));
-		int width = 0, height = 0;
-		EXPECT_TRUE(testing::DecodePNG(png, &width, &height) == image.data);
-		EXPECT_EQ(width, image.width);
-		EXPECT_EQ(height, image.height);
-	});
-	EXPECT_EQ(textures, 136);
-}
 
 struct Archive {
 	OpenArchives items;

@@ -43,7 +43,8 @@ std::vector<std::size_t> WriteNames(ByteSink& out, const std::vector<std::string
 	return at;
 }
 
-Chr0Field Keyed(std::uint32_t format, std::size_t count, float step, float base, bool scaled)
+// A counted key block: the count, padding, step and base when scaled, then the keys.
+Chr0Field Keyed(std::uint32_t format, std::size_t count, bool scaled, float step, float base, const Bytes& keys)
 {
 	ByteSink block;
 	block.be16(std::uint16_t(count));
@@ -52,6 +53,7 @@ Chr0Field Keyed(std::uint32_t format, std::size_t count, float step, float base,
 		block.be32(Bits(step));
 		block.be32(Bits(base));
 	}
+	block.append(keys);
 	return {.format = format, .block = block.bytes};
 }
 
@@ -64,38 +66,28 @@ Chr0Field Fixed(float value)
 
 Chr0Field Keys4(float step, float base, const std::vector<std::pair<int, int>>& frameIndex)
 {
-	Chr0Field field = Keyed(1, frameIndex.size(), step, base, true);
-	ByteSink keys{field.block};
+	ByteSink keys;
 	for (const auto& [frame, index] : frameIndex)
 		keys.be32(std::uint32_t(frame) << 24 | std::uint32_t(index) << 12 | 0x5A5);
-	field.block = keys.bytes;
-	return field;
+	return Keyed(1, frameIndex.size(), true, step, base, keys.bytes);
 }
 
 Chr0Field Keys6(float step, float base, const std::vector<std::pair<int, int>>& frameWordIndex)
 {
-	Chr0Field field = Keyed(2, frameWordIndex.size(), step, base, true);
-	ByteSink keys{field.block};
-	for (const auto& [frameWord, index] : frameWordIndex) {
-		keys.be16(std::uint16_t(frameWord));
-		keys.be16(std::uint16_t(index));
-		keys.be16(0x7FFF);
-	}
-	field.block = keys.bytes;
-	return field;
+	ByteSink keys;
+	for (const auto& [frameWord, index] : frameWordIndex)
+		for (int word : {frameWord, index, 0x7FFF})
+			keys.be16(std::uint16_t(word));
+	return Keyed(2, frameWordIndex.size(), true, step, base, keys.bytes);
 }
 
 Chr0Field Keys12(const std::vector<std::pair<float, float>>& frameValue)
 {
-	Chr0Field field = Keyed(3, frameValue.size(), 0, 0, false);
-	ByteSink keys{field.block};
-	for (const auto& [frame, value] : frameValue) {
-		keys.be32(Bits(frame));
-		keys.be32(Bits(value));
-		keys.be32(Bits(99.0f));
-	}
-	field.block = keys.bytes;
-	return field;
+	ByteSink keys;
+	for (const auto& [frame, value] : frameValue)
+		for (float word : {frame, value, 99.0f})
+			keys.be32(Bits(word));
+	return Keyed(3, frameValue.size(), false, 0, 0, keys.bytes);
 }
 
 Chr0Field BytesPerFrame(float step, float base, const std::vector<std::uint8_t>& bytes)
@@ -274,6 +266,12 @@ Bytes BuildSHP0(const Shp0Anim& anim)
 	WriteGroup(out, {nameAt.begin() + std::ptrdiff_t(sets.size()) + 1, nameAt.end()}, entryAt);
 	out.append(Bytes(body.bytes.begin() + std::ptrdiff_t(out.size()), body.bytes.end()));
 	return out.bytes;
+}
+
+void Patch16(Bytes& bytes, std::size_t at, std::uint16_t value)
+{
+	bytes.at(at) = std::uint8_t(value >> 8);
+	bytes.at(at + 1) = std::uint8_t(value);
 }
 
 AnimArchive BuildAnimArchive(const Mdl0Model& model, const std::vector<Chr0Anim>& chr0s,

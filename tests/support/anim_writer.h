@@ -79,6 +79,9 @@ struct Shp0Anim {
 // Base and target names enter the name table in order of first use.
 Bytes BuildSHP0(const Shp0Anim& anim);
 
+// Overwrites a big-endian 16-bit field, to damage a built file.
+void Patch16(Bytes& bytes, std::size_t at, std::uint16_t value);
+
 // The model in "3DModels(NW4R)", the animations in "AnmChr(NW4R)" and
 // "AnmShp(NW4R)", and where each sub-file landed.
 struct AnimArchive {

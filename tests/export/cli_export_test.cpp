@@ -1,0 +1,370 @@
+// zentarra-cli info, export-model, export-anim and export-texture, run as a user runs them.
+#include "export/cli_run.h"
+#include "export/png_read.h"
+#include "support/brres_writer.h"
+#include "support/tex0_writer.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace zentarra::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+const std::string kDemo = Quote(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres");
+
+std::string Corpus(const std::string& name)
+{
+	return Quote(kCorpus + "/brres/" + name);
+}
+
+std::string In(const TempDir& dir, const std::string& name)
+{
+	return Quote((dir.path / name).string());
+}
+
+std::size_t CountLines(const std::string& text, const std::string& prefix)
+{
+	std::size_t count = text.compare(0, prefix.size(), prefix) == 0;
+	for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+		count += text.compare(at + 1, prefix.size(), prefix) == 0;
+	return count;
+}
+
+std::size_t FilesIn(const fs::path& dir)
+{
+	return std::size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+Bytes ReadBytes(const fs::path& path)
+{
+	const std::string text = ReadText(path);
+	return Bytes(text.begin(), text.end());
+}
+
+void WriteFile(const fs::path& path, const Bytes& bytes)
+{
+	std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+TEST(CliInfo, JsonMatchesTheInventory)
+{
+	std::size_t modelsCompared = 0, texturesCompared = 0, animationsCompared = 0;
+	for (const json& archive : Inventory()) {
+		const std::string file = kCorpus + "/" + archive["file"].get<std::string>();
+		SCOPED_TRACE(file);
+		const CommandResult run = RunCli("info --json " + Quote(file));
+		const json info = json::parse(run.out);
+		EXPECT_EQ(info["path"], file);
+		std::vector<json> models, textures, animations;
+		for (const json& sub : archive["subfiles"]) {
+			if (sub["kind"] == "MDL0")
+				models.push_back(sub);
+			else if (sub["kind"] == "TEX0")
+				textures.push_back({{"name", sub["name"]}, {"format", sub["format_name"]}, {"formatCode", sub["format"]},
+					{"width", sub["width"]}, {"height", sub["height"]}});
+			else if (sub["kind"] == "CHR0" || sub["kind"] == "SHP0")
+				animations.push_back(
+					{{"name", sub["name"]}, {"kind", sub["kind"]}, {"frames", sub["frames"]}, {"entries", sub["entries"]}});
+		}
+		EXPECT_EQ(info["animations"], json(animations));
+		animationsCompared += animations.size();
+		ASSERT_EQ(info["textureEntries"].size(), textures.size());
+		for (std::size_t i = 0; i < textures.size(); ++i)
+			for (const auto& [key, value] : textures[i].items())
+				EXPECT_EQ(info["textureEntries"][i][key], value) << key;
+		texturesCompared += textures.size();
+
+		// a model without vertices fails the whole file
+		if (std::any_of(models.begin(), models.end(), [](const json& sub) { return sub["vertices"] == 0; })) {
+			EXPECT_EQ(run.status, 1);
+			EXPECT_EQ(info["error"], "Error: this model doesn't have vertices");
+			EXPECT_TRUE(info["models"].empty());
+			continue;
+		}
+		EXPECT_EQ(run.status, 0) << run.err;
+		EXPECT_FALSE(info.contains("error"));
+		ASSERT_EQ(info["models"].size(), models.size());
+		modelsCompared += models.size();
+		for (std::size_t i = 0; i < models.size(); ++i) {
+			const json &want = models[i], &got = info["models"][i];
+			SCOPED_TRACE(want["name"].get<std::string>());
+			for (const auto& [ours, theirs] : {std::pair("name", "name"), {"version", "version"}, {"meshes", "objects"},
+					 {"triangles", "triangles"}, {"bones", "bones"}, {"materials", "materials"},
+					 {"weightedNodes", "envelopes"}})
+				EXPECT_EQ(got[ours], want[theirs]) << ours;
+			EXPECT_GE(got["nodes"].get<int>(), got["bones"].get<int>() + got["weightedNodes"].get<int>());
+			EXPECT_EQ(got["meshNames"].size(), want["objects"].get<std::size_t>());
+			EXPECT_EQ(got["textures"].size(), want["materials"].get<std::size_t>());
+			ASSERT_EQ(got["palettes"].size(), want["materials"].get<std::size_t>());
+			if (want["palettes"] == 0) {
+				EXPECT_EQ(got["palettes"], json(std::vector<std::string>(got["palettes"].size())));
+			}
+			EXPECT_FALSE(got.contains("damaged"));
+		}
+	}
+	EXPECT_GE(modelsCompared, 21u);
+	EXPECT_EQ(texturesCompared, 136u);
+	EXPECT_EQ(animationsCompared, 17u);
+}
+
+TEST(CliInfo, NamedModelsTextAndFailures)
+{
+	const std::string kuribo = Corpus("kuribo.brres");
+	CommandResult run = RunCli("info --json " + kuribo + " kuribo '3DModels(NW4R)/kuribo-shadow'");
+	EXPECT_EQ(run.status, 0);
+	const json models = json::parse(run.out)["models"];
+	ASSERT_EQ(models.size(), 2u); // in the order asked for
+	EXPECT_EQ(models[1]["name"], "kuribo-shadow");
+	EXPECT_EQ(models[0]["name"], "kuribo");
+	EXPECT_EQ(models[0]["meshNames"], json::array({"polygon0"}));
+	EXPECT_EQ(models[0]["textures"], json::array({"kuribo"}));
+	EXPECT_EQ(models[0]["palettes"], json::array({""}));
+	EXPECT_EQ(models[0]["nodes"], 14);
+
+	run = RunCli("info " + kuribo);
+	EXPECT_EQ(run.status, 0);
+	EXPECT_EQ(run.err, "");
+	EXPECT_NE(run.out.find("3DModels(NW4R)/kuribo  MDL0 version 11\n"
+						   "  meshes 1, triangles 260, bones 9, nodes 14 (5 weighted), materials 1\n"
+						   "  mesh 0 \"polygon0\": 260 triangles, material 1\n"
+						   "  material 1: texture \"kuribo\", palette \"\"\n"),
+		std::string::npos)
+		<< run.out;
+	run = RunCli("info --json " + Corpus("srt.brres")); // no models is no failure
+	EXPECT_EQ(run.status, 0);
+	EXPECT_EQ(json::parse(run.out)["models"], json::array());
+
+	for (const auto& [arguments, message] : {std::pair<std::string, std::string>("/no/such/file", "Error: can't open file"),
+			 {Quote(kCorpus), "Error: can't open file"}, {Quote(kCorpus + "/INVENTORY.md"), "Error: not a valid BRRES file"},
+			 {kuribo + " kuribo nosuch", "Error: no model named \"nosuch\""},
+			 {Corpus("srt.brres") + " kuribo", "Error: no model named \"kuribo\""}}) {
+		run = RunCli("info --json " + arguments);
+		EXPECT_EQ(run.status, 1) << arguments;
+		const json info = json::parse(run.out);
+		EXPECT_EQ(info["error"].get<std::string>().substr(0, message.size()), message) << arguments;
+		EXPECT_EQ(info["models"], json::array());
+	}
+	run = RunCli("info " + Corpus("mat_lib.brres")); // text: the message on stderr
+	EXPECT_EQ(run.status, 1);
+	EXPECT_NE(run.err.find("Error: this model doesn't have vertices"), std::string::npos);
+
+	// two folders each holding a model "m" without vertices: the folder settles which
+	TempDir dir;
+	const fs::path twice = dir.path / "twice.brres";
+	WriteFile(twice, BuildBRRES({{"A", {{"m", StubSubFile("MDL0", 128)}}}, {"B", {{"m", StubSubFile("MDL0", 128)}}}}));
+	run = RunCli("info --json " + Quote(twice.string()) + " m");
+	EXPECT_EQ(run.status, 1);
+	const std::string error = json::parse(run.out)["error"];
+	EXPECT_NE(error.find("more than one model is named \"m\""), std::string::npos) << error;
+	EXPECT_NE(error.find("A/m, B/m"), std::string::npos) << error;
+	run = RunCli("export-model " + Quote(twice.string()) + " m -o " + In(dir, "m.obj"));
+	EXPECT_EQ(run.status, 1);
+	EXPECT_EQ(run.err, error + "\n");
+	run = RunCli("export-model " + Quote(twice.string()) + " B/m -o " + In(dir, "m.obj"));
+	EXPECT_EQ(run.err, "Error: this model doesn't have vertices\n");
+	EXPECT_EQ(FilesIn(dir.path), 1u);
+}
+
+// Every refusal: its exit status and the start of its message; none leaves a file.
+TEST(CliExport, FailuresSayWhyAndWriteNothing)
+{
+	TempDir dir, archives;
+	const fs::path ci = archives.path / "ci.brres"; // colour-indexed without a palette of its name
+	WriteFile(ci, BuildBRRES({{"Textures(NW4R)", {{"ci", BuildTEX0(8, 8, 8, Bytes(32, 0x12))}}}}));
+	const std::string kuribo = "export-model " + Corpus("kuribo.brres") + " kuribo", obj = " -o " + In(dir, "k.obj");
+	const std::string glb = kuribo + " -f glb -o " + In(dir, "f.glb"), png = " -o " + In(dir, "x.png");
+	const std::string walk = "export-model " + Corpus("human_walk.brres") + " human_walk -f psk -o " + In(dir, "x.psk");
+	const std::string cow = "export-anim " + Corpus("cow.brres") + " walk";
+	const struct {
+		std::string arguments;
+		int status;
+		std::string message; // the start of stderr
+	} cases[] = {
+		{"export-model /no/such/file kuribo" + obj, 1, "Error: can't open file\n"},
+		{"export-model " + Quote(kCorpus + "/INVENTORY.md") + " kuribo" + obj, 1, "Error: not a valid BRRES file\n"},
+		{"export-model " + Corpus("kuribo.brres") + " nosuch" + obj, 1, "Error: no model named \"nosuch\""},
+		{"export-model " + Corpus("mat_lib.brres") + " mat_lib" + obj, 1, "Error: this model doesn't have vertices\n"},
+		{kuribo + " -o " + In(dir, "missing/k.obj"), 1, "Error: unable to write file\n"},
+		{glb + " --anim walk_l --frame 999", 1, "Error: frame 999 is outside the animation's frames 0 to 58\n"},
+		{glb + " --anim nosuch", 1, "Error: no bone animation named \"nosuch\""},
+		{glb + " --vanim walk_l", 1, "Error: no vertex animation named \"walk_l\""},
+		{kuribo + obj + " --vanim x", 1, "Error: vertex animations can only"},
+		{kuribo + obj + " --anim walk_l --anim walk_r", 1, "Error: only one bone animation"},
+		{walk + " --anim " + Corpus("human_walk_chr0.brres:human_walk") + " --frame 71", 1,
+			"Error: frame 71 is outside the animation's frames 0 to 70\n"},
+		{walk + " --anim nothing", 1, "Error: no bone animation named \"nothing\"; the file holds no bone animation\n"},
+		{cow + " -f md5 -o " + In(dir, "w.md5anim"), 1, "Error: an MD5 animation needs the model it plays on (--model)\n"},
+		{cow + " -o " + In(dir, "w.psa") + " --model /nonexistent/x.brres:cow", 1,
+			"Error: no model named \"/nonexistent/x.brres:cow\""},
+		{"export-texture " + kDemo + " nothing" + png, 1,
+			"Error: no texture named \"nothing\"; its textures are Textures(NW4R)/crate_wood"},
+		{"export-texture " + kDemo + " crate_wood --palette nothing" + png, 1, "Error: no palette named \"nothing\""},
+		{"export-texture " + Quote(ci.string()) + " ci" + png, 1,
+			"Error: this texture requires a palette and no palette has been loaded.\n"},
+		{walk + " --frame 3", 2, ""},
+		{kuribo + " -f fbx" + obj, 2, ""},
+		{kuribo, 2, ""},
+		{"export-model " + Corpus("kuribo.brres") + obj, 2, ""},
+		{kuribo + " -o " + In(dir, "k.txt"), 2, ""},
+		{"export-texture " + kDemo + " crate_wood -f bmp" + png, 2, ""},
+		{"info", 2, ""},
+		{"info --bogus " + Corpus("kuribo.brres"), 2, ""},
+	};
+	for (const auto& c : cases) {
+		const CommandResult run = RunCli(c.arguments);
+		EXPECT_EQ(run.status, c.status) << c.arguments;
+		EXPECT_EQ(run.err.substr(0, c.message.size()), c.message) << c.arguments;
+		EXPECT_TRUE(c.status == 2 || (!run.err.empty() && run.err.back() == '\n')) << c.arguments;
+	}
+	EXPECT_EQ(FilesIn(dir.path), 0u);
+
+	fs::create_directory(dir.path / "k.mtl"); // the OBJ is written, the MTL cannot be
+	const CommandResult run = RunCli(kuribo + obj);
+	EXPECT_EQ(run.status, 1);
+	EXPECT_EQ(run.err, "Error: unable to write MTL file\n");
+	EXPECT_EQ(ReadText(dir.path / "k.obj").substr(0, 18), "mtllib kuribo.mtl\n");
+	EXPECT_EQ(FilesIn(dir.path), 2u); // no temporary file left behind
+}
+
+std::string MaterialText(int number, const std::string& texture)
+{
+	return "newmtl mat" + std::to_string(number) + "\n\tNs 10\n\tNi 1.0\n\td 1.0\n\tTf 1 1 1\n\tillum 2\n\t" +
+		"Ka 0.5 0.5 0.5\n\tKd 0.9 0.9 0.9\n\tKs 0.0 0.0 0.0\n\tmap_Kd " + texture + ".tga\n\n";
+}
+
+TEST(CliExportModel, ObjWithMtlAndTheGltfFlavours)
+{
+	TempDir dir;
+	const std::string kuribo = "export-model " + Corpus("kuribo.brres") + " kuribo";
+	CommandResult run = RunCli(kuribo + " -f obj -o " + In(dir, "k.obj"));
+	EXPECT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(run.err + run.out, "");
+	std::string text = ReadText(dir.path / "k.obj");
+	EXPECT_EQ(text.substr(0, 19), "mtllib kuribo.mtl\n\n"); // named after the model, written beside the OBJ
+	EXPECT_EQ(ReadText(dir.path / "k.mtl"), MaterialText(1, "kuribo"));
+	EXPECT_EQ(CountLines(text, "f "), 260u);
+	EXPECT_NE(text.find("\n\ng polygon0\ns 1\nusemtl mat1\nf 1/1/1 "), std::string::npos);
+	const std::size_t vertices = CountLines(text, "v ");
+	EXPECT_EQ(CountLines(text, "vt "), vertices);
+	EXPECT_EQ(CountLines(text, "vn "), vertices);
+	EXPECT_LT(vertices, 3 * 260u); // corners are shared
+	EXPECT_EQ(text.substr(text.size() - 2), "\n\n");
+
+	run = RunCli("export-model " + Corpus("moray.brres") + " '3DModels(NW4R)/moray' -o " + In(dir, "moray.obj"));
+	ASSERT_EQ(run.status, 0) << run.err;
+	text = ReadText(dir.path / "moray.obj");
+	EXPECT_EQ(CountLines(text, "g "), 3u);
+	EXPECT_EQ(CountLines(text, "f "), 135u);
+	EXPECT_EQ(ReadText(dir.path / "moray.mtl"),
+		MaterialText(1, "hojiro_eye") + MaterialText(2, "hojiro_body") + MaterialText(3, "hojiro_kiba"));
+	EXPECT_EQ(FilesIn(dir.path), 4u);
+
+	run = RunCli(kuribo + " -f gltf -o " + In(dir, "k.gltf") + " --anim walk_l --anim walk_r");
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(run.err + run.out, "");
+	const json gltf = json::parse(ReadText(dir.path / "k.gltf"));
+	EXPECT_EQ(gltf["buffers"][0]["uri"], "k.bin"); // beside it, named after the file
+	EXPECT_EQ(fs::file_size(dir.path / "k.bin"), gltf["buffers"][0]["byteLength"].get<std::size_t>());
+	EXPECT_EQ(gltf["images"][0]["uri"], "kuribo.png");
+	EXPECT_EQ(gltf["animations"].size(), 2u);
+	EXPECT_EQ(FilesIn(dir.path), 7u);
+	run = RunCli(kuribo + " -f glb -o " + In(dir, "k.glb"));
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(ReadText(dir.path / "k.glb").substr(0, 4), "glTF"); // one file, images inside
+	EXPECT_EQ(FilesIn(dir.path), 8u);
+}
+
+TEST(CliExportModel, PosedAtAFrameOfAnAnimationInAnotherArchive)
+{
+	TempDir dir;
+	const std::string clip = " --anim " + Corpus("human_walk_chr0.brres:human_walk");
+	std::map<std::string, std::string> files;
+	for (const std::string& pose : {std::string(), clip, clip + " --frame 0", clip + " --frame 30.5"})
+		for (const std::string format : {"psk", "md5"}) {
+			const std::string out = std::to_string(files.size()) + "." + format;
+			const CommandResult run =
+				RunCli("export-model " + Corpus("human_walk.brres") + " human_walk -f " + format + " -o " + In(dir, out) + pose);
+			ASSERT_EQ(run.status, 0) << pose << run.err;
+			files[format + pose] = ReadText(dir.path / out);
+		}
+	EXPECT_EQ(files.at("psk").substr(0, 8), "ACTRHEAD");
+	EXPECT_EQ(files.at("md5").substr(0, 14), "MD5Version 10\n");
+	for (const std::string f : {"psk", "md5"}) {
+		// frame 0 is the default, and the walk's frame 0 is not the bind pose; frame 30.5 differs again
+		EXPECT_EQ(files.at(f + clip), files.at(f + clip + " --frame 0"));
+		EXPECT_NE(files.at(f), files.at(f + clip));
+		EXPECT_NE(files.at(f + clip), files.at(f + clip + " --frame 30.5"));
+		EXPECT_EQ(files.at(f + clip + " --frame 30.5").find("nan"), std::string::npos);
+	}
+}
+
+TEST(CliExportAnim, PsaAloneOrOnItsModelAndMd5OnItsModel)
+{
+	TempDir dir;
+	const std::string cow = "export-anim " + Corpus("cow.brres");
+	for (const std::string& arguments : {" walk -o " + In(dir, "walk.psa"), " walk -o " + In(dir, "on.psa") + " --model cow",
+			 " 'AnmChr(NW4R)/walk' -f md5 -o " + In(dir, "walk.md5anim") + " --model cow"}) {
+		const CommandResult run = RunCli(cow + arguments);
+		EXPECT_EQ(run.status, 0) << run.err;
+	}
+	const std::string psa = ReadText(dir.path / "walk.psa");
+	EXPECT_EQ(psa.substr(0, 8), "ANIMHEAD");
+	EXPECT_NE(psa.find("BONENAMES"), std::string::npos);
+	EXPECT_NE(psa.find("ANIMKEYS"), std::string::npos);
+	EXPECT_FALSE(ReadText(dir.path / "on.psa").empty());
+	const std::string anim = ReadText(dir.path / "walk.md5anim");
+	EXPECT_EQ(anim.substr(0, 14), "MD5Version 10\n");
+	EXPECT_NE(anim.find("numFrames 60\n"), std::string::npos);
+
+	// the demo's animation plays on the demo's model
+	ASSERT_EQ(RunCli("export-model " + kDemo + " crate -o " + In(dir, "closed.obj")).status, 0);
+	const CommandResult run = RunCli("export-model " + kDemo + " crate -o " + In(dir, "open.obj") + " --anim crate_open --frame 20");
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_NE(ReadText(dir.path / "closed.obj"), ReadText(dir.path / "open.obj"));
+	EXPECT_EQ(RunCli("export-anim " + kDemo + " crate_open -f md5 --model crate -o " + In(dir, "open.md5anim")).status, 0);
+}
+
+TEST(CliExportTexture, PngAndTgaOfTheSameImageAndAModelsTexturesBesideIt)
+{
+	TempDir dir;
+	CommandResult run = RunCli("export-texture " + kDemo + " crate_band -o " + In(dir, "band.png"));
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(run.err, "");
+	int width = 0, height = 0;
+	const Bytes rgba = DecodePNG(ReadBytes(dir.path / "band.png"), &width, &height);
+	ASSERT_EQ(rgba.size(), 32u * 32u * 4u);
+	EXPECT_EQ(width, 32);
+	EXPECT_EQ(height, 32);
+	run = RunCli("export-texture " + kDemo + " 'Textures(NW4R)/crate_band' -f tga -o " + In(dir, "band.tga"));
+	ASSERT_EQ(run.status, 0) << run.err;
+	const Bytes file = ReadBytes(dir.path / "band.tga");
+	ASSERT_EQ(file.size(), 18u + 32 * 32 * 3); // opaque: 24 bits
+	// the TGA's first pixel is the bottom-left texel, B G R
+	const std::size_t bottomLeft = 31 * 32 * 4;
+	EXPECT_EQ((Bytes{file[20], file[19], file[18]}), (Bytes{rgba[bottomLeft], rgba[bottomLeft + 1], rgba[bottomLeft + 2]}));
+	// a palette named by the user wins over the texture's own
+	run = RunCli("export-texture " + kDemo + " crate_band --palette crate_label -o " + In(dir, "other.png"));
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_NE(DecodePNG(ReadBytes(dir.path / "other.png")), rgba);
+
+	std::ofstream(dir.path / "crate_wood.tga") << "old";
+	run = RunCli("export-model " + kDemo + " crate --textures -o " + In(dir, "crate.obj"));
+	ASSERT_EQ(run.status, 0) << run.err;
+	const std::string folder = dir.path.string() + "/";
+	EXPECT_EQ(run.out, folder + "crate_wood.tga\n" + folder + "crate_band.tga\n" + folder + "crate_label.tga\n" + folder +
+			"crate_shadow.tga\n");
+	EXPECT_EQ(fs::file_size(dir.path / "crate_wood.tga"), 18u + 64 * 64 * 3); // replaced
+	EXPECT_EQ(fs::file_size(dir.path / "crate_shadow.tga"), 18u + 48 * 20 * 4);
+	EXPECT_NE(ReadText(dir.path / "crate.mtl").find("crate_label.tga"), std::string::npos);
+}
+
+} // namespace
+} // namespace zentarra::testing
