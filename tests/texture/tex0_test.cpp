@@ -376,6 +376,12 @@ void ExpectMatchesReference(const RefFormat& f, const Bytes& texels, int width, 
 			const std::uint8_t* got = rec.data.data() + (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4;
 			ASSERT_EQ((Rgba{got[0], got[1], got[2], got[3]}), want) << "texel " << x << "," << y;
 		}
+	// every code path gives the same bytes
+	for (const TexDecodePath path : TexDecodePaths()) {
+		Bytes rgba(rec.data.size(), 0);
+		DecodeTexels(rgba, texels, f.format, width, height, rec.palette, path);
+		ASSERT_TRUE(rgba == rec.data) << "path " << int(path);
+	}
 }
 
 TEST(Tex0Reference, EveryFormatAtOddSizesMatchesAPlainDecoder)
