@@ -490,6 +490,32 @@ struct RGBA8Sse2 : RGBA8Block {
 	}
 };
 
+// Four palette colours as one 16-byte store.
+void StoreColours(std::uint8_t* dst, const Palette& palette, unsigned i0, unsigned i1, unsigned i2, unsigned i3)
+{
+	Store16(dst, _mm_setr_epi32(int(palette[i0]), int(palette[i1]), int(palette[i2]), int(palette[i3])));
+}
+
+struct CI4Sse2 : CI4Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int row = 0; row < kHeight; ++row, dst += stride, p += 4) { // high nibble left
+			StoreColours(dst, palette, p[0] >> 4, p[0] & 15u, p[1] >> 4, p[1] & 15u);
+			StoreColours(dst + 16, palette, p[2] >> 4, p[2] & 15u, p[3] >> 4, p[3] & 15u);
+		}
+	}
+};
+
+struct CI8Sse2 : CI8Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int row = 0; row < kHeight; ++row, dst += stride, p += kWidth) {
+			StoreColours(dst, palette, p[0], p[1], p[2], p[3]);
+			StoreColours(dst + 16, palette, p[4], p[5], p[6], p[7]);
+		}
+	}
+};
+
 // CMPR with each row of a sub-block gathered into one 16-byte store.
 struct CmprSse2 : CmprBlock {
 	static void SubBlock(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p)
@@ -609,6 +635,8 @@ struct ScalarKernels {
 	using RGB5A3 = Colour16Block<Rgb5A3Texel>;
 	using RGBA8 = RGBA8Block;
 	using CMPR = CmprBlock;
+	using CI4 = CI4Block;
+	using CI8 = CI8Block;
 };
 
 #if defined(__SSE2__)
@@ -620,7 +648,9 @@ struct Sse2Kernels {
 	using RGB565 = RGB565Sse2;
 	using RGB5A3 = RGB5A3Sse2;
 	using RGBA8 = RGBA8Sse2;
-	using CMPR = CmprSse2; // the palette formats gain nothing from vectors
+	using CMPR = CmprSse2;
+	using CI4 = CI4Sse2;
+	using CI8 = CI8Sse2;
 };
 #endif
 
@@ -637,8 +667,8 @@ bool DecodeFormat(std::uint32_t format, std::uint8_t* out, int width, int height
 	case kTexRGB565: return DecodeBlocks(typename Kernels::RGB565{}, out, width, height, texels);
 	case kTexRGB5A3: return DecodeBlocks(typename Kernels::RGB5A3{}, out, width, height, texels);
 	case kTexRGBA8: return DecodeBlocks(typename Kernels::RGBA8{}, out, width, height, texels);
-	case kTexCI4: return DecodeBlocks(CI4Block{palette}, out, width, height, texels);
-	case kTexCI8: return DecodeBlocks(CI8Block{palette}, out, width, height, texels);
+	case kTexCI4: return DecodeBlocks(typename Kernels::CI4{{palette}}, out, width, height, texels);
+	case kTexCI8: return DecodeBlocks(typename Kernels::CI8{{palette}}, out, width, height, texels);
 	default: return DecodeBlocks(typename Kernels::CMPR{}, out, width, height, texels);
 	}
 }
