@@ -88,4 +88,3 @@ BENCHMARK(BM_OpenLargestCorpusArchive)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-BENCHMARK_MAIN();

@@ -134,7 +134,8 @@ int RunExportModel(const ExportModelOptions& options, std::ostream& out, std::os
 			return Fail(kCantWriteFile, err);
 	} else {
 		// the library line names the entry, as the batch export names its files
-		if (!WriteFileAtomically(options.output, Bytes(ExportToOBJ(model->MD, model->names, found.entry->item.name, false))))
+		const ObjText obj = FormatOBJ(model->MD, model->names, found.entry->item.name, false);
+		if (!WriteFileAtomically(options.output, obj.Bytes()))
 			return Fail(kCantWriteFile, err);
 		if (!WriteMTL(options.output, model->MD))
 			return Fail(kCantWriteMtl, err);

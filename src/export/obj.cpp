@@ -5,17 +5,16 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <charconv>
+#include <cmath>
+#include <cstring>
 
 namespace zentarra {
 
 namespace {
 
 constexpr std::size_t kMinSlots = 16;
-
-// Rough text sizes, for reserving: a vertex's three lines, a face line.
-constexpr std::size_t kVertexText = 100;
-constexpr std::size_t kFaceText = 64;
 
 const std::vector<Triangle>& MeshTriangles(const BRMDL& model, std::size_t m)
 {
@@ -28,31 +27,11 @@ bool IsHidden(const BRMDL& model, std::size_t m)
 	return m < model.meshVisible.size() && model.meshVisible[m] == 0;
 }
 
-// Room for `extra` more bytes, growing geometrically so that many small
-// meshes do not reallocate the whole text each time.
-void Reserve(std::string& out, std::size_t extra)
-{
-	const std::size_t need = out.size() + extra;
-	if (need > out.capacity())
-		out.reserve(std::max(need, out.capacity() * 2));
-}
-
 void AppendInt(std::string& out, long long value)
 {
 	char text[24];
 	const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
 	out.append(text, end.ptr);
-}
-
-// Floats go through printf's double promotion, as "%f" receives them.
-void AppendFloats(std::string& out, std::string_view tag, std::span<const float> values)
-{
-	out += tag;
-	for (const float value : values) {
-		out += ' ';
-		AppendFixed6(out, double(value));
-	}
-	out += '\n';
 }
 
 std::uint64_t HashIndices(std::int32_t posIndex, std::int32_t nrmIndex, std::int32_t uvIndex, std::int32_t node)
@@ -63,29 +42,6 @@ std::uint64_t HashIndices(std::int32_t posIndex, std::int32_t nrmIndex, std::int
 	h ^= h >> 29;
 	h *= 0xBF58476D1CE4E5B9ull;
 	return h ^ h >> 32;
-}
-
-// The mesh's face lines: each corner's number three times, as position,
-// texture coordinate and normal.
-void AppendFaces(std::string& out, std::span<const UniqueVertex> records, long long base)
-{
-	char number[24];
-	for (std::size_t k = 0; k + 2 < records.size(); k += 3) {
-		out += 'f';
-		for (std::size_t c = 0; c < 3; ++c) {
-			const UniqueVertex& record = records[k + c];
-			const std::int32_t vertex = record.duplicateOf != -1 ? record.duplicateOf : record.vertexNumber;
-			const std::to_chars_result end = std::to_chars(number, number + sizeof number, base + 1 + vertex);
-			const std::string_view text(number, std::size_t(end.ptr - number));
-			out += ' ';
-			out += text;
-			out += '/';
-			out += text;
-			out += '/';
-			out += text;
-		}
-		out += '\n';
-	}
 }
 
 } // namespace
@@ -150,57 +106,154 @@ bool LookForVertex2(const Vertex& corner, std::span<UniqueVertex> records, std::
 	return true;
 }
 
-std::string ExportToOBJ(const BRMDL& model, const ModelNames& names, std::string_view modelName, bool skipHidden)
-{
-	std::string out;
-	out += "mtllib ";
-	out += modelName;
-	out += ".mtl\n\n";
+namespace {
 
-	long long base = 0; // vertices written by the meshes before
-	std::vector<UniqueVertex> records;
+// Room for one "%f" number of magnitude at most `largest`, with its sign and
+// the space before it: a carry of the rounding may add an integer digit.
+std::size_t FixedWidth(float largest)
+{
+	std::size_t digits = 2;
+	if (!(largest < 1e38f)) // the largest float has 39 integer digits; NaN and infinity print shorter
+		digits = 40;
+	else
+		for (float limit = 10.0f; limit <= largest && digits < 40; limit *= 10.0f)
+			++digits;
+	return 2 + digits + 7;
+}
+
+std::size_t DecimalDigits(unsigned long long v)
+{
+	std::size_t digits = 1;
+	for (; v >= 10; v /= 10)
+		++digits;
+	return digits;
+}
+
+void Put(char*& at, std::string_view text)
+{
+	std::memcpy(at, text.data(), text.size());
+	at += text.size();
+}
+
+// Floats go through printf's double promotion, as "%f" receives them.
+void PutFloats(char*& at, std::string_view tag, std::span<const float> values)
+{
+	Put(at, tag);
+	for (const float value : values) {
+		*at++ = ' ';
+		// FixedWidth bounds the length, so the end given is never reached
+		at = std::to_chars(at, at + 64, double(value), std::chars_format::fixed, 6).ptr;
+	}
+	*at++ = '\n';
+}
+
+void PutFaces(char*& at, std::span<const UniqueVertex> records, long long base)
+{
+	for (std::size_t k = 0; k + 2 < records.size(); k += 3) {
+		*at++ = 'f';
+		for (std::size_t c = 0; c < 3; ++c) {
+			const UniqueVertex& record = records[k + c];
+			const std::int32_t vertex = record.duplicateOf != -1 ? record.duplicateOf : record.vertexNumber;
+			char number[24];
+			const std::string_view text(number, std::size_t(std::to_chars(number, number + sizeof number, base + 1 + vertex).ptr - number));
+			*at++ = ' ';
+			Put(at, text);
+			*at++ = '/';
+			Put(at, text);
+			*at++ = '/';
+			Put(at, text);
+		}
+		*at++ = '\n';
+	}
+}
+
+} // namespace
+
+ObjText FormatOBJ(const BRMDL& model, const ModelNames& names, std::string_view modelName, bool skipHidden)
+{
+	// number the corners of every mesh written first, in triangle order,
+	// corners 0, 1, 2 of each, so the text's length is bounded before it is made
+	struct Mesh {
+		std::size_t m, first; // first record
+		std::int32_t vertices;
+	};
+	std::vector<Mesh> meshes;
+	std::size_t corners = 0;
+	for (std::size_t m = 0; m < std::size_t(std::max(model.nMesh, 0)); ++m)
+		if (!(skipHidden && IsHidden(model, m)))
+			corners += MeshTriangles(model, m).size() * 3;
+	std::vector<UniqueVertex> records(corners);
 	CornerTable seen;
-	for (std::size_t m = 0; m < std::size_t(std::max(model.nMesh, 0)); ++m) {
+	std::size_t bound = 16 + modelName.size();
+	long long base = 0;
+	for (std::size_t m = 0, first = 0; m < std::size_t(std::max(model.nMesh, 0)); ++m) {
 		if (skipHidden && IsHidden(model, m))
 			continue;
 		const std::vector<Triangle>& triangles = MeshTriangles(model, m);
-
-		// number the corners in triangle order, corners 0, 1, 2 of each
-		records.assign(triangles.size() * 3, UniqueVertex{});
-		seen.Reset(records.size());
+		const std::span<UniqueVertex> mesh(records.data() + first, triangles.size() * 3);
+		seen.Reset(mesh.size());
 		std::int32_t counter = 0;
+		float largest = 1.0f;
 		for (std::size_t t = 0; t < triangles.size(); ++t)
 			for (std::size_t c = 0; c < 3; ++c)
-				LookForVertex2(triangles[t].v[c], records, t * 3 + c, seen, counter);
+				if (LookForVertex2(triangles[t].v[c], mesh, t * 3 + c, seen, counter)) {
+					const Vertex& v = triangles[t].v[c];
+					for (const float value : {v.posedPos[0], v.posedPos[1], v.posedPos[2], v.posedNrm[0], v.posedNrm[1],
+							 v.posedNrm[2], v.uv[0], 1.0f - v.uv[1]})
+						largest = std::max(largest, std::fabs(value));
+				}
+		meshes.push_back(Mesh{m, first, counter});
+		first += mesh.size();
+		base += counter;
+		const std::size_t number = 3 + 3 * DecimalDigits((unsigned long long)(base)); // " n/n/n"
+		bound += std::size_t(counter) * (8 * FixedWidth(largest) + 9) + triangles.size() * (2 + 3 * number) + 64 +
+			(m < names.meshes.size() ? names.meshes[m].size() : 0);
+	}
 
-		Reserve(out, std::size_t(counter) * kVertexText + triangles.size() * kFaceText + 64);
-		for (std::size_t k = 0; k < records.size(); ++k)
-			if (records[k].duplicateOf == -1)
-				AppendFloats(out, "v", triangles[k / 3].v[k % 3].posedPos);
-		out += '\n';
-		for (std::size_t k = 0; k < records.size(); ++k) {
-			if (records[k].duplicateOf != -1)
+	ObjText out{std::unique_ptr<char[]>(new char[bound]), 0};
+	char* at = out.text.get();
+	Put(at, "mtllib ");
+	Put(at, modelName);
+	Put(at, ".mtl\n\n");
+	base = 0; // vertices written by the meshes before
+	for (const Mesh& mesh : meshes) {
+		const std::vector<Triangle>& triangles = MeshTriangles(model, mesh.m);
+		const std::span<const UniqueVertex> numbered(records.data() + mesh.first, triangles.size() * 3);
+		for (std::size_t k = 0; k < numbered.size(); ++k)
+			if (numbered[k].duplicateOf == -1)
+				PutFloats(at, "v", triangles[k / 3].v[k % 3].posedPos);
+		*at++ = '\n';
+		for (std::size_t k = 0; k < numbered.size(); ++k) {
+			if (numbered[k].duplicateOf != -1)
 				continue;
 			const float* uv = triangles[k / 3].v[k % 3].uv;
 			const float flipped[2] = {uv[0], 1.0f - uv[1]};
-			AppendFloats(out, "vt", flipped);
+			PutFloats(at, "vt", flipped);
 		}
-		out += '\n';
-		for (std::size_t k = 0; k < records.size(); ++k)
-			if (records[k].duplicateOf == -1)
-				AppendFloats(out, "vn", triangles[k / 3].v[k % 3].posedNrm);
+		*at++ = '\n';
+		for (std::size_t k = 0; k < numbered.size(); ++k)
+			if (numbered[k].duplicateOf == -1)
+				PutFloats(at, "vn", triangles[k / 3].v[k % 3].posedNrm);
 
-		out += "\ng ";
-		if (m < names.meshes.size())
-			out += names.meshes[m];
-		out += "\ns 1\nusemtl mat";
-		AppendInt(out, (m < model.meshMat.size() ? model.meshMat[m] : 0) + 1LL);
-		out += '\n';
-		AppendFaces(out, records, base);
-		out += '\n';
-		base += counter;
+		Put(at, "\ng ");
+		if (mesh.m < names.meshes.size())
+			Put(at, names.meshes[mesh.m]);
+		Put(at, "\ns 1\nusemtl mat");
+		at = std::to_chars(at, at + 24, (mesh.m < model.meshMat.size() ? model.meshMat[mesh.m] : 0) + 1LL).ptr;
+		*at++ = '\n';
+		PutFaces(at, numbered, base);
+		*at++ = '\n';
+		base += mesh.vertices;
 	}
+	out.size = std::size_t(at - out.text.get());
+	assert(out.size <= bound);
 	return out;
+}
+
+std::string ExportToOBJ(const BRMDL& model, const ModelNames& names, std::string_view modelName, bool skipHidden)
+{
+	const ObjText text = FormatOBJ(model, names, modelName, skipHidden);
+	return std::string(text.text.get(), text.size);
 }
 
 std::string MtlText(const BRMDL& model)

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +22,22 @@ namespace zentarra {
 
 inline constexpr std::string_view kCantWriteFile = "Error: unable to write file";
 inline constexpr std::string_view kCantWriteMtl = "Error: unable to write MTL file";
+
+// The OBJ text in one buffer of its own, allocated once at its largest
+// possible length (found from the counts and the largest magnitudes before a
+// byte is written) and filled in place; only the pages written are touched.
+struct ObjText {
+	std::unique_ptr<char[]> text;
+	std::size_t size = 0;
+
+	std::span<const std::uint8_t> Bytes() const
+	{
+		return {reinterpret_cast<const std::uint8_t*>(text.get()), size};
+	}
+};
+
+// The OBJ text of the model in its current pose, as ExportToOBJ gives it.
+ObjText FormatOBJ(const BRMDL& model, const ModelNames& names, std::string_view modelName, bool skipHidden);
 
 // The OBJ text of the model in its current pose. `modelName` goes on the
 // mtllib line; meshes hidden in meshVisible are left out when skipHidden, and

@@ -5,6 +5,10 @@
 #include <cassert>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zentarra {
 namespace {
 
@@ -289,7 +293,7 @@ struct CmprBlock {
 	static constexpr std::size_t kBytes = 32;
 
 	// the four colours of a sub-block, computed once, then looked up per texel
-	static void SubBlock(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p)
+	static void CmprColours(std::uint32_t colours[4], const std::uint8_t* p)
 	{
 		const unsigned c0 = Be16(p);
 		const unsigned c1 = Be16(p + 2);
@@ -297,7 +301,6 @@ struct CmprBlock {
 		const unsigned g = (c0 >> 5 & 63) * 64 + (c1 >> 5 & 63);
 		const unsigned b = (c0 & 31) * 32 + (c1 & 31);
 		const bool fourColours = c0 > c1;
-		std::uint32_t colours[4];
 		colours[0] = Rgb565Texel(p); // weights 1 and 0 give the endpoints themselves
 		colours[1] = Rgb565Texel(p + 2);
 		const std::uint32_t twoThirds =
@@ -311,6 +314,12 @@ struct CmprBlock {
 		// the transparent index keeps its blended colour; only alpha drops
 		colours[3] = Pack(kCmprBlend.oneThird5[r], kCmprBlend.oneThird6[g], kCmprBlend.oneThird5[b], 0) |
 			(four & 0xFF000000u);
+	}
+
+	static void SubBlock(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p)
+	{
+		std::uint32_t colours[4];
+		CmprColours(colours, p);
 		for (int row = 0; row < 4; ++row, dst += stride) {
 			const unsigned bits = p[4 + row];
 			StoreTexel(dst, colours[bits >> 6]);
@@ -328,6 +337,207 @@ struct CmprBlock {
 		SubBlock(dst + 4 * stride + 16, stride, p + 24);
 	}
 };
+
+#if defined(__SSE2__)
+// The same blocks in SSE2: 16 bytes of texels at a time, spread with shifts
+// and unpacks. Every block starts at p + a multiple of 16 bytes and every row
+// of 4 texels is one 16-byte store.
+
+__m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+void Store16(std::uint8_t* dst, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v); }
+
+// Each byte's nibble widened to 8 bits: n * 17.
+__m128i HighNibbles(__m128i v)
+{
+	const __m128i n = _mm_and_si128(_mm_srli_epi16(v, 4), _mm_set1_epi8(0x0F));
+	return _mm_or_si128(n, _mm_slli_epi16(n, 4));
+}
+__m128i LowNibbles(__m128i v)
+{
+	const __m128i n = _mm_and_si128(v, _mm_set1_epi8(0x0F));
+	return _mm_or_si128(n, _mm_slli_epi16(n, 4));
+}
+
+// 16-bit big-endian values, as numbers.
+__m128i Swap16(__m128i v) { return _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8)); }
+
+// 8 texels as 16-bit (R, G) and (B, A) halves, stored as two rows of 4.
+void StoreHalves(std::uint8_t* dst, std::size_t stride, __m128i rg, __m128i ba)
+{
+	Store16(dst, _mm_unpacklo_epi16(rg, ba));
+	Store16(dst + stride, _mm_unpackhi_epi16(rg, ba));
+}
+
+// A row of 8 intensities, each byte already doubled, in all four channels.
+void StoreGreyRow(std::uint8_t* dst, __m128i pairs)
+{
+	Store16(dst, _mm_unpacklo_epi16(pairs, pairs));
+	Store16(dst + 16, _mm_unpackhi_epi16(pairs, pairs));
+}
+
+// Two rows of 8 intensities, one byte each.
+void StoreGreyRows(std::uint8_t* dst, std::size_t stride, __m128i values)
+{
+	StoreGreyRow(dst, _mm_unpacklo_epi8(values, values));
+	StoreGreyRow(dst + stride, _mm_unpackhi_epi8(values, values));
+}
+
+struct I4Sse2 : I4Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int half = 0; half < 2; ++half, p += 16, dst += 4 * stride) { // 4 rows of 4 bytes
+			const __m128i v = Load16(p);
+			const __m128i high = HighNibbles(v), low = LowNibbles(v); // high nibble left
+			StoreGreyRows(dst, stride, _mm_unpacklo_epi8(high, low));
+			StoreGreyRows(dst + 2 * stride, stride, _mm_unpackhi_epi8(high, low));
+		}
+	}
+};
+
+struct I8Sse2 : I8Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		StoreGreyRows(dst, stride, Load16(p));
+		StoreGreyRows(dst + 2 * stride, stride, Load16(p + 16));
+	}
+};
+
+struct IA4Sse2 : IA4Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int half = 0; half < 2; ++half, p += 16, dst += 2 * stride) { // 2 rows of 8 bytes
+			const __m128i v = Load16(p);
+			const __m128i intensity = LowNibbles(v), alpha = HighNibbles(v);
+			const __m128i ii = _mm_unpacklo_epi8(intensity, intensity), ia = _mm_unpacklo_epi8(intensity, alpha);
+			Store16(dst, _mm_unpacklo_epi16(ii, ia));
+			Store16(dst + 16, _mm_unpackhi_epi16(ii, ia));
+			const __m128i ii2 = _mm_unpackhi_epi8(intensity, intensity), ia2 = _mm_unpackhi_epi8(intensity, alpha);
+			Store16(dst + stride, _mm_unpacklo_epi16(ii2, ia2));
+			Store16(dst + stride + 16, _mm_unpackhi_epi16(ii2, ia2));
+		}
+	}
+};
+
+struct IA8Sse2 : IA8Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int half = 0; half < 2; ++half, p += 16, dst += 2 * stride) {
+			const __m128i v = Load16(p); // little-endian words: alpha | intensity << 8
+			const __m128i intensity = _mm_srli_epi16(v, 8);
+			const __m128i ii = _mm_or_si128(intensity, _mm_slli_epi16(intensity, 8));
+			StoreHalves(dst, stride, ii, _mm_or_si128(intensity, _mm_slli_epi16(v, 8)));
+		}
+	}
+};
+
+struct RGB565Sse2 : Colour16Block<Rgb565Texel> {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		const __m128i mask5 = _mm_set1_epi16(31), mask6 = _mm_set1_epi16(63);
+		for (int half = 0; half < 2; ++half, p += 16, dst += 2 * stride) {
+			const __m128i c = Swap16(Load16(p));
+			const __m128i r = _mm_srli_epi16(c, 11);
+			const __m128i g = _mm_and_si128(_mm_srli_epi16(c, 5), mask6);
+			const __m128i b = _mm_and_si128(c, mask5);
+			const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 3), _mm_srli_epi16(r, 2));
+			const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4));
+			const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
+			StoreHalves(dst, stride, _mm_or_si128(r8, _mm_slli_epi16(g8, 8)), _mm_or_si128(b8, _mm_set1_epi16(-256)));
+		}
+	}
+};
+
+// The channels are moved and widened by multiplies: for a field of n bits
+// at bit k, a product by the right constant puts the field's repetition
+// (bit replication) in the byte it belongs in; a mask drops what spills below.
+struct RGB5A3Sse2 : Colour16Block<Rgb5A3Texel> {
+	static __m128i Field(__m128i c, int mask) { return _mm_and_si128(c, _mm_set1_epi16(std::int16_t(mask))); }
+	static __m128i Times(__m128i v, int k) { return _mm_mullo_epi16(v, _mm_set1_epi16(std::int16_t(k))); }
+	static __m128i HighTimes(__m128i v, int k) { return _mm_mulhi_epu16(v, _mm_set1_epi16(std::int16_t(k))); }
+
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		const __m128i highByte = _mm_set1_epi16(-256);
+		for (int half = 0; half < 2; ++half, p += 16, dst += 2 * stride) {
+			const __m128i c = Swap16(Load16(p));
+			const __m128i opaque = _mm_srai_epi16(c, 15); // bit 15 set: all ones
+			// opaque: 5 bits per colour (x * 33 >> 2), alpha 255
+			const __m128i r = HighTimes(Field(c, 0x7C00), 33 << 4);
+			const __m128i g = _mm_and_si128(Times(Field(c, 0x03E0), 33 << 1), highByte);
+			const __m128i b = _mm_srli_epi16(Times(Field(c, 0x001F), 33), 2);
+			// translucent: 4 bits per colour (x * 17), 3 of alpha (x * 73 >> 1)
+			const __m128i r4 = HighTimes(Field(c, 0x0F00), 17 << 8);
+			const __m128i g4 = Times(Field(c, 0x00F0), 17 << 4);
+			const __m128i b4 = Times(Field(c, 0x000F), 17);
+			const __m128i a3 = _mm_and_si128(Times(_mm_srli_epi16(c, 12), 73 << 7), highByte);
+			const __m128i rg = _mm_or_si128(_mm_and_si128(opaque, _mm_or_si128(r, g)),
+				_mm_andnot_si128(opaque, _mm_or_si128(r4, g4)));
+			const __m128i ba = _mm_or_si128(_mm_and_si128(opaque, _mm_or_si128(b, highByte)),
+				_mm_andnot_si128(opaque, _mm_or_si128(b4, a3)));
+			StoreHalves(dst, stride, rg, ba);
+		}
+	}
+};
+
+struct RGBA8Sse2 : RGBA8Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int half = 0; half < 2; ++half, p += 16, dst += 2 * stride) {
+			const __m128i ar = Load16(p), gb = Load16(p + 32); // little-endian words: a | r << 8, g | b << 8
+			StoreHalves(dst, stride, _mm_or_si128(_mm_srli_epi16(ar, 8), _mm_slli_epi16(gb, 8)),
+				_mm_or_si128(_mm_srli_epi16(gb, 8), _mm_slli_epi16(ar, 8)));
+		}
+	}
+};
+
+// Four palette colours as one 16-byte store.
+void StoreColours(std::uint8_t* dst, const Palette& palette, unsigned i0, unsigned i1, unsigned i2, unsigned i3)
+{
+	Store16(dst, _mm_setr_epi32(int(palette[i0]), int(palette[i1]), int(palette[i2]), int(palette[i3])));
+}
+
+struct CI4Sse2 : CI4Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int row = 0; row < kHeight; ++row, dst += stride, p += 4) { // high nibble left
+			StoreColours(dst, palette, p[0] >> 4, p[0] & 15u, p[1] >> 4, p[1] & 15u);
+			StoreColours(dst + 16, palette, p[2] >> 4, p[2] & 15u, p[3] >> 4, p[3] & 15u);
+		}
+	}
+};
+
+struct CI8Sse2 : CI8Block {
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		for (int row = 0; row < kHeight; ++row, dst += stride, p += kWidth) {
+			StoreColours(dst, palette, p[0], p[1], p[2], p[3]);
+			StoreColours(dst + 16, palette, p[4], p[5], p[6], p[7]);
+		}
+	}
+};
+
+// CMPR with each row of a sub-block gathered into one 16-byte store.
+struct CmprSse2 : CmprBlock {
+	static void SubBlock(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p)
+	{
+		std::uint32_t colours[4];
+		CmprColours(colours, p);
+		for (int row = 0; row < 4; ++row, dst += stride) {
+			const unsigned bits = p[4 + row];
+			Store16(dst, _mm_setr_epi32(int(colours[bits >> 6]), int(colours[bits >> 4 & 3]),
+				int(colours[bits >> 2 & 3]), int(colours[bits & 3])));
+		}
+	}
+
+	void operator()(std::uint8_t* dst, std::size_t stride, const std::uint8_t* p) const
+	{
+		SubBlock(dst, stride, p);
+		SubBlock(dst + 16, stride, p + 8);
+		SubBlock(dst + 4 * stride, stride, p + 16);
+		SubBlock(dst + 4 * stride + 16, stride, p + 24);
+	}
+};
+#endif
 
 struct Layout {
 	int blockWidth = 0;
@@ -415,6 +625,54 @@ bool DecodeBlocks(const Block& block, std::uint8_t* rgba, int width, int height,
 	return texels.size() / Block::kBytes >= across * BlockCount(height, bh);
 }
 
+// The block decoders of one path, by format.
+struct ScalarKernels {
+	using I4 = I4Block;
+	using I8 = I8Block;
+	using IA4 = IA4Block;
+	using IA8 = IA8Block;
+	using RGB565 = Colour16Block<Rgb565Texel>;
+	using RGB5A3 = Colour16Block<Rgb5A3Texel>;
+	using RGBA8 = RGBA8Block;
+	using CMPR = CmprBlock;
+	using CI4 = CI4Block;
+	using CI8 = CI8Block;
+};
+
+#if defined(__SSE2__)
+struct Sse2Kernels {
+	using I4 = I4Sse2;
+	using I8 = I8Sse2;
+	using IA4 = IA4Sse2;
+	using IA8 = IA8Sse2;
+	using RGB565 = RGB565Sse2;
+	using RGB5A3 = RGB5A3Sse2;
+	using RGBA8 = RGBA8Sse2;
+	using CMPR = CmprSse2;
+	using CI4 = CI4Sse2;
+	using CI8 = CI8Sse2;
+};
+#endif
+
+// False when the data ran out; the format is one LayoutOf knows.
+template <class Kernels>
+bool DecodeFormat(std::uint32_t format, std::uint8_t* out, int width, int height, std::span<const std::uint8_t> texels,
+	const Palette& palette)
+{
+	switch (format) {
+	case kTexI4: return DecodeBlocks(typename Kernels::I4{}, out, width, height, texels);
+	case kTexI8: return DecodeBlocks(typename Kernels::I8{}, out, width, height, texels);
+	case kTexIA4: return DecodeBlocks(typename Kernels::IA4{}, out, width, height, texels);
+	case kTexIA8: return DecodeBlocks(typename Kernels::IA8{}, out, width, height, texels);
+	case kTexRGB565: return DecodeBlocks(typename Kernels::RGB565{}, out, width, height, texels);
+	case kTexRGB5A3: return DecodeBlocks(typename Kernels::RGB5A3{}, out, width, height, texels);
+	case kTexRGBA8: return DecodeBlocks(typename Kernels::RGBA8{}, out, width, height, texels);
+	case kTexCI4: return DecodeBlocks(typename Kernels::CI4{{palette}}, out, width, height, texels);
+	case kTexCI8: return DecodeBlocks(typename Kernels::CI8{{palette}}, out, width, height, texels);
+	default: return DecodeBlocks(typename Kernels::CMPR{}, out, width, height, texels);
+	}
+}
+
 } // namespace
 
 std::size_t TexelDataSize(std::uint32_t format, int width, int height)
@@ -425,8 +683,25 @@ std::size_t TexelDataSize(std::uint32_t format, int width, int height)
 	return BlockCount(width, layout.blockWidth) * BlockCount(height, layout.blockHeight) * layout.blockBytes;
 }
 
+std::span<const TexDecodePath> TexDecodePaths()
+{
+	static constexpr TexDecodePath kPaths[] = {
+		TexDecodePath::Scalar,
+#if defined(__SSE2__)
+		TexDecodePath::Sse2,
+#endif
+	};
+	return kPaths;
+}
+
 TexStatus DecodeTexels(std::span<std::uint8_t> rgba, std::span<const std::uint8_t> texels, std::uint32_t format,
 	int width, int height, const Palette& palette)
+{
+	return DecodeTexels(rgba, texels, format, width, height, palette, TexDecodePaths().back());
+}
+
+TexStatus DecodeTexels(std::span<std::uint8_t> rgba, std::span<const std::uint8_t> texels, std::uint32_t format,
+	int width, int height, const Palette& palette, TexDecodePath path)
 {
 	const Layout layout = LayoutOf(format);
 	if (layout.blockBytes == 0)
@@ -437,41 +712,16 @@ TexStatus DecodeTexels(std::span<std::uint8_t> rgba, std::span<const std::uint8_
 	if (rgba.size() / 4 / std::size_t(width) < std::size_t(height))
 		return TexStatus::TooLarge;
 
-	std::uint8_t* out = rgba.data();
 	bool whole = false;
-	switch (format) {
-	case kTexI4:
-		whole = DecodeBlocks(I4Block{}, out, width, height, texels);
+	switch (path) {
+#if defined(__SSE2__)
+	case TexDecodePath::Sse2:
+		whole = DecodeFormat<Sse2Kernels>(format, rgba.data(), width, height, texels, palette);
 		break;
-	case kTexI8:
-		whole = DecodeBlocks(I8Block{}, out, width, height, texels);
-		break;
-	case kTexIA4:
-		whole = DecodeBlocks(IA4Block{}, out, width, height, texels);
-		break;
-	case kTexIA8:
-		whole = DecodeBlocks(IA8Block{}, out, width, height, texels);
-		break;
-	case kTexRGB565:
-		whole = DecodeBlocks(Colour16Block<Rgb565Texel>{}, out, width, height, texels);
-		break;
-	case kTexRGB5A3:
-		whole = DecodeBlocks(Colour16Block<Rgb5A3Texel>{}, out, width, height, texels);
-		break;
-	case kTexRGBA8:
-		whole = DecodeBlocks(RGBA8Block{}, out, width, height, texels);
-		break;
-	case kTexCI4:
-		whole = DecodeBlocks(CI4Block{palette}, out, width, height, texels);
-		break;
-	case kTexCI8:
-		whole = DecodeBlocks(CI8Block{palette}, out, width, height, texels);
-		break;
-	case kTexCMPR:
-		whole = DecodeBlocks(CmprBlock{}, out, width, height, texels);
-		break;
+#endif
 	default:
-		return TexStatus::Unsupported;
+		whole = DecodeFormat<ScalarKernels>(format, rgba.data(), width, height, texels, palette);
+		break;
 	}
 	return whole ? TexStatus::Ok : TexStatus::Truncated;
 }

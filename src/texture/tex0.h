@@ -89,10 +89,20 @@ std::uint32_t ReadPalette(ByteView& file, std::size_t offset, TexImage& rec);
 // file; a truncated file also marks it damaged.
 TexStatus ReadTexture(ByteView& file, TexImage& rec);
 
+// The decoders' code: plain C++, or SSE2 vector code where the target has
+// it. Every path gives the same bytes.
+enum class TexDecodePath { Scalar, Sse2 };
+
+// The paths this build can run, the fastest (the one ReadTexture uses) last.
+std::span<const TexDecodePath> TexDecodePaths();
+
 // The same on raw texel data without a header: rgba holds width*height*4
 // bytes, already cleared by the caller (only decoded texels are written).
 TexStatus DecodeTexels(std::span<std::uint8_t> rgba, std::span<const std::uint8_t> texels, std::uint32_t format,
 	int width, int height, const Palette& palette);
+// The same on one path of TexDecodePaths().
+TexStatus DecodeTexels(std::span<std::uint8_t> rgba, std::span<const std::uint8_t> texels, std::uint32_t format,
+	int width, int height, const Palette& palette, TexDecodePath path);
 
 // Bytes of texel data of a width x height image in that format, padded to
 // whole blocks; 0 for the formats that are not decoded.

@@ -101,54 +101,6 @@ TEST(Tex0Corpus, MatchesReferenceImagesByteForByte)
 	}
 }
 
-struct TexelCase {
-	const char* what;
-	std::uint32_t format;
-	int width, height;
-	Bytes texels;
-	Bytes rgba; // the whole expected image
-};
-
-TEST(Tex0Texels, FormatsExpandAndClipPerTexel)
-{
-	const TexelCase cases[] = {
-		{"I4 1x1 reads a whole block, stores the high nibble", kTexI4, 1, 1, Block({0xA5, 0xFF}), {0xAA, 0xAA, 0xAA, 0xAA}},
-		{"I4 5 wide drops the sixth nibble", kTexI4, 5, 1, Block({0x01, 0x23, 0x4F}),
-			{0, 0, 0, 0, 17, 17, 17, 17, 34, 34, 34, 34, 51, 51, 51, 51, 68, 68, 68, 68}},
-		{"I8", kTexI8, 2, 1, Block({0x12, 0xFE}), {0x12, 0x12, 0x12, 0x12, 0xFE, 0xFE, 0xFE, 0xFE}},
-		{"IA4 low nibble intensity, high alpha", kTexIA4, 1, 1, Block({0x3C}), {204, 204, 204, 51}},
-		{"IA8 alpha byte first", kTexIA8, 1, 1, Block({0x80, 0xFF}), {255, 255, 255, 128}},
-		{"RGB565", kTexRGB565, 3, 1, Block({0xF8, 0x00, 0x07, 0xE0, 0x08, 0x41}),
-			{255, 0, 0, 255, 0, 255, 0, 255, 8, 8, 8, 255}},
-		{"RGB5A3 both branches", kTexRGB5A3, 4, 1, Block({0x80, 0x00, 0x7F, 0xFF, 0x0F, 0xFF, 0x19, 0xAF}),
-			{0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255, 0, 153, 170, 255, 36}},
-		{"RGBA8 AR pairs then GB pairs", kTexRGBA8, 1, 1, Block({0x11, 0x22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-			0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x33, 0x44}, 64), {0x22, 0x33, 0x44, 0x11}},
-	};
-	for (const TexelCase& c : cases) {
-		SCOPED_TRACE(c.what);
-		const Decoded d = Decode(MakeTex0(c.format, c.width, c.height, c.texels));
-		EXPECT_EQ(d.status, TexStatus::Ok);
-		EXPECT_EQ(d.image.data, c.rgba);
-	}
-}
-
-TEST(Tex0Texels, PartialBlocksKeepTilingOrder)
-{
-	// 6x2 RGBA8: two 64-byte blocks side by side; texel (5,1) is texel 5 of block 1
-	Bytes texels(128, 0);
-	texels[64 + 2 * 5] = 0xA0, texels[64 + 2 * 5 + 1] = 0xB0, texels[64 + 32 + 2 * 5] = 0xC0, texels[64 + 33 + 2 * 5] = 0xD0;
-	const Decoded d = Decode(MakeTex0(kTexRGBA8, 6, 2, texels));
-	ASSERT_EQ(d.image.data.size(), 6u * 2 * 4);
-	EXPECT_EQ(Texel(d.image, 5, 1), (Bytes{0xB0, 0xC0, 0xD0, 0xA0}));
-
-	// 9x5 I8: blocks 8x4, so texel (8,4) is the first byte of the fourth block
-	Bytes i8(4 * 32, 0);
-	i8[3 * 32] = 0x77;
-	const Decoded e = Decode(MakeTex0(kTexI8, 9, 5, i8));
-	EXPECT_EQ(e.image.data[(8 + 4 * 9) * 4], 0x77);
-}
-
 // One CMPR sub-block of an 8x8 image; returns the 16 texels of its top row quad.
 Bytes Cmpr(unsigned c0, unsigned c1, std::uint8_t rowBits)
 {
@@ -170,19 +122,6 @@ TEST(Tex0Cmpr, WeightsTruncateAndTransparentIndexKeepsColour)
 		(Bytes{255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 0}));
 	// per channel, truncated: 255*(1-2/3f) is 84.99999, 255*(1-1/3f) is 169.99999
 	EXPECT_EQ(Cmpr(0xF800, 0x001F, 0xAF), (Bytes{170, 0, 84, 255, 170, 0, 84, 255, 85, 0, 169, 255, 85, 0, 169, 255}));
-}
-
-TEST(Tex0Cmpr, SubBlocksRunTopLeftTopRightBottomLeftBottomRight)
-{
-	Bytes texels(32, 0);
-	const unsigned colours[4] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
-	for (int s = 0; s < 4; ++s)
-		Put16(texels, std::size_t(8 * s), colours[s]); // every index 0: the c0 colour
-	const Decoded d = Decode(MakeTex0(kTexCMPR, 7, 7, texels)); // partial: right column and bottom row dropped
-	EXPECT_EQ(Texel(d.image, 3, 3), (Bytes{255, 0, 0, 255}));
-	EXPECT_EQ(Texel(d.image, 6, 0), (Bytes{0, 255, 0, 255}));
-	EXPECT_EQ(Texel(d.image, 0, 6), (Bytes{0, 0, 255, 255}));
-	EXPECT_EQ(Texel(d.image, 6, 6), (Bytes{255, 255, 255, 255}));
 }
 
 TEST(Tex0Palette, ColourIndexedFormatsInEveryPaletteFormat)
@@ -376,6 +315,12 @@ void ExpectMatchesReference(const RefFormat& f, const Bytes& texels, int width, 
 			const std::uint8_t* got = rec.data.data() + (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4;
 			ASSERT_EQ((Rgba{got[0], got[1], got[2], got[3]}), want) << "texel " << x << "," << y;
 		}
+	// every code path gives the same bytes
+	for (const TexDecodePath path : TexDecodePaths()) {
+		Bytes rgba(rec.data.size(), 0);
+		DecodeTexels(rgba, texels, f.format, width, height, rec.palette, path);
+		ASSERT_TRUE(rgba == rec.data) << "path " << int(path);
+	}
 }
 
 TEST(Tex0Reference, EveryFormatAtOddSizesMatchesAPlainDecoder)
