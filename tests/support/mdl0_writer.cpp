@@ -100,16 +100,8 @@ public:
 	void zeros(std::size_t count) { out.bytes.insert(out.bytes.end(), count, 0); }
 	void f32(float value) { out.be32(std::bit_cast<std::uint32_t>(value)); }
 	void s32(int value) { out.be32(std::uint32_t(value)); }
-	void be32s(std::initializer_list<std::uint32_t> values)
-	{
-		for (std::uint32_t value : values)
-			out.be32(value);
-	}
-	void be16s(std::initializer_list<std::uint16_t> values)
-	{
-		for (std::uint16_t value : values)
-			out.be16(value);
-	}
+	void be32s(std::initializer_list<std::uint32_t> values) { out.be32s(values); }
+	void be16s(std::initializer_list<std::uint16_t> values) { out.be16s(values); }
 	// A byte-code or display-list command: opcode, then 16-bit operands.
 	void command(std::uint8_t opcode, std::initializer_list<std::uint16_t> operands)
 	{
