@@ -87,28 +87,6 @@ TEST(ReadModel, VersionDecidesWhereObjectsAndMaterialsStand)
 	}
 }
 
-TEST(ReadModel, ModelWithoutNormalsColoursOrMaterials)
-{
-	Mdl0Model desc = Basic(0, kTriangle);
-	desc.positions[0] = {.name = "xy", .components = 2, .values = {1, 2, 3, 4, 5, 6}};
-	auto model = std::make_unique<LoadedModel>();
-	const ModelReadResult result = Read(BuildMDL0(desc), *model);
-	ASSERT_TRUE(result.ok) << result.message;
-	EXPECT_FALSE(result.damaged) << result.message;
-	const BRMDL& md = model->MD;
-	EXPECT_EQ((std::array{md.nNrm, md.nClr, md.nUV, md.hasMat}), (std::array{0, 0, 0, 0}));
-	EXPECT_TRUE(md.nrm.empty());
-	EXPECT_TRUE(model->names.normals.empty());
-	EXPECT_EQ(md.vtx[0], (std::vector<Vec3>{{1, 2, 0}, {3, 4, 0}, {5, 6, 0}}));
-	EXPECT_EQ(md.meshMat, (std::vector<int>{0}));
-	for (const Vertex& v : md.meshTris.at(0).at(0).v) {
-		EXPECT_EQ(v.nrmIndex, -2);
-		EXPECT_EQ((std::array{v.nrm[0], v.nrm[1], v.nrm[2]}), (std::array{0.0f, 0.0f, 0.0f}));
-		EXPECT_EQ(v.color[3], 1.0f);
-		EXPECT_EQ(v.uvIndex, -1);
-	}
-}
-
 TEST(ReadModel, FailuresLeaveTheTargetEmpty)
 {
 	auto model = std::make_unique<LoadedModel>();

@@ -46,6 +46,9 @@ Primitive LoadMatrix(int node, int slot)
 	return {PrimitiveKind::LoadMatrix, {}, node, slot};
 }
 
+namespace {
+
+// Triangles the display lists of a mesh draw (n-2 per strip or fan).
 std::size_t TriangleCount(const Mdl0Mesh& mesh)
 {
 	std::size_t count = 0;
@@ -61,8 +64,6 @@ std::size_t TriangleCount(const Mdl0Mesh& mesh)
 	}
 	return count;
 }
-
-namespace {
 
 constexpr std::size_t kGroupHeader = 0x18;
 constexpr std::size_t kGroupEntry = 0x10;
