@@ -9,21 +9,16 @@ namespace zentarra::testing {
 namespace {
 
 struct BlockShape {
-	int width;
-	int height;
-	int bits; // per texel
+	int width, height, bits; // bits per texel
 };
 
 BlockShape ShapeOf(std::uint32_t format)
 {
-	switch (format) {
-	case 0: return {8, 8, 4};  // I4
-	case 1: return {8, 4, 8};  // I8
-	case 2: return {8, 4, 8};  // IA4
-	case 8: return {8, 8, 4};  // CI4
-	case 9: return {8, 4, 8};  // CI8
-	default: return {4, 4, 16}; // IA8, RGB565, RGB5A3
-	}
+	if (format == 0 || format == 8) // I4, CI4
+		return {8, 8, 4};
+	if (format == 1 || format == 2 || format == 9) // I8, IA4, CI8
+		return {8, 4, 8};
+	return {4, 4, 16}; // IA8, RGB565, RGB5A3
 }
 
 std::uint8_t Channel(const Bytes& rgba, int width, int x, int y, int c)
