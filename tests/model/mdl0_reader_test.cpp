@@ -2,13 +2,16 @@
 
 #include "base/file_io.h"
 #include "support/corpus.h"
-#include "support/mdl0_writer.h"
+#include "model/bones.h"
+#include "model/materials.h"
+#include "model/mdl0_bytes.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <array>
-#include <fstream>
+#include <map>
+#include <numeric>
 #include <memory>
 #include <string>
 #include <utility>
@@ -34,18 +37,8 @@ Mdl0Model Basic(int positions, std::vector<Primitive> primitives)
 
 const std::vector<Primitive> kTriangle = {Triangles({0, 1, 2})};
 
-std::uint32_t Get32(const Bytes& bytes, std::size_t at)
-{
-	return std::uint32_t(bytes.at(at)) << 24 | std::uint32_t(bytes.at(at + 1)) << 16 |
-		std::uint32_t(bytes.at(at + 2)) << 8 | bytes.at(at + 3);
-}
-
 // Offset of the data of entry `i` of the group in header slot `slot`.
-std::size_t EntryData(const Bytes& mdl0, std::size_t slot, std::size_t i)
-{
-	const std::size_t group = Get32(mdl0, slot);
-	return group + Get32(mdl0, group + 0x18 + 16 * i + 12);
-}
+std::size_t EntryData(const Bytes& mdl0, std::size_t slot, std::size_t i) { return DataAt(mdl0, 0, slot, i); }
 
 // Reads `mdl0` placed behind some junk, so offsets must be taken relative to the sub-file.
 ModelReadResult Read(const Bytes& mdl0, LoadedModel& model)
@@ -91,28 +84,6 @@ TEST(ReadModel, VersionDecidesWhereObjectsAndMaterialsStand)
 		bytes[11] = std::uint8_t(version <= 9 ? 11 : 9);
 		result = Read(bytes, *model);
 		EXPECT_TRUE(!result.ok || model->MD.nMesh == 0);
-	}
-}
-
-TEST(ReadModel, ModelWithoutNormalsColoursOrMaterials)
-{
-	Mdl0Model desc = Basic(0, kTriangle);
-	desc.positions[0] = {.name = "xy", .components = 2, .values = {1, 2, 3, 4, 5, 6}};
-	auto model = std::make_unique<LoadedModel>();
-	const ModelReadResult result = Read(BuildMDL0(desc), *model);
-	ASSERT_TRUE(result.ok) << result.message;
-	EXPECT_FALSE(result.damaged) << result.message;
-	const BRMDL& md = model->MD;
-	EXPECT_EQ((std::array{md.nNrm, md.nClr, md.nUV, md.hasMat}), (std::array{0, 0, 0, 0}));
-	EXPECT_TRUE(md.nrm.empty());
-	EXPECT_TRUE(model->names.normals.empty());
-	EXPECT_EQ(md.vtx[0], (std::vector<Vec3>{{1, 2, 0}, {3, 4, 0}, {5, 6, 0}}));
-	EXPECT_EQ(md.meshMat, (std::vector<int>{0}));
-	for (const Vertex& v : md.meshTris.at(0).at(0).v) {
-		EXPECT_EQ(v.nrmIndex, -2);
-		EXPECT_EQ((std::array{v.nrm[0], v.nrm[1], v.nrm[2]}), (std::array{0.0f, 0.0f, 0.0f}));
-		EXPECT_EQ(v.color[3], 1.0f);
-		EXPECT_EQ(v.uvIndex, -1);
 	}
 }
 
@@ -334,10 +305,18 @@ TEST(FreeModel, ReleasesAllButPlaybackSettings)
 	EXPECT_EQ((std::array{model->anim.speed, model->anim.rotOnly, model->anim.defaultSpeed}), (std::array{4, 1, 5}));
 }
 
+int WeightedNodes(const LoadedModel& model)
+{
+	int count = 0;
+	for (const Node& node : model.nodelist)
+		count += node.nWeights > 0;
+	return count;
+}
+
 TEST(ReadModelCorpus, EveryModelMatchesTheInventory)
 {
-	const int models = testing::ForEachCorpusModel([&](const std::string&, const std::vector<std::uint8_t>& bytes,
-		const json& entry) {
+	std::map<std::string, std::unique_ptr<LoadedModel>> reads; // by "file model"
+	const int models = testing::ForEachCorpusModel([&](const std::string& where, const Bytes& bytes, const json& entry) {
 		ByteView view(bytes);
 		auto model = std::make_unique<LoadedModel>();
 		const ModelReadResult result = ReadModel(view, entry["offset"].get<std::size_t>(), *model);
@@ -349,25 +328,74 @@ TEST(ReadModelCorpus, EveryModelMatchesTheInventory)
 		ASSERT_TRUE(result.ok) << result.message;
 		EXPECT_FALSE(result.damaged) << result.message;
 		const BRMDL& md = model->MD;
-		const auto sum = [](const std::vector<int>& counts) {
-			int total = 0;
-			for (int c : counts)
-				total += c;
-			return total;
-		};
-		EXPECT_EQ(md.nMesh, entry["objects"].get<int>());
-		EXPECT_EQ(TriangleCount(md), entry["triangles"].get<std::size_t>());
-		EXPECT_EQ((std::array{md.nVtx, md.nNrm, md.nClr, md.nUV}),
-			(std::array{entry["positions_arrays"].get<int>(), entry["normals_arrays"].get<int>(),
-				entry["colors_arrays"].get<int>(), entry["texcoords_arrays"].get<int>()}));
+		const auto sum = [](const std::vector<int>& counts) { return std::accumulate(counts.begin(), counts.end(), 0); };
+		const auto get = [&](const char* key) { return entry[key].get<int>(); };
+		EXPECT_EQ((std::array{md.nMesh, int(TriangleCount(md)), md.nVtx, md.nNrm, md.nClr, md.nUV}),
+			(std::array{get("objects"), get("triangles"), get("positions_arrays"), get("normals_arrays"),
+				get("colors_arrays"), get("texcoords_arrays")}));
 		EXPECT_EQ((std::array{sum(md.vtxCount), sum(md.nrmCount), sum(md.clrCount), sum(md.uvCount)}),
-			(std::array{entry["positions"].get<int>(), entry["normals"].get<int>(), entry["colors"].get<int>(),
-				entry["texcoords"].get<int>()}));
+			(std::array{get("positions"), get("normals"), get("colors"), get("texcoords")}));
 		EXPECT_EQ(model->names.meshes.size(), std::size_t(md.nMesh));
 		EXPECT_EQ(model->names.positions.size(), std::size_t(md.nVtx));
-		EXPECT_EQ(model->nBones, entry["bones"].get<int>());
+		EXPECT_EQ((std::array{model->nBones, WeightedNodes(*model), md.nMat}),
+			(std::array{get("bones"), get("envelopes"), get("materials")}));
+		ExpectConsistentNodes(*model);
+		ExpectConsistentMaterials(md);
+		reads[where] = std::move(model);
 	});
 	EXPECT_GT(models, 20);
+	const LoadedModel& human = *reads.at("brres/human_walk.brres human_walk");
+	EXPECT_EQ((std::array{human.nBones, WeightedNodes(human)}), (std::array{53, 148}));
+	// kuribo: bone 2 sits on node 1, under node 12; the root turns 90 degrees; shader
+	// 0x0400 with t = 3 shows the first of its three layers, mirrored along S
+	const LoadedModel& kuribo = *reads.at("brres/kuribo.brres kuribo");
+	EXPECT_EQ(kuribo.nodelist[std::size_t(kuribo.bonemap[2])].parent, 12);
+	EXPECT_EQ((std::array{kuribo.nodelist[0].rot[0], kuribo.nodelist[0].rot[1], kuribo.nodelist[0].rot[2]}),
+		(std::array{0.0f, 0.0f, 90.0f}));
+	EXPECT_EQ(kuribo.MD.texName, (std::vector<std::string>{"kuribo"}));
+	EXPECT_EQ(kuribo.MD.matMirror, (std::vector<int>{1}));
+	const BRMDL& cow = reads.at("brres/cow.brres cow")->MD;
+	EXPECT_EQ(cow.texName, (std::vector<std::string>{"cow_model2"}));
+	EXPECT_EQ(cow.matMirror, (std::vector<int>{3}));
+	EXPECT_EQ(reads.at("brres/cow.brres cow-shadow")->MD.texName, (std::vector<std::string>{""}));
+}
+
+// The skeleton and materials of every prefix of a model, and of the whole
+// model read from every offset, stay within their tables.
+TEST(ReadModel, BonesAndMaterialsOfEveryPrefixAndOffsetStayConsistent)
+{
+	Mdl0Model description = Basic(3, kTriangle);
+	description.bones = {{.name = "b0"}, {.name = "b1", .node = 1, .parent = 0}, {.name = "b2", .node = 2, .parent = 1},
+		{.name = "b3", .node = 3, .parent = 0}};
+	description.nodeMix = {{.node = 0, .bone = 0}, {.node = 4, .blend = {{1, 0.5f}, {2, 0.5f}}},
+		{.node = 5, .blend = {{2, 0.5f}, {3, 0.5f}}}};
+	description.meshes.push_back(description.meshes[0]);
+	description.materials = {{.name = "m0", .layers = {{"layer0"}}},
+		{.name = "m1", .texGens = 4, .shaderSignature = {0x04, 0x00}, .layers = {{"layer0"}, {"second", "pal", 2, 0}}}};
+	description.drawLists = {{"DrawOpa", {{0, 0}, {1, 1}}}};
+	const Bytes bytes = BuildMDL0(description);
+	const auto read = [](const Bytes& file, std::size_t offset, bool whole) {
+		ByteView view(file), again(file);
+		auto model = std::make_unique<LoadedModel>();
+		model->MD.nMesh = 2;
+		model->MD.meshTris.resize(2, std::vector<Triangle>(1));
+		std::string damage;
+		const bool bones = ReadBones(view, offset, *model, damage);
+		const bool materials = ReadMaterials(again, offset, 11, model->MD, damage);
+		ExpectConsistentNodes(*model);
+		ExpectConsistentMaterials(model->MD);
+		if (whole) {
+			EXPECT_TRUE(bones && materials) << damage;
+			EXPECT_EQ(model->nNodes, 6);
+			EXPECT_EQ(model->MD.texName, (std::vector<std::string>{"layer0", "second"}));
+		}
+	};
+	for (std::size_t n = 0; n <= bytes.size(); ++n) {
+		SCOPED_TRACE(n);
+		read(Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(n)), 0, n == bytes.size()); // its own, so ASan sees the end
+	}
+	for (std::size_t offset = 0; offset < bytes.size(); ++offset)
+		read(bytes, offset, false);
 }
 
 // The sub-file of a corpus model, copied so that it starts at offset 0, and

@@ -16,6 +16,18 @@ void ByteSink::be32(std::uint32_t value)
 	be16(std::uint16_t(value));
 }
 
+void ByteSink::be16s(std::initializer_list<std::uint16_t> values)
+{
+	for (std::uint16_t value : values)
+		be16(value);
+}
+
+void ByteSink::be32s(std::initializer_list<std::uint32_t> values)
+{
+	for (std::uint32_t value : values)
+		be32(value);
+}
+
 void ByteSink::text(std::string_view chars)
 {
 	bytes.insert(bytes.end(), chars.begin(), chars.end());
@@ -34,10 +46,8 @@ void ByteSink::alignTo(std::size_t alignment)
 
 void ByteSink::patch32(std::size_t at, std::uint32_t value)
 {
-	bytes.at(at) = std::uint8_t(value >> 24);
-	bytes.at(at + 1) = std::uint8_t(value >> 16);
-	bytes.at(at + 2) = std::uint8_t(value >> 8);
-	bytes.at(at + 3) = std::uint8_t(value);
+	for (std::size_t k = 0; k < 4; ++k)
+		bytes.at(at + k) = std::uint8_t(value >> (24 - 8 * k));
 }
 
 Bytes StubSubFile(std::string_view magic, std::size_t size)
@@ -112,35 +122,22 @@ Bytes BuildBRRES(const std::vector<Folder>& folders)
 
 	ByteSink out;
 	const auto writeGroup = [&](std::size_t group, std::size_t count, auto entryAt) {
-		out.be32(std::uint32_t(GroupSize(count)));
-		out.be32(std::uint32_t(count));
-		out.be16(0xFFFF); // reference entry
-		out.be16(0);
-		out.be16(0);
-		out.be16(0);
-		out.be32(0);
-		out.be32(0);
+		out.be32s({std::uint32_t(GroupSize(count)), std::uint32_t(count)});
+		out.be16s({0xFFFF, 0, 0, 0}); // reference entry
+		out.be32s({0, 0});
 		for (std::size_t i = 0; i < count; ++i) {
 			const auto [name, data] = entryAt(i);
-			out.be16(std::uint16_t(i + 1)); // search-tree fields; readers ignore them
-			out.be16(0);
-			out.be16(0);
-			out.be16(0);
-			out.be32(std::uint32_t(nameAt.at(name) - group));
-			out.be32(std::uint32_t(data - group));
+			out.be16s({std::uint16_t(i + 1), 0, 0, 0}); // search-tree fields; readers ignore them
+			out.be32s({std::uint32_t(nameAt.at(name) - group), std::uint32_t(data - group)});
 		}
 	};
 
 	// header and root section
-	out.text("bres");
-	out.be16(0xFEFF);
-	out.be16(0);
-	out.be32(0); // length, patched below
-	out.be16(0x10);
 	std::size_t sections = 1;
 	for (const Folder& folder : folders)
 		sections += folder.entries.size();
-	out.be16(std::uint16_t(sections));
+	out.text("bres");
+	out.be16s({0xFEFF, 0, 0, 0, 0x10, std::uint16_t(sections)}); // byte order mark, length (patched below)
 	out.text("root");
 	out.be32(0); // root section size, patched below
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,8 @@ struct ByteSink {
 	void u8(std::uint8_t value) { bytes.push_back(value); }
 	void be16(std::uint16_t value);
 	void be32(std::uint32_t value);
+	void be16s(std::initializer_list<std::uint16_t> values);
+	void be32s(std::initializer_list<std::uint32_t> values);
 	void text(std::string_view chars); // no terminator
 	void append(const Bytes& more);
 	void alignTo(std::size_t alignment); // zero padding

@@ -12,13 +12,7 @@ namespace {
 
 Corner C(int pos, int nrm, int clr, int uv, int slot = 0)
 {
-	Corner corner;
-	corner.pos = pos;
-	corner.nrm = nrm;
-	corner.clr = clr;
-	corner.tex[0] = uv;
-	corner.slot = slot;
-	return corner;
+	return {pos, nrm, clr, {uv}, slot};
 }
 
 // Every face is listed clockwise as seen from outside, the console's front
@@ -27,17 +21,8 @@ Corner C(int pos, int nrm, int clr, int uv, int slot = 0)
 // Box 2 x 2 x 2 standing on y = 0, open at the top; position index = x | y << 1 | z << 2.
 Mdl0Mesh Box()
 {
-	Mdl0Mesh mesh;
-	mesh.name = "crate_box";
-	mesh.vtxArray = 0;
-	mesh.nrmArray = 0;
-	mesh.clrArray = 0;
+	Mdl0Mesh mesh{.name = "crate_box", .nrmArray = 0, .clrArray = 0, .node = 1, .nrmSize = 1, .clrSize = 1, .texSize = {1}};
 	mesh.uvArray[0] = 0;
-	mesh.node = 1; // crate_body
-	mesh.posSize = 1;
-	mesh.nrmSize = 1;
-	mesh.clrSize = 1;
-	mesh.texSize[0] = 1;
 	// corners top-left, top-right, bottom-right, bottom-left as seen from outside
 	const int faces[5][5] = {
 		// positions, normal
@@ -60,18 +45,9 @@ Mdl0Mesh Box()
 // slot 2: crate_latch (origin at model (0, 2, 1)).
 Mdl0Mesh Lid()
 {
-	Mdl0Mesh mesh;
-	mesh.name = "crate_lid";
-	mesh.vtxArray = 1;
-	mesh.nrmArray = 1;
-	mesh.clrArray = 1;
+	Mdl0Mesh mesh{.name = "crate_lid", .vtxArray = 1, .nrmArray = 1, .clrArray = 1, .node = -1, .posSize = 2, .nrmSize = 1,
+		.clrSize = 1, .texSize = {2}, .mtxCount = 1};
 	mesh.uvArray[0] = 1;
-	mesh.node = -1;
-	mesh.posSize = 2;
-	mesh.nrmSize = 1;
-	mesh.clrSize = 1;
-	mesh.texSize[0] = 2;
-	mesh.mtxCount = 1;
 	enum { kLid, kHinge, kLatch };
 	// top: fan around the centre, clockwise from above
 	const Primitive top = Fan({C(4, 0, 0, 4), C(0, 0, 0, 0, kHinge), C(1, 0, 0, 1, kHinge), C(2, 0, 0, 2),
@@ -101,15 +77,8 @@ Mdl0Mesh Lid()
 // A shipping label on the front face, just proud of it: position index = x | y << 1.
 Mdl0Mesh Label()
 {
-	Mdl0Mesh mesh;
-	mesh.name = "crate_label";
-	mesh.vtxArray = 2;
-	mesh.nrmArray = 0;
+	Mdl0Mesh mesh{.name = "crate_label", .vtxArray = 2, .nrmArray = 0, .node = 1, .nrmSize = 1, .texSize = {1}};
 	mesh.uvArray[0] = 2;
-	mesh.node = 1; // crate_body
-	mesh.posSize = 1;
-	mesh.nrmSize = 1;
-	mesh.texSize[0] = 1;
 	mesh.primitives = {Quads({C(2, 4, 0, 2), C(3, 4, 0, 3), C(1, 4, 0, 1), C(0, 4, 0, 0)})};
 	return mesh;
 }
@@ -117,15 +86,8 @@ Mdl0Mesh Label()
 // The shadow on the ground, facing up: position index = x | z << 1.
 Mdl0Mesh Shadow()
 {
-	Mdl0Mesh mesh;
-	mesh.name = "crate_shadow";
-	mesh.vtxArray = 3;
-	mesh.nrmArray = 0;
+	Mdl0Mesh mesh{.name = "crate_shadow", .vtxArray = 3, .nrmArray = 0, .node = 0, .nrmSize = 1, .texSize = {1}};
 	mesh.uvArray[0] = 3;
-	mesh.node = 0; // crate_root
-	mesh.posSize = 1;
-	mesh.nrmSize = 1;
-	mesh.texSize[0] = 1;
 	mesh.primitives = {Quads({C(0, 2, 0, 0), C(1, 2, 0, 1), C(3, 2, 0, 3), C(2, 2, 0, 2)})};
 	return mesh;
 }

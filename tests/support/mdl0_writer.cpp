@@ -10,10 +10,8 @@ namespace zentarra::testing {
 
 Corner At(int index, int slot)
 {
-	Corner corner;
-	corner.pos = corner.nrm = corner.clr = index;
+	Corner corner{index, index, index, {}, slot};
 	corner.tex.fill(index);
-	corner.slot = slot;
 	return corner;
 }
 
@@ -21,10 +19,7 @@ namespace {
 
 Primitive MakePrimitive(PrimitiveKind kind, std::vector<Corner> corners)
 {
-	Primitive primitive;
-	primitive.kind = kind;
-	primitive.corners = std::move(corners);
-	return primitive;
+	return {kind, std::move(corners)};
 }
 
 std::vector<Corner> CornersOf(const std::vector<int>& indices)
@@ -48,13 +43,12 @@ Primitive Fan(std::vector<Corner> corners) { return MakePrimitive(PrimitiveKind:
 
 Primitive LoadMatrix(int node, int slot)
 {
-	Primitive primitive;
-	primitive.kind = PrimitiveKind::LoadMatrix;
-	primitive.node = node;
-	primitive.slot = slot;
-	return primitive;
+	return {PrimitiveKind::LoadMatrix, {}, node, slot};
 }
 
+namespace {
+
+// Triangles the display lists of a mesh draw (n-2 per strip or fan).
 std::size_t TriangleCount(const Mdl0Mesh& mesh)
 {
 	std::size_t count = 0;
@@ -70,8 +64,6 @@ std::size_t TriangleCount(const Mdl0Mesh& mesh)
 	}
 	return count;
 }
-
-namespace {
 
 constexpr std::size_t kGroupHeader = 0x18;
 constexpr std::size_t kGroupEntry = 0x10;
@@ -109,6 +101,14 @@ public:
 	void zeros(std::size_t count) { out.bytes.insert(out.bytes.end(), count, 0); }
 	void f32(float value) { out.be32(std::bit_cast<std::uint32_t>(value)); }
 	void s32(int value) { out.be32(std::uint32_t(value)); }
+	void be32s(std::initializer_list<std::uint32_t> values) { out.be32s(values); }
+	void be16s(std::initializer_list<std::uint16_t> values) { out.be16s(values); }
+	// A byte-code or display-list command: opcode, then 16-bit operands.
+	void command(std::uint8_t opcode, std::initializer_list<std::uint16_t> operands)
+	{
+		out.u8(opcode);
+		be16s(operands);
+	}
 	void align(std::size_t alignment) { out.alignTo(alignment); }
 	void patch32(std::size_t field, std::uint32_t value) { out.patch32(field, value); }
 	// Offset from `base` to `target`, stored two's complement when negative.
@@ -145,20 +145,12 @@ public:
 	std::size_t group(const std::vector<std::string>& entries)
 	{
 		const std::size_t start = at();
-		out.be32(std::uint32_t(kGroupHeader + kGroupEntry * entries.size()));
-		out.be32(std::uint32_t(entries.size()));
-		out.be16(0xFFFF); // reference entry
-		out.be16(0);
-		out.be16(1);
-		out.be16(1);
-		out.be32(0);
-		out.be32(0);
+		be32s({std::uint32_t(kGroupHeader + kGroupEntry * entries.size()), std::uint32_t(entries.size())});
+		be16s({0xFFFF, 0, 1, 1}); // reference entry
+		be32s({0, 0});
 		for (std::size_t i = 0; i < entries.size(); ++i) {
 			// search-tree fields: readers walk entries in stored order
-			out.be16(std::uint16_t(i + 1));
-			out.be16(0);
-			out.be16(0);
-			out.be16(0);
+			be16s({std::uint16_t(i + 1), 0, 0, 0});
 			name(start, entries[i]);
 			out.be32(0);
 		}
@@ -205,13 +197,7 @@ int ComponentBytes(int format)
 
 int ColourBytes(int format)
 {
-	switch (format) {
-	case 0:
-	case 3: return 2;
-	case 1:
-	case 4: return 3;
-	default: return 4;
-	}
+	return format == 0 ? 2 : 4;
 }
 
 void WriteComponent(Writer& w, int format, int shift, float value)
@@ -226,30 +212,14 @@ void WriteComponent(Writer& w, int format, int shift, float value)
 	}
 }
 
-// One colour, channels from the most significant bits down.
+// One colour: RGB565, or RGBA8 for any other format.
 void WriteColour(Writer& w, int format, const float* rgba)
 {
 	const auto q = [&](int channel, int max) { return std::uint32_t(std::lround(double(rgba[channel]) * max)); };
-	switch (format) {
-	case 0: w.out.be16(std::uint16_t(q(0, 31) << 11 | q(1, 63) << 5 | q(2, 31))); break;
-	case 1:
-		w.out.u8(std::uint8_t(q(0, 255)));
-		w.out.u8(std::uint8_t(q(1, 255)));
-		w.out.u8(std::uint8_t(q(2, 255)));
-		break;
-	case 3: w.out.be16(std::uint16_t(q(0, 15) << 12 | q(1, 15) << 8 | q(2, 15) << 4 | q(3, 15))); break;
-	case 4: {
-		const std::uint32_t packed = q(0, 63) << 18 | q(1, 63) << 12 | q(2, 63) << 6 | q(3, 63);
-		w.out.u8(std::uint8_t(packed >> 16));
-		w.out.u8(std::uint8_t(packed >> 8));
-		w.out.u8(std::uint8_t(packed));
-		break;
-	}
-	default: // RGBX8 keeps its fourth byte too: readers must ignore it
-		for (int channel = 0; channel < 4; ++channel)
-			w.out.u8(std::uint8_t(q(channel, 255)));
-		break;
-	}
+	if (format == 0)
+		w.out.be16(std::uint16_t(q(0, 31) << 11 | q(1, 63) << 5 | q(2, 31)));
+	else
+		w.be32s({q(0, 255) << 24 | q(1, 255) << 16 | q(2, 255) << 8 | q(3, 255)});
 }
 
 // Array header (0x20 bytes, then bounds for positions and paired texture
@@ -322,9 +292,7 @@ void WriteNodeTree(Writer& w, const Mdl0Model& model)
 		const int parent = model.bones[b].parent;
 		if (parent < 0 && b != 0)
 			continue; // a root: no command
-		w.out.u8(2);
-		w.out.be16(std::uint16_t(b));
-		w.out.be16(std::uint16_t(parent < 0 ? 0 : parent));
+		w.command(2, {std::uint16_t(b), std::uint16_t(parent < 0 ? 0 : parent)});
 	}
 	w.out.u8(1); // end
 }
@@ -333,13 +301,10 @@ void WriteNodeMix(Writer& w, const Mdl0Model& model)
 {
 	for (const MixNode& mix : model.nodeMix) {
 		if (mix.blend.empty()) {
-			w.out.u8(5);
-			w.out.be16(std::uint16_t(mix.node));
-			w.out.be16(std::uint16_t(mix.bone));
+			w.command(5, {std::uint16_t(mix.node), std::uint16_t(mix.bone)});
 			continue;
 		}
-		w.out.u8(3);
-		w.out.be16(std::uint16_t(mix.node));
+		w.command(3, {std::uint16_t(mix.node)});
 		w.out.u8(std::uint8_t(mix.blend.size()));
 		for (const Blend& blend : mix.blend) {
 			w.out.be16(std::uint16_t(blend.node));
@@ -352,10 +317,7 @@ void WriteNodeMix(Writer& w, const Mdl0Model& model)
 void WriteDrawList(Writer& w, const DrawList& list)
 {
 	for (const DrawCall& call : list.calls) {
-		w.out.u8(4);
-		w.out.be16(std::uint16_t(call.material));
-		w.out.be16(std::uint16_t(call.mesh));
-		w.out.be16(std::uint16_t(call.bone));
+		w.command(4, {std::uint16_t(call.material), std::uint16_t(call.mesh), std::uint16_t(call.bone)});
 		w.out.u8(std::uint8_t(call.priority));
 	}
 	w.out.u8(1);
@@ -367,14 +329,9 @@ void WriteBone(Writer& w, const Mdl0Model& model, std::size_t b, std::size_t fir
 {
 	const Mdl0Bone& bone = model.bones[b];
 	const std::size_t at = w.at();
-	w.out.be32(std::uint32_t(kBoneSize));
-	w.s32(-int(at));
+	w.be32s({std::uint32_t(kBoneSize), std::uint32_t(-int(at))});
 	w.name(at, bone.name);
-	w.out.be32(std::uint32_t(b));
-	w.s32(bone.node);
-	w.out.be32(0x100); // flags: visible
-	w.out.be32(0);     // billboard
-	w.out.be32(0);
+	w.be32s({std::uint32_t(b), std::uint32_t(bone.node), 0x100, 0, 0}); // index, node, flags: visible, billboard
 	for (const auto* values : {&bone.scale, &bone.rot, &bone.trans})
 		for (float v : *values)
 			w.f32(v);
@@ -403,20 +360,13 @@ void WriteMaterial(Writer& w, const Mdl0Material& material, std::size_t index, s
 	w.out.be32(std::uint32_t(kMaterialSize + kLayerSize * layers));
 	w.s32(-int(m));
 	w.name(m, material.name);
-	w.out.be32(std::uint32_t(index));
-	w.out.be32(0);                               // +0x10 flags
-	w.out.u8(std::uint8_t(material.texGens));    // +0x14
-	w.out.u8(1);                                 // light channels
-	w.out.u8(1);                                 // shader stages
-	w.out.u8(0);                                 // indirect textures
-	w.out.be32(std::uint32_t(material.cull));    // +0x18, read as its low byte
+	// +0x14: texture generators, light channels, shader stages, indirect textures
+	w.be32s({std::uint32_t(index), 0, std::uint32_t(material.texGens) << 24 | 0x10100, std::uint32_t(material.cull)});
 	w.zeros(0x28 - 0x1C);
-	w.out.be32(std::uint32_t(shader - m));       // +0x28
-	w.out.be32(std::uint32_t(layers));           // +0x2C
-	w.out.be32(layers ? std::uint32_t(kMaterialSize) : 0); // +0x30
+	// +0x28 shader, layers and their offset
+	w.be32s({std::uint32_t(shader - m), std::uint32_t(layers), layers ? std::uint32_t(kMaterialSize) : 0});
 	w.zeros(0x1A8 - 0x34);
-	w.out.be32(layers ? (1u << layers) - 1 : 0); // +0x1A8 texture matrices in use
-	w.out.be32(0);                               // matrix mode
+	w.be32s({layers ? (1u << layers) - 1 : 0, 0}); // +0x1A8 texture matrices in use, matrix mode
 	// +0x1B0: eight texture transforms: scale S, T, rotation, translation S, T
 	for (int t = 0; t < 8; ++t) {
 		w.f32(t == 0 ? material.scaleS : 1.0f);
@@ -434,15 +384,8 @@ void WriteMaterial(Writer& w, const Mdl0Material& material, std::size_t index, s
 		else
 			w.name(y, layer.palette);
 		w.zeros(8); // runtime pointers
-		w.out.be32(std::uint32_t(k)); // texture unit
-		w.out.be32(std::uint32_t(k)); // palette unit
-		w.out.be32(std::uint32_t(layer.wrapS)); // +0x18
-		w.out.be32(std::uint32_t(layer.wrapT)); // +0x1C
-		w.out.be32(1);                          // minification: linear
-		w.out.be32(1);                          // magnification
-		w.f32(0);                               // level-of-detail bias
-		w.out.be32(0);                          // anisotropy
-		w.out.be32(0);                          // clamp bias, interpolation
+		// texture and palette unit, wrap S and T at +0x18, linear filters, no bias, anisotropy or clamp bias
+		w.be32s({std::uint32_t(k), std::uint32_t(k), std::uint32_t(layer.wrapS), std::uint32_t(layer.wrapT), 1, 1, 0, 0, 0});
 		assert(w.at() - y == kLayerSize);
 	}
 }
@@ -452,9 +395,7 @@ void WriteShader(Writer& w, const Mdl0Material& material, std::size_t index)
 	const std::size_t h = w.at();
 	w.out.be32(std::uint32_t(kShaderSize));
 	w.s32(-int(h));
-	w.out.be32(std::uint32_t(index));
-	w.out.u8(1); // stages
-	w.zeros(3);
+	w.be32s({std::uint32_t(index), 0x01000000}); // one stage
 	for (std::size_t k = 0; k < 8; ++k) // texture units used
 		w.out.u8(k < material.layers.size() ? std::uint8_t(k) : 0xFF);
 	w.zeros(h + kShaderSize - w.at());
@@ -491,23 +432,18 @@ void WriteDisplayList(Writer& w, const Mdl0Mesh& mesh)
 	std::vector<const Primitive*> pendingNormals;
 	const auto flushNormalLoads = [&] {
 		for (const Primitive* load : pendingNormals) {
-			w.out.u8(0x28);
-			w.out.be16(std::uint16_t(load->node));
-			w.out.be16(std::uint16_t(0x8400 + 9 * load->slot));
+			w.command(0x28, {std::uint16_t(load->node), std::uint16_t(0x8400 + 9 * load->slot)});
 		}
 		pendingNormals.clear();
 	};
 	for (const Primitive& primitive : mesh.primitives) {
 		if (primitive.kind == PrimitiveKind::LoadMatrix) {
-			w.out.u8(0x20);
-			w.out.be16(std::uint16_t(primitive.node));
-			w.out.be16(std::uint16_t(0xB000 + 12 * primitive.slot));
+			w.command(0x20, {std::uint16_t(primitive.node), std::uint16_t(0xB000 + 12 * primitive.slot)});
 			pendingNormals.push_back(&primitive);
 			continue;
 		}
 		flushNormalLoads();
-		w.out.u8(std::uint8_t(primitive.kind));
-		w.out.be16(std::uint16_t(primitive.corners.size()));
+		w.command(std::uint8_t(primitive.kind), {std::uint16_t(primitive.corners.size())});
 		for (const Corner& corner : primitive.corners)
 			WriteCorner(w, mesh, corner);
 	}
@@ -554,34 +490,19 @@ void WriteObject(Writer& w, const Mdl0Model& model, std::size_t index)
 	for (const Primitive& primitive : mesh.primitives)
 		vertices += primitive.corners.size();
 
-	w.out.be32(0); // size, patched below
-	w.s32(-int(d));
-	w.s32(mesh.node);                     // +0x08
-	w.out.be32(low);                      // +0x0C
-	w.out.be32(high);                     // +0x10
-	w.out.be32(xfCounts);                 // +0x14
-	w.out.be32(std::uint32_t(kDeclarationSize)); // +0x18 declaration: buffer size, size used, offset from +0x18
-	w.out.be32(0x80);
-	w.out.be32(0);
-	w.out.be32(0);                        // +0x24 display list: buffer size, size used, offset from +0x24
-	w.out.be32(0);
-	w.out.be32(0);
-	w.out.be32(0);                        // +0x30 vertex format flags
-	w.out.be32(0);
-	w.name(d, mesh.name);                 // +0x38
-	w.out.be32(std::uint32_t(index));
-	w.out.be32(std::uint32_t(vertices));  // +0x40
-	w.out.be32(std::uint32_t(TriangleCount(mesh)));
-	w.out.be16(std::uint16_t(mesh.vtxArray)); // +0x48
-	w.out.be16(std::uint16_t(mesh.nrmArray));
-	w.out.be16(std::uint16_t(mesh.clrArray));
-	w.out.be16(0xFFFF);                   // colour 1
+	// size (patched below), to the MDL0, node, descriptor at +0x0C, counts at
+	// +0x14; declaration at +0x18 and display list at +0x24: buffer size, size
+	// used, offset (patched below); +0x30 vertex format flags
+	w.be32s({0, std::uint32_t(-int(d)), std::uint32_t(mesh.node), low, high, xfCounts, std::uint32_t(kDeclarationSize),
+		0x80, 0, 0, 0, 0, 0, 0});
+	w.name(d, mesh.name); // +0x38
+	w.be32s({std::uint32_t(index), std::uint32_t(vertices), std::uint32_t(TriangleCount(mesh))});
+	// +0x48 arrays: position, normal, colours 0 and 1, texture coordinates; fur vectors and positions
+	w.be16s({std::uint16_t(mesh.vtxArray), std::uint16_t(mesh.nrmArray), std::uint16_t(mesh.clrArray), 0xFFFF});
 	for (int uv : mesh.uvArray)
-		w.out.be16(std::uint16_t(uv));    // +0x50
-	if (longForm) {
-		w.out.be16(0xFFFF);               // +0x60 fur vectors, fur positions
-		w.out.be16(0xFFFF);
-	}
+		w.out.be16(std::uint16_t(uv));
+	if (longForm)
+		w.be16s({0xFFFF, 0xFFFF});
 	// matrix table: offset from D, then count and node indices
 	w.out.be32(std::uint32_t(w.at() + 4 - d));
 	const std::vector<int> nodes = MatrixNodes(mesh);
@@ -592,16 +513,11 @@ void WriteObject(Writer& w, const Mdl0Model& model, std::size_t index)
 	// vertex declaration, searched for from +0x68 by its first command
 	w.zeros(std::max<std::size_t>(0x80, (w.at() - d + 31) / 32 * 32) - (w.at() - d));
 	const std::size_t declaration = w.at();
-	w.out.u8(0x08); // CP: low vertex descriptor
-	w.out.u8(0x50);
-	w.out.be32(low);
-	w.out.u8(0x08); // CP: high vertex descriptor
-	w.out.u8(0x60);
-	w.out.be32(high);
-	w.out.u8(0x10); // XF 0x1008: colour and texture-coordinate counts
-	w.out.be16(0);
-	w.out.be16(0x1008);
-	w.out.be32(xfCounts);
+	// CP: low and high vertex descriptor; XF 0x1008: colour and texture-coordinate counts
+	w.be16s({0x0850, std::uint16_t(low >> 16), std::uint16_t(low), 0x0860, std::uint16_t(high >> 16),
+		std::uint16_t(high)});
+	w.out.u8(0x10);
+	w.be16s({0, 0x1008, std::uint16_t(xfCounts >> 16), std::uint16_t(xfCounts)});
 	w.zeros(declaration + kDeclarationSize - w.at());
 
 	const std::size_t list = w.at();
@@ -631,9 +547,7 @@ Bytes BuildMDL0(const Mdl0Model& model)
 
 	// header and section slots
 	w.out.text("MDL0");
-	w.out.be32(0); // size, patched at the end
-	w.out.be32(model.version);
-	w.out.be32(0); // offset to the archive: unknown here
+	w.be32s({0, model.version, 0}); // size, patched at the end; offset to the archive: unknown here
 	w.zeros(4 * header.slotCount);
 	w.name(0, model.name);
 
@@ -650,18 +564,11 @@ Bytes BuildMDL0(const Mdl0Model& model)
 			vertexCount += primitive.corners.size();
 	}
 	const std::size_t info = w.at();
-	w.out.be32(0x40);
-	w.s32(-int(info));
-	w.out.be32(0); // scaling rule
-	w.out.be32(0); // texture matrix mode
-	w.out.be32(std::uint32_t(vertexCount));
-	w.out.be32(std::uint32_t(faceCount));
-	w.out.be32(0);
-	w.out.be32(std::uint32_t(nodes));
-	w.out.u8(model.normals.empty() ? 0 : 1); // needs normal matrices
-	w.zeros(3);
-	w.out.be32(0x40); // node table, from the info block
-	w.zeros(24);      // bounds
+	// size, to the MDL0, scaling rule, texture matrix mode, vertices, faces,
+	// nodes, whether normal matrices are needed, the node table's offset
+	w.be32s({0x40, std::uint32_t(-int(info)), 0, 0, std::uint32_t(vertexCount), std::uint32_t(faceCount), 0,
+		std::uint32_t(nodes), model.normals.empty() ? 0u : 0x01000000u, 0x40});
+	w.zeros(24); // bounds
 	w.out.be32(std::uint32_t(nodes));
 	for (int n = 0; n < nodes; ++n) {
 		int bone = -1;

@@ -43,18 +43,14 @@ namespace zentarra::testing {
 // bounds; 1 marks the array as S only and puts the (still paired) data at +0x20.
 struct VertexArray {
 	std::string name = {};
-	int format = 4;
-	int shift = 0;
-	int components = 3;
+	int format = 4, shift = 0, components = 3;
 	std::vector<float> values = {};
 };
 
 // One vertex of a primitive: an index per attribute and the matrix slot its
 // first matrix-index byte names (written as 3 x slot).
 struct Corner {
-	int pos = 0;
-	int nrm = 0;
-	int clr = 0;
+	int pos = 0, nrm = 0, clr = 0;
 	std::array<int, 8> tex = {};
 	int slot = 0;
 };
@@ -77,18 +73,14 @@ enum class PrimitiveKind : std::uint8_t {
 struct Primitive {
 	PrimitiveKind kind = PrimitiveKind::Triangles;
 	std::vector<Corner> corners = {};
-	int node = 0;
-	int slot = 0;
+	int node = 0, slot = 0;
 };
 
-Primitive Quads(const std::vector<int>& indices);
-Primitive Triangles(const std::vector<int>& indices);
-Primitive Strip(const std::vector<int>& indices);
-Primitive Fan(const std::vector<int>& indices);
-Primitive Quads(std::vector<Corner> corners);
-Primitive Triangles(std::vector<Corner> corners);
-Primitive Strip(std::vector<Corner> corners);
-Primitive Fan(std::vector<Corner> corners);
+// Corners each using one index for every attribute, or corners as given.
+Primitive Quads(const std::vector<int>& indices), Quads(std::vector<Corner> corners);
+Primitive Triangles(const std::vector<int>& indices), Triangles(std::vector<Corner> corners);
+Primitive Strip(const std::vector<int>& indices), Strip(std::vector<Corner> corners);
+Primitive Fan(const std::vector<int>& indices), Fan(std::vector<Corner> corners);
 Primitive LoadMatrix(int node, int slot);
 
 inline constexpr int kNoArray = 0xFFFF;
@@ -100,14 +92,10 @@ inline constexpr int kNoArray = 0xFFFF;
 // zero bytes, so an empty one would run into the next object.
 struct Mdl0Mesh {
 	std::string name = {};
-	int vtxArray = 0;
-	int nrmArray = kNoArray;
-	int clrArray = kNoArray;
+	int vtxArray = 0, nrmArray = kNoArray, clrArray = kNoArray;
 	std::array<int, 8> uvArray = {kNoArray, kNoArray, kNoArray, kNoArray, kNoArray, kNoArray, kNoArray, kNoArray};
 	int node = 0; // single-bind node, -1 when each vertex names its own
-	int posSize = 1;
-	int nrmSize = 0;
-	int clrSize = 0;
+	int posSize = 1, nrmSize = 0, clrSize = 0;
 	std::array<int, 8> texSize = {};
 	int mtxCount = 0;
 	std::vector<Primitive> primitives = {};
@@ -118,8 +106,7 @@ struct Mdl0Mesh {
 // or node 0 for a root, as real files do); other roots are left out.
 struct Mdl0Bone {
 	std::string name = {};
-	int node = 0;
-	int parent = -1;
+	int node = 0, parent = -1;
 	std::array<float, 3> scale = {1, 1, 1};
 	std::array<float, 3> rot = {0, 0, 0}; // degrees
 	std::array<float, 3> trans = {0, 0, 0};
@@ -139,10 +126,7 @@ struct MixNode {
 };
 
 struct DrawCall {
-	int material = 0;
-	int mesh = 0;
-	int bone = 0;
-	int priority = 0;
+	int material = 0, mesh = 0, bone = 0, priority = 0;
 };
 
 // A definition entry holding draw commands, named "DrawOpa", "DrawXlu" or
@@ -156,8 +140,7 @@ struct DrawList {
 struct Layer {
 	std::string texture = {};
 	std::string palette = {}; // empty: no palette
-	int wrapS = 1;
-	int wrapT = 1;
+	int wrapS = 1, wrapT = 1;
 };
 
 // A material. `shaderSignature` is written into its shader from +0x8C on
@@ -165,21 +148,17 @@ struct Layer {
 // texture matrix's scales.
 struct Mdl0Material {
 	std::string name = {};
-	int texGens = 1;
-	int cull = 2;
+	int texGens = 1, cull = 2;
 	Bytes shaderSignature = {};
 	std::vector<Layer> layers = {}; // up to 3
-	float scaleS = 1;
-	float scaleT = 1;
+	float scaleS = 1, scaleT = 1;
 };
 
 struct Mdl0Model {
 	std::string name = "model";
 	std::uint32_t version = 11;
-	std::vector<VertexArray> positions = {}; // none: the positions slot is 0
-	std::vector<VertexArray> normals = {};   // none: the slot is 0, likewise below
-	std::vector<VertexArray> colours = {};
-	std::vector<VertexArray> texCoords = {};
+	// none: the slot is 0, likewise for the materials
+	std::vector<VertexArray> positions = {}, normals = {}, colours = {}, texCoords = {};
 	std::vector<Mdl0Mesh> meshes = {};
 	std::vector<Mdl0Bone> bones = {};
 	std::vector<MixNode> nodeMix = {}; // none: no "NodeMix" definition
@@ -189,9 +168,6 @@ struct Mdl0Model {
 
 // The MDL0 sub-file.
 Bytes BuildMDL0(const Mdl0Model& model);
-
-// Triangles the display lists of a mesh draw (n-2 per strip or fan).
-std::size_t TriangleCount(const Mdl0Mesh& mesh);
 
 // An archive holding the model alone in "3DModels(NW4R)", named as the model.
 struct ModelArchive {

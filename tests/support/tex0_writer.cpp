@@ -9,21 +9,16 @@ namespace zentarra::testing {
 namespace {
 
 struct BlockShape {
-	int width;
-	int height;
-	int bits; // per texel
+	int width, height, bits; // bits per texel
 };
 
 BlockShape ShapeOf(std::uint32_t format)
 {
-	switch (format) {
-	case 0: return {8, 8, 4};  // I4
-	case 1: return {8, 4, 8};  // I8
-	case 2: return {8, 4, 8};  // IA4
-	case 8: return {8, 8, 4};  // CI4
-	case 9: return {8, 4, 8};  // CI8
-	default: return {4, 4, 16}; // IA8, RGB565, RGB5A3
-	}
+	if (format == 0 || format == 8) // I4, CI4
+		return {8, 8, 4};
+	if (format == 1 || format == 2 || format == 9) // I8, IA4, CI8
+		return {8, 4, 8};
+	return {4, 4, 16}; // IA8, RGB565, RGB5A3
 }
 
 std::uint8_t Channel(const Bytes& rgba, int width, int x, int y, int c)
@@ -115,16 +110,11 @@ Bytes BuildTEX0(std::uint32_t format, int width, int height, const Bytes& texels
 {
 	ByteSink out;
 	out.text("TEX0");
-	out.be32(std::uint32_t(0x40 + texels.size()));
-	out.be32(3); // version
-	out.be32(0); // offset to the archive header, not read
-	out.be32(0x40); // offset to the texel data
-	out.be32(0); // name offset, not read
-	out.be32(0); // flags
-	out.be16(std::uint16_t(width));
-	out.be16(std::uint16_t(height));
-	out.be32(format);
-	out.be32(1); // images
+	// size, version 3, offsets to the archive (not read) and the texels, name
+	// (not read), flags, width, height, format, one image
+	out.be32s({std::uint32_t(0x40 + texels.size()), 3, 0, 0x40, 0, 0});
+	out.be16s({std::uint16_t(width), std::uint16_t(height)});
+	out.be32s({format, 1});
 	out.alignTo(0x40);
 	out.append(texels);
 	return out.bytes;
@@ -134,12 +124,7 @@ Bytes BuildPLT0(std::uint32_t paletteFormat, const std::vector<std::uint16_t>& e
 {
 	ByteSink out;
 	out.text("PLT0");
-	out.be32(std::uint32_t(0x40 + entries.size() * 2));
-	out.be32(3); // version
-	out.be32(0);
-	out.be32(0x40);
-	out.be32(0);
-	out.be32(paletteFormat);
+	out.be32s({std::uint32_t(0x40 + entries.size() * 2), 3, 0, 0x40, 0, paletteFormat});
 	out.be16(std::uint16_t(entries.size()));
 	out.alignTo(0x40);
 	for (const std::uint16_t entry : entries)

@@ -1,0 +1,85 @@
+// Reading and patching fields of MDL0 sub-files the test-only writer made,
+// to damage them in place.
+#pragma once
+
+#include "model/model.h"
+#include "support/mdl0_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace zentarra::testing {
+
+inline constexpr std::size_t kDefinitionsSlot = 0x10; // header slots of the groups, version 11
+inline constexpr std::size_t kBonesSlot = 0x14;
+inline constexpr std::size_t kPositionsSlot = 0x18;
+inline constexpr std::size_t kMaterialsSlot = 0x30;
+
+inline std::uint32_t Get32(const Bytes& b, std::size_t at)
+{
+	return std::uint32_t(b.at(at)) << 24 | std::uint32_t(b.at(at + 1)) << 16 | std::uint32_t(b.at(at + 2)) << 8 | b.at(at + 3);
+}
+
+inline void Put32(Bytes& b, std::size_t at, std::uint32_t value)
+{
+	for (std::size_t k = 0; k < 4; ++k)
+		b.at(at + k) = std::uint8_t(value >> (24 - 8 * k));
+}
+
+// The field holding entry i's data offset, in the group at header `slot` of the MDL0 at `mdl0`.
+inline std::size_t DataField(const Bytes& b, std::size_t mdl0, std::size_t slot, std::size_t i)
+{
+	return mdl0 + Get32(b, mdl0 + slot) + 0x24 + 16 * i;
+}
+
+inline std::size_t DataAt(const Bytes& b, std::size_t mdl0, std::size_t slot, std::size_t i)
+{
+	const std::size_t field = DataField(b, mdl0, slot, i);
+	return field - 0x24 - 16 * i + Get32(b, field);
+}
+
+// Copies the first `keep` bytes of definition i's byte code to the end of the
+// file and points the entry there: the code runs into the end, the rest stays whole.
+inline void CutDefinitionAtEnd(ModelArchive& archive, std::size_t i, std::size_t keep)
+{
+	Bytes& b = archive.bytes;
+	const std::size_t code = DataAt(b, archive.offset, kDefinitionsSlot, i);
+	const std::size_t field = DataField(b, archive.offset, kDefinitionsSlot, i);
+	const Bytes kept(b.begin() + std::ptrdiff_t(code), b.begin() + std::ptrdiff_t(code + keep));
+	Put32(b, field, std::uint32_t(b.size() - (field - 0x24 - 16 * i)));
+	b.insert(b.end(), kept.begin(), kept.end());
+}
+
+// Whatever the file held: every node index is inside the table and every parent chain ends.
+inline void ExpectConsistentNodes(const LoadedModel& model)
+{
+	ASSERT_EQ(model.nodelist.size(), std::size_t(model.nNodes));
+	ASSERT_TRUE(model.bonemap.size() == std::size_t(model.nBones) && model.names.bones.size() == model.bonemap.size());
+	for (const int node : model.bonemap)
+		ASSERT_TRUE(node >= 0 && node < model.nNodes);
+	for (const Node& node : model.nodelist) {
+		ASSERT_TRUE(node.wNode.size() == std::size_t(node.nWeights) && node.weight.size() == node.wNode.size());
+		for (const int blended : node.wNode)
+			ASSERT_TRUE(blended >= 0 && blended < model.nNodes);
+		ASSERT_TRUE(node.bone >= -1 && node.bone < model.nBones);
+		int steps = 0;
+		for (int p = node.parent; p != -1; p = model.nodelist[std::size_t(p)].parent) {
+			ASSERT_TRUE(p >= 0 && p < model.nNodes);
+			ASSERT_LE(++steps, model.nNodes) << "parent chain loops";
+		}
+	}
+}
+
+// Whatever the file held, every per-mesh and per-material table fits the counts.
+inline void ExpectConsistentMaterials(const BRMDL& model)
+{
+	ASSERT_TRUE(model.meshMat.size() == std::size_t(model.nMesh) && model.meshCull.size() == model.meshMat.size());
+	ASSERT_EQ(model.hasMat, model.nMat > 0 ? 1 : 0);
+	for (const std::size_t size : {model.texName.size(), model.palName.size(), model.matMirror.size()})
+		ASSERT_EQ(size, std::size_t(model.nMat));
+	for (const int material : model.meshMat)
+		ASSERT_TRUE(material >= 0 && (material == 0 || material < model.nMat));
+	for (const int mirror : model.matMirror)
+		ASSERT_TRUE(mirror >= 0 && mirror <= 3);
+}
+
+} // namespace zentarra::testing
