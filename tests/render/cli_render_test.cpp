@@ -79,6 +79,14 @@ TEST(CliRender, FailuresAreMessages)
 		EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
 	}
 	EXPECT_FALSE(std::filesystem::exists(dir.path / "x.png"));
+
+	// a model cut short draws what reads or refuses, the loader's message on stderr
+	const std::vector<std::uint8_t> demo = ReadWholeFile(kDemo).bytes;
+	for (std::size_t cut : {std::size_t(0x200), std::size_t(0x800), std::size_t(0x1800), demo.size() - 16}) {
+		ASSERT_TRUE(WriteFileAtomically(dir.path / "cut.brres", std::span(demo.data(), cut)));
+		const testing::CommandResult run = RunCli("render " + Quote((dir.path / "cut.brres").string()) + " crate -o " + out);
+		EXPECT_TRUE(run.status == 0 || (run.status == 1 && !run.err.empty())) << cut << run.err;
+	}
 }
 
 TEST(CliRender, TextureAndPaletteViews)

@@ -130,6 +130,8 @@ private slots:
 		const float distance = state.MV.distance;
 		QTest::keyClick(view, Qt::Key_Up);
 		QVERIFY(state.MV.distance < distance);
+		QTest::keyClick(view, Qt::Key_Shift);
+		QCOMPARE(state.MV.offX, 0.0f);
 		QTest::mousePress(view, Qt::LeftButton, {}, QPoint(100, 100));
 		QTest::mouseMove(view, QPoint(150, 100));
 		QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(150, 100));
