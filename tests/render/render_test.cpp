@@ -2,6 +2,7 @@
 #include "render/offscreen.h"
 #include "render/renderer.h"
 #include "support/corpus.h"
+#include "support/demo_archive.h"
 #include "support/pixels.h"
 #include "support/scene.h"
 #include "view/input.h"
@@ -261,6 +262,21 @@ TEST_F(RenderTest, DamagedArchivesDrawWhatReads)
 			EXPECT_FALSE(front.messages.empty());
 		}
 	}
+}
+
+TEST_F(RenderTest, BoneSliderRePosesThePicture)
+{
+	const std::string path = ::testing::TempDir() + "pose.brres";
+	ASSERT_TRUE(WriteFileAtomically(path, testing::DemoArchive()));
+	testing::ScriptedDialogs front;
+	Viewer viewer(front);
+	viewer.OpenFiles({path});
+	viewer.LoadModel(viewer.FindEntry("crate", ItemKind::MDL0));
+	viewer.Command(kCmdMore);
+	viewer.ActivateModelNode(BoneNode(2)); // crate_lid
+	const Image before = Draw(viewer.state());
+	viewer.BoneSlidersMoved({90, 0, 0});
+	EXPECT_NE(Draw(viewer.state()), before);
 }
 
 TEST(Offscreen, NoDisplayIsAMessage)

@@ -1,7 +1,6 @@
-// The viewer's animation windows and exports under a real X server (Xvfb):
-// playback from the files panel, the Animation menu, Animation Info, Rotate
-// Bone, Morph Target, Export All with its progress dialog, and a screenshot
-// series of the playing crate.
+// The animation windows and the Export All dialogs of the Qt viewer under a
+// real X server (Xvfb): playback driven by drawn frames and keys, Animation
+// Info, Rotate Bone, Morph Target, Export All and its progress dialog.
 #include "anim/pose.h"
 #include "shell/anim_windows.h"
 #include "shell/export_all_dialog.h"
@@ -48,19 +47,7 @@ class AnimShellTest : public QObject {
 	{
 		return window.filesNode(window.viewer().FindEntry(name, kind));
 	}
-	static void DoubleClick(MainWindow& window, QTreeWidgetItem* node)
-	{
-		emit window.filesPanel()->tree()->itemDoubleClicked(node, 0);
-	}
-	static QTreeWidgetItem* ModelNode(MainWindow& window, std::uint32_t param)
-	{
-		for (QTreeWidgetItemIterator it(window.modelPanel()->tree()); *it; ++it)
-			if (ParamOf(*it) == param)
-				return *it;
-		return nullptr;
-	}
 	static const AnimState& Anim(MainWindow& window) { return window.viewer().state().model.anim; }
-	static QImage Shot(MainWindow& window) { return window.view()->grabFramebuffer(); }
 
 private slots:
 	void init()
@@ -72,16 +59,23 @@ private slots:
 	}
 	void cleanup() { fs::remove_all(m_folder); }
 
-	void playbackFromTheFilesPanelAndTheMenu()
+	void playbackFramesKeysAndInfo()
 	{
-		auto window = Open({kDemo, "crate"});
-		QVERIFY(!window->topMenu(kAnimationMenuPosition)->menuAction()->isEnabled());
-		DoubleClick(*window, FileNode(*window, "crate_open", ItemKind::CHR0));
-		QVERIFY(window->topMenu(kAnimationMenuPosition)->menuAction()->isEnabled());
+		const CommandLine line = ParseCommandLine({kDemo, "--model", "crate", "--anim", "crate_open"});
+		QVERIFY(line.error.empty());
+		QVERIFY(!ParseCommandLine({"a.brres", "--anim", "crate_open"}).error.empty());
+		auto window = Open(line.start);
 		QCOMPARE(Anim(*window).playing, 1);
-		window->viewer().editState().model.anim.speed = 0;
-		QTRY_VERIFY(Anim(*window).frame >= 3.0f); // drawn frames advance it
+		QVERIFY(window->topMenu(kAnimationMenuPosition)->menuAction()->isEnabled());
 		QVERIFY(!window->action(kCmdPlay)->isEnabled());
+		window->viewer().editState().model.anim.speed = 2; // two frames a drawn frame
+		std::vector<QImage> shots;
+		for (int i = 0; i < 2; ++i) {
+			const float from = Anim(*window).frame;
+			QTRY_VERIFY(Anim(*window).frame >= from + 6.0f || Anim(*window).frame < from);
+			shots.push_back(window->screen()->grabWindow(window->winId()).toImage());
+		}
+		QVERIFY(shots[0] != shots[1]);
 
 		window->action(kCmdAnimInfo)->trigger();
 		AnimInfoWindow* info = window->animWindows()->infoWindow();
@@ -99,35 +93,15 @@ private slots:
 		QCOMPARE(info->value(1)->text().toStdString(), GetAnimInfoTexts(Anim(*window)).frame);
 		QTest::keyClick(view, Qt::Key_Right);
 		QCOMPARE(Anim(*window).frame, float(int(paused)) + 1.0f);
-		QTest::keyClick(view, Qt::Key_Space);
-		QCOMPARE(Anim(*window).playing, 1);
-		QTest::keyClick(view, Qt::Key_Right); // nothing while playing
-		QVERIFY(window->action(kCmdPause)->isEnabled());
-
 		window->action(kCmdStop)->trigger();
 		QVERIFY(!window->action(kCmdStop)->isEnabled());
 		QCOMPARE(info->value(1)->text(), QString("(stopped)"));
 
-		// Add: each bone on its own frame count
-		window->filesMenuFor(FileNode(*window, "crate_open", ItemKind::CHR0));
-		window->runCommand(kCmdAddAnim);
-		QCOMPARE(info->value(1)->text(), QString("(?)"));
-		QCOMPARE(info->value(2)->text(), QString("(?)"));
-
-		// a vertex animation stays when the bones are unloaded
 		window->filesMenuFor(FileNode(*window, "crate_bulge", ItemKind::SHP0));
 		window->runCommand(kCmdLoadAndPlayVertexAnim);
 		window->runCommand(kCmdUnloadBones);
 		QCOMPARE(info->value(0)->text(), QString("Vertices"));
-		QVERIFY(!window->action(kCmdUnloadBones)->isEnabled());
 		QVERIFY(!window->animationExportMenu()->menuAction()->isEnabled());
-		QVERIFY(window->action(kCmdUnloadVertices)->isEnabled());
-
-		window->runCommand(kCmdPlay);
-		window->runCommand(kCmdViewTexture); // stops playback
-		QCOMPARE(Anim(*window).playing, 0);
-		QVERIFY(window->action(kCmdPlay)->isEnabled());
-
 		info->close();
 		QVERIFY(!window->viewer().state().animInfoOpen);
 	}
@@ -138,29 +112,32 @@ private slots:
 		window->filesMenuFor(FileNode(*window, "crate_bulge", ItemKind::SHP0));
 		window->runCommand(kCmdLoadVertexAnim);
 		window->runCommand(kCmdMore);
-		QVERIFY(window->modelPanel());
+		QTreeWidget* tree = window->modelPanel()->tree();
+		QTreeWidgetItem* lid = nullptr;
+		QTreeWidgetItem* target = nullptr;
+		for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+			if (ParamOf(*it) == BoneNode(2))
+				lid = *it;
+			if (NodeClass(ParamOf(*it)) == kMorphTargetClass)
+				target = *it;
+		}
+		QVERIFY(lid && target);
 
-		emit window->modelPanel()->tree()->itemDoubleClicked(ModelNode(*window, BoneNode(2)), 0);
+		emit tree->itemDoubleClicked(lid, 0);
 		BoneDialog* bone = window->animWindows()->boneDialog();
 		QVERIFY(bone && bone->isVisible());
 		QCOMPARE(bone->windowTitle(), QString("crate_lid"));
 		QCOMPARE(bone->parentWidget(), static_cast<QWidget*>(window->modelPanel()));
-		const QImage before = Shot(*window);
+		const QImage before = window->view()->grabFramebuffer();
 		bone->slider(0)->setValue(60);
 		const LoadedModel& model = window->viewer().state().model;
 		QCOMPARE(model.nodelist[std::size_t(model.bonemap[2])].curRot[0], 60.0f);
-		QVERIFY(Shot(*window) != before);
+		QVERIFY(window->view()->grabFramebuffer() != before);
 
-		QTreeWidgetItem* target = nullptr;
-		for (QTreeWidgetItemIterator it(window->modelPanel()->tree()); *it; ++it)
-			if (NodeClass(ParamOf(*it)) == kMorphTargetClass)
-				target = *it;
-		QVERIFY(target);
 		bool seen = false;
 		QTimer::singleShot(0, [&] {
 			auto* morph = qobject_cast<MorphDialog*>(QApplication::activeModalWidget());
 			QVERIFY(morph);
-			QCOMPARE(morph->windowTitle(), QString("Morph Target"));
 			QVERIFY(!(morph->windowFlags() & Qt::WindowCloseButtonHint));
 			morph->slider()->setValue(50);
 			QCOMPARE(morph->text()->text(), QString("050%"));
@@ -173,16 +150,16 @@ private slots:
 			morph->findChild<QPushButton*>("ok")->click();
 			seen = true;
 		});
-		emit window->modelPanel()->tree()->itemDoubleClicked(target, 0);
+		emit tree->itemDoubleClicked(target, 0);
 		QVERIFY(seen);
 
 		// freeing the model closes the bone window and the panel
-		DoubleClick(*window, FileNode(*window, "crate", ItemKind::MDL0));
+		emit window->filesPanel()->tree()->itemDoubleClicked(FileNode(*window, "crate", ItemKind::MDL0), 0);
 		QVERIFY(!window->modelPanel());
 		QTRY_VERIFY(!window->animWindows()->boneDialog());
 	}
 
-	void exportAllThroughItsDialogs()
+	void exportAllThroughItsDialog()
 	{
 		const fs::path archive = m_folder / "demo.brres";
 		fs::copy_file(kDemo, archive);
@@ -191,9 +168,7 @@ private slots:
 		QTimer::singleShot(0, [&] {
 			auto* dialog = qobject_cast<ExportAllDialog*>(QApplication::activeModalWidget());
 			QVERIFY(dialog);
-			QCOMPARE(dialog->windowTitle(), QString("Export All Files"));
 			QCOMPARE(dialog->list(0)->currentText(), QString("TGA (auto export with models)"));
-			QCOMPARE(dialog->list(1)->currentText(), QString("PSK"));
 			QCOMPARE(dialog->list(2)->currentText(), QString("PSA"));
 			QVERIFY(!dialog->check(0)->isChecked() && !dialog->check(1)->isChecked() && !dialog->check(2)->isChecked());
 			dialog->list(1)->setCurrentIndex(3); // OBJ
@@ -202,7 +177,6 @@ private slots:
 		});
 		window->runCommand(kCmdExportAll);
 		QVERIFY(seen);
-		QCOMPARE(window->viewer().state().model.MD.nMesh, 0); // the shown model went
 		QCOMPARE(m_dialogs.messages.back().title, std::string("Export All Files"));
 		QVERIFY2(m_dialogs.LastText().rfind("Export finished.", 0) == 0, m_dialogs.LastText().c_str());
 		QVERIFY(fs::exists(m_folder / "exported" / "crate.obj"));
@@ -235,12 +209,11 @@ private slots:
 		QVERIFY(report.written < CountExportAllEntries(window->viewer().items(), options));
 
 		// what is there is what was written, each PNG whole up to its end chunk
-		std::set<std::string> written;
+		std::set<std::string> written, found;
 		for (const ExportedFile& line : report.files)
 			if (line.outcome == ExportedFile::Outcome::Written)
 				written.insert(line.path);
-		std::set<std::string> found; // no folder at all when Cancel came before the first file
-		if (fs::exists(m_folder / "exported"))
+		if (fs::exists(m_folder / "exported")) // none when Cancel came before the first file
 			for (const auto& entry : fs::recursive_directory_iterator(m_folder / "exported"))
 				if (entry.is_regular_file())
 					found.insert(entry.path().string());
@@ -250,31 +223,6 @@ private slots:
 			QVERIFY2(bytes.rfind("\x89PNG", 0) == 0, path.c_str());
 			QVERIFY2(bytes.size() > 12 && bytes.compare(bytes.size() - 8, 4, "IEND") == 0, path.c_str());
 		}
-	}
-
-	void screenshotSeriesOfThePlayingCrate()
-	{
-		auto window = Open({.archive = kDemo, .model = "crate", .anim = "crate_open"});
-		QCOMPARE(Anim(*window).playing, 1);
-		window->viewer().editState().model.anim.speed = 2; // two frames a drawn frame
-		std::vector<QImage> shots;
-		for (int i = 0; i < 3; ++i) {
-			const float from = Anim(*window).frame;
-			QTRY_VERIFY(Anim(*window).frame >= from + 6.0f || Anim(*window).frame < from);
-			shots.push_back(window->screen()->grabWindow(window->winId()).toImage());
-			shots.back().save(QString::fromStdString((m_folder / ("crate" + std::to_string(i) + ".png")).string()));
-		}
-		QVERIFY(shots[0] != shots[1]);
-		QVERIFY(shots[1] != shots[2]);
-		QVERIFY(shots[0] != shots[2]);
-	}
-
-	void commandLineAnim()
-	{
-		const CommandLine line = ParseCommandLine({"a.brres", "--model", "crate", "--anim", "crate_open"});
-		QCOMPARE(line.start.anim, std::string("crate_open"));
-		QVERIFY(line.error.empty());
-		QVERIFY(!ParseCommandLine({"a.brres", "--anim", "crate_open"}).error.empty());
 	}
 };
 

@@ -70,27 +70,24 @@ TEST(CheckKeys, DistanceStopsAtARadiusOverAHundredGoingInOnly)
 	EXPECT_GT(state.MV.distance, 1000.0f);
 }
 
-TEST(CheckKeys, TextureZoomSequences)
+TEST(CheckKeys, TextureZoomStepsPanAndReset)
 {
-	auto zooms = [](InputKey key, int presses) {
-		ViewerState state = Fresh(kTextureView);
-		std::vector<float> seen;
-		for (int i = 0; i < presses; ++i) {
-			CheckKeys(state, key, false);
-			seen.push_back(state.TV.zoom);
-		}
-		return seen;
+	const struct {
+		InputKey key;
+		std::vector<float> zooms;
+	} cases[] = {
+		{InputKey::Up, {2, 3, 4, 5, 6, 7, 8, 8}},
+		{InputKey::Down, {0.8f, 0.6f, 0.4f, 0.2f, 0.2f}},
+		{InputKey::Numpad9, {2, 4, 8, 8}},
+		{InputKey::Numpad3, {0.5f, 0.25f, 0.25f}},
 	};
-	const std::vector<float> up = zooms(InputKey::Up, 8);
-	const std::vector<float> upExpected = {2, 3, 4, 5, 6, 7, 8, 8};
-	for (std::size_t i = 0; i < up.size(); ++i)
-		EXPECT_FLOAT_EQ(up[i], upExpected[i]);
-	const std::vector<float> down = zooms(InputKey::Down, 5);
-	const std::vector<float> downExpected = {0.8f, 0.6f, 0.4f, 0.2f, 0.2f};
-	for (std::size_t i = 0; i < down.size(); ++i)
-		EXPECT_NEAR(down[i], downExpected[i], 1e-6);
-	EXPECT_FLOAT_EQ(zooms(InputKey::Numpad3, 4).back(), 0.25f);
-	EXPECT_FLOAT_EQ(zooms(InputKey::Numpad9, 4).back(), 8.0f);
+	for (const auto& c : cases) {
+		ViewerState state = Fresh(kTextureView);
+		for (float zoom : c.zooms) {
+			CheckKeys(state, c.key, false);
+			EXPECT_NEAR(state.TV.zoom, zoom, 1e-6) << int(c.key);
+		}
+	}
 
 	ViewerState state = Fresh(kTextureView);
 	for (InputKey key : {InputKey::Numpad4, InputKey::Numpad8, InputKey::Numpad8})
