@@ -1,5 +1,7 @@
 #include "texture/tex0.h"
 
+#include "texture/tex0_blocks.h"
+
 #include <algorithm>
 #include <bit>
 #include <cassert>
@@ -585,46 +587,6 @@ struct Sink {
 	}
 };
 
-std::size_t BlockCount(int size, int blockSize)
-{
-	return (std::size_t(size) + std::size_t(blockSize) - 1) / std::size_t(blockSize);
-}
-
-// Decodes the blocks in storage order, as many whole ones as the data holds.
-// Blocks inside the image are written in place; a partial block at the right
-// or bottom edge is decoded aside and only its part inside the image copied
-// out. False when the data ran out.
-template <class Block>
-bool DecodeBlocks(const Block& block, std::uint8_t* rgba, int width, int height, std::span<const std::uint8_t> texels)
-{
-	constexpr int bw = Block::kWidth;
-	constexpr int bh = Block::kHeight;
-	const std::size_t stride = std::size_t(width) * 4;
-	const std::size_t across = BlockCount(width, bw);
-	const std::size_t inside = std::size_t(width / bw); // blocks of a row that are not cut at the right
-	std::size_t left = texels.size() / Block::kBytes;  // whole blocks the data holds
-	const std::uint8_t* p = texels.data();
-	for (int y0 = 0; y0 < height && left > 0; y0 += bh) {
-		const int rows = std::min(bh, height - y0);
-		const std::size_t count = std::min(across, left);
-		std::uint8_t* dst = rgba + std::size_t(y0) * stride;
-		std::size_t bx = 0;
-		if (rows == bh)
-			for (const std::size_t end = std::min(count, inside); bx < end; ++bx, p += Block::kBytes)
-				block(dst + bx * bw * 4, stride, p);
-		for (; bx < count; ++bx, p += Block::kBytes) {
-			std::uint8_t aside[bw * bh * 4];
-			block(aside, bw * 4, p);
-			const std::size_t x0 = bx * bw;
-			const std::size_t bytes = std::min<std::size_t>(bw, std::size_t(width) - x0) * 4;
-			for (int row = 0; row < rows; ++row)
-				std::memcpy(dst + std::size_t(row) * stride + x0 * 4, aside + row * bw * 4, bytes);
-		}
-		left -= count;
-	}
-	return texels.size() / Block::kBytes >= across * BlockCount(height, bh);
-}
-
 // The block decoders of one path, by format.
 struct ScalarKernels {
 	using I4 = I4Block;
@@ -690,7 +652,15 @@ std::span<const TexDecodePath> TexDecodePaths()
 #if defined(__SSE2__)
 		TexDecodePath::Sse2,
 #endif
+#if defined(ZENTARRA_TEX_AVX2)
+		TexDecodePath::Avx2,
+#endif
 	};
+#if defined(ZENTARRA_TEX_AVX2)
+	static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+	if (!hasAvx2)
+		return std::span(kPaths).first(std::size(kPaths) - 1);
+#endif
 	return kPaths;
 }
 
@@ -714,6 +684,14 @@ TexStatus DecodeTexels(std::span<std::uint8_t> rgba, std::span<const std::uint8_
 
 	bool whole = false;
 	switch (path) {
+#if defined(ZENTARRA_TEX_AVX2)
+	case TexDecodePath::Avx2:
+		if (const std::optional<bool> decoded = DecodeFormatAvx2(format, rgba.data(), width, height, texels)) {
+			whole = *decoded;
+			break;
+		}
+		[[fallthrough]]; // the SSE2 kernels are as fast for the rest
+#endif
 #if defined(__SSE2__)
 	case TexDecodePath::Sse2:
 		whole = DecodeFormat<Sse2Kernels>(format, rgba.data(), width, height, texels, palette);

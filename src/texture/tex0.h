@@ -89,9 +89,10 @@ std::uint32_t ReadPalette(ByteView& file, std::size_t offset, TexImage& rec);
 // file; a truncated file also marks it damaged.
 TexStatus ReadTexture(ByteView& file, TexImage& rec);
 
-// The decoders' code: plain C++, or SSE2 vector code where the target has
-// it. Every path gives the same bytes.
-enum class TexDecodePath { Scalar, Sse2 };
+// The decoders' code: plain C++, SSE2 vector code where the target has it,
+// AVX2 where the processor has it (found at run time). Every path gives the
+// same bytes.
+enum class TexDecodePath { Scalar, Sse2, Avx2 };
 
 // The paths this build can run, the fastest (the one ReadTexture uses) last.
 std::span<const TexDecodePath> TexDecodePaths();

@@ -340,6 +340,22 @@ TEST(Tex0Reference, EveryFormatAtOddSizesMatchesAPlainDecoder)
 			}
 }
 
+TEST(Tex0Reference, CmprOfEveryPairOfChannelEndpoints)
+{
+	// sub-block k pairs endpoint k / 64 with k % 64 in green (6 bits), and
+	// their halves in red and blue (5 bits), in both orders
+	const auto endpoint = [](unsigned v) { return (v >> 1) << 11 | v << 5 | v >> 1; };
+	Bytes texels(64 * 64 * 8);
+	for (std::size_t k = 0; k < 64 * 64; ++k) {
+		Put16(texels, 8 * k, endpoint(unsigned(k / 64)));
+		Put16(texels, 8 * k + 2, endpoint(unsigned(k % 64)));
+		for (std::size_t row = 0; row < 4; ++row)
+			texels[8 * k + 4 + row] = std::uint8_t(0x1B << (2 * row) | 0x1B >> (8 - 2 * row));
+	}
+	TexImage rec;
+	ExpectMatchesReference(kRefFormats[9], texels, 256, 256, rec);
+}
+
 TEST(Tex0Reference, TruncatedDataInAReusedRecordZeroesTheMissingBlocks)
 {
 	std::mt19937 random(8);
