@@ -7,9 +7,6 @@
 #include <cassert>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace zentarra {
 namespace {
@@ -344,9 +341,6 @@ struct CmprBlock {
 // The same blocks in SSE2: 16 bytes of texels at a time, spread with shifts
 // and unpacks. Every block starts at p + a multiple of 16 bytes and every row
 // of 4 texels is one 16-byte store.
-
-__m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-void Store16(std::uint8_t* dst, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v); }
 
 // Each byte's nibble widened to 8 bits: n * 17.
 __m128i HighNibbles(__m128i v)

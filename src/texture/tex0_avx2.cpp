@@ -14,8 +14,6 @@
 namespace zentarra {
 namespace {
 
-__m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-void Store16(std::uint8_t* dst, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v); }
 void Store32(std::uint8_t* dst, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), v); }
 
 // 16 bytes of one block in the low lane, the same 16 of the next in the high.

@@ -1,5 +1,6 @@
 #pragma once
-// The block loop every TEX0 decoder shares, and the entry of the AVX2 unit.
+// The block loop every TEX0 decoder shares, the 16-byte loads and stores of
+// the vector kernels, and the entry of the AVX2 unit.
 // Internal to the texture library.
 //
 // note: the unnamed namespace is on purpose. tex0_avx2.cpp compiles this
@@ -12,6 +13,10 @@
 #include <optional>
 #include <span>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zentarra {
 
 // Decodes with the AVX2 kernels; nullopt for a format they leave to the SSE2
@@ -20,6 +25,11 @@ std::optional<bool> DecodeFormatAvx2(std::uint32_t format, std::uint8_t* out, in
 	std::span<const std::uint8_t> texels);
 
 namespace {
+
+#if defined(__SSE2__)
+__m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+void Store16(std::uint8_t* dst, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v); }
+#endif
 
 std::size_t BlockCount(int size, int blockSize)
 {
