@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 #include <random>
+#include <set>
 
 namespace zentarra {
 namespace {
@@ -21,12 +21,14 @@ using testing::Bytes;
 using testing::Quote;
 using testing::RunCli;
 
-Bytes Yaz0Header(std::uint32_t size)
+// A Yaz0 header stating `size`, then `stream`.
+Bytes Yaz0(std::uint32_t size, std::initializer_list<std::uint8_t> stream = {}, std::size_t padTo = 0, std::uint8_t pad = 0)
 {
-	Bytes header = {'Y', 'a', 'z', '0', std::uint8_t(size >> 24), std::uint8_t(size >> 16), std::uint8_t(size >> 8),
-		std::uint8_t(size)};
-	header.resize(16, 0);
-	return header;
+	Bytes bytes = {'Y', 'a', 'z', '0', std::uint8_t(size >> 24), std::uint8_t(size >> 16), std::uint8_t(size >> 8),
+		std::uint8_t(size), 0, 0, 0, 0, 0, 0, 0, 0};
+	bytes.insert(bytes.end(), stream);
+	bytes.resize(std::max(bytes.size(), padTo), pad);
+	return bytes;
 }
 
 TEST(Yaz0, EdgesOfTheFormat)
@@ -36,7 +38,7 @@ TEST(Yaz0, EdgesOfTheFormat)
 	for (std::uint8_t& byte : data)
 		byte = std::uint8_t(random());
 	// 4096 literals, then one reference reaching 4096 back for 273 bytes
-	Bytes farthest = Yaz0Header(4096 + 273);
+	Bytes farthest = Yaz0(4096 + 273);
 	for (std::size_t i = 0; i < data.size(); i += 8) {
 		farthest.push_back(0xFF);
 		farthest.insert(farthest.end(), data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + 8));
@@ -48,10 +50,9 @@ TEST(Yaz0, EdgesOfTheFormat)
 	EXPECT_TRUE(std::equal(data.begin(), data.begin() + 273, decoded.bytes.begin() + 4096));
 
 	// a run: "ab" then a reference of distance 2 repeating it; the last group partial
-	Bytes run = Yaz0Header(12);
-	run.insert(run.end(), {0xC0, 'a', 'b', 0x80 | 0x00, 0x01});
-	EXPECT_EQ(DecodeYaz0(run).bytes, (Bytes{'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b'}));
-	EXPECT_EQ(DecodeYaz0(Yaz0Header(0)).error, "");
+	EXPECT_EQ(DecodeYaz0(Yaz0(12, {0xC0, 'a', 'b', 0x80 | 0x00, 0x01})).bytes,
+		(Bytes{'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b', 'a', 'b'}));
+	EXPECT_EQ(DecodeYaz0(Yaz0(0)).error, "");
 
 	// the encoder's output decodes back
 	Bytes text;
@@ -59,21 +60,16 @@ TEST(Yaz0, EdgesOfTheFormat)
 		text.push_back(std::uint8_t("abcabcdabcdeXYZ"[i % 15] + (i % 997 == 0 ? 1 : 0)));
 	EXPECT_EQ(DecodeYaz0(testing::EncodeYaz0(text)).bytes, text);
 
-	const struct {
-		Bytes stream;
-		const char* error;
-	} hostile[] = {
-		{[] { Bytes s = Yaz0Header(8); s.insert(s.end(), {0x00, 0x10, 0x00}); return s; }(), "back-reference"},
-		{[] { Bytes s = Yaz0Header(4); s.insert(s.end(), {0x80, 'a', 0x20, 0x00}); return s; }(), "past the stated size"},
-		{[] { Bytes s = Yaz0Header(0x20000001); s.resize(16 + 4000000); return s; }(), "512 MiB"},
-		{[] { Bytes s = Yaz0Header(100000); s.resize(16 + 10, 0xFF); return s; }(), "could encode"},
-		{[] { Bytes s = Yaz0Header(9); s.insert(s.end(), {0xFF, 'a', 'b', 'c'}); return s; }(), "the stream ends"},
+	const std::pair<Bytes, const char*> hostile[] = {
+		{Yaz0(8, {0x00, 0x10, 0x00}), "back-reference"},
+		{Yaz0(4, {0x80, 'a', 0x20, 0x00}), "past the stated size"},
+		{Yaz0(0x20000001, {}, 16 + 4000000), "512 MiB"},
+		{Yaz0(100000, {}, 16 + 10, 0xFF), "could encode"},
+		{Yaz0(9, {0xFF, 'a', 'b', 'c'}), "the stream ends"},
 		{{'Y', 'a', 'z', '0', 0}, "cut short"},
 	};
-	for (const auto& c : hostile) {
-		const Yaz0Result result = DecodeYaz0(c.stream);
-		EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
-	}
+	for (const auto& [stream, error] : hostile)
+		EXPECT_NE(DecodeYaz0(stream).error.find(error), std::string::npos) << DecodeYaz0(stream).error;
 }
 
 TEST(U8, ListsFoldersAndRefusesBrokenTables)
@@ -81,34 +77,28 @@ TEST(U8, ListsFoldersAndRefusesBrokenTables)
 	const Bytes packed = testing::BuildU8({{"a/b/one.brres", {1}}, {"two.bin", {2, 2}}, {"a/three", {3, 3, 3}}});
 	const U8Listing listing = ListU8(packed);
 	EXPECT_EQ(listing.error, "");
-	ASSERT_EQ(listing.files.size(), 3u);
-	EXPECT_EQ(listing.files[0].path, "a/b/one.brres");
-	EXPECT_EQ(listing.files[1].path, "a/three");
-	EXPECT_EQ(listing.files[2].path, "two.bin");
-	EXPECT_EQ(packed[listing.files[1].offset + 2], 3);
+	std::vector<std::string> paths;
+	for (const auto& file : listing.files)
+		paths.push_back(file.path);
+	EXPECT_EQ(paths, (std::vector<std::string>{"a/b/one.brres", "a/three", "two.bin"}));
+	EXPECT_EQ(packed[listing.files.at(1).offset + 2], 3);
 
 	const auto patched = [&](std::size_t at, std::uint32_t value) {
-		Bytes bytes = packed;
-		for (int i = 0; i < 4; ++i)
-			bytes[at + std::size_t(i)] = std::uint8_t(value >> (24 - 8 * i));
-		return bytes;
+		testing::ByteSink bytes{packed};
+		bytes.patch32(at, value);
+		return bytes.bytes;
 	};
 	const std::size_t node = 0x20; // node k at 0x20 + 12 k: root, a, b, one.brres, three, two.bin
-	const struct {
-		Bytes bytes;
-		const char* error;
-	} broken[] = {
+	const std::pair<Bytes, const char*> broken[] = {
 		{patched(node + 8, 0x10000), "runs past the file"},
-		{patched(node + 12 + 8, 99), "outside its parent's nodes"},        // folder a ends past the root
-		{patched(node + 24 + 8, 2), "outside its parent's nodes"},         // folder b ends before itself
+		{patched(node + 12 + 8, 99), "outside its parent's nodes"}, // folder a ends past the root
+		{patched(node + 24 + 8, 2), "outside its parent's nodes"},  // folder b ends before itself
 		{patched(node + 36, 0x00FFFFFF), "outside the name table"},
 		{patched(node + 36 + 8, 0x7FFFFFFF), "outside the archive"},
 		{patched(4, 0xFFFFFFF0), "outside the file"},
 	};
-	for (const auto& c : broken) {
-		const U8Listing result = ListU8(c.bytes);
-		EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
-	}
+	for (const auto& [bytes, error] : broken)
+		EXPECT_NE(ListU8(bytes).error.find(error), std::string::npos) << ListU8(bytes).error;
 }
 
 // The exported tree below a folder: relative path -> bytes.
@@ -144,13 +134,13 @@ std::multiset<std::string> ListedEntries(const std::string& arguments)
 TEST(Containers, CorpusArchivesListExportAndUnpackAsLooseFiles)
 {
 	testing::TempDir dir;
+	for (const char* folder : {"loose", "yaz0", "u8", "szs"})
+		fs::create_directories(dir.path / folder);
 	std::vector<testing::PackedFile> packed;
 	std::string loose, compressed;
 	for (const nlohmann::json& archive : testing::CorpusInventory()) {
 		const std::string name = fs::path(archive["file"].get<std::string>()).filename().string();
 		const Bytes bytes = ReadWholeFile(testing::kCorpusDir + "/" + archive["file"].get<std::string>()).bytes;
-		fs::create_directories(dir.path / "loose");
-		fs::create_directories(dir.path / "yaz0");
 		ASSERT_TRUE(WriteFileAtomically(dir.path / "loose" / name, bytes));
 		ASSERT_TRUE(WriteFileAtomically(dir.path / "yaz0" / name, testing::EncodeYaz0(bytes)));
 		loose += " " + Quote((dir.path / "loose" / name).string());
@@ -159,27 +149,23 @@ TEST(Containers, CorpusArchivesListExportAndUnpackAsLooseFiles)
 	}
 	packed.push_back({"readme.txt", {'h', 'i'}}); // no archive: left out
 	const Bytes u8 = testing::BuildU8(packed);
-	for (const char* folder : {"u8", "szs"})
-		fs::create_directories(dir.path / folder);
+	const std::string arc = Quote((dir.path / "u8" / "all.arc").string()), szs = Quote((dir.path / "szs" / "all.szs").string());
 	ASSERT_TRUE(WriteFileAtomically(dir.path / "u8" / "all.arc", u8));
 	ASSERT_TRUE(WriteFileAtomically(dir.path / "szs" / "all.szs", testing::EncodeYaz0(u8)));
 
 	const std::multiset<std::string> listed = ListedEntries(loose);
-	for (const std::string& container : {compressed, Quote((dir.path / "u8" / "all.arc").string()),
-			 Quote((dir.path / "szs" / "all.szs").string())})
+	for (const std::string& container : {compressed, arc, szs})
 		EXPECT_TRUE(ListedEntries(container) == listed) << container;
 
 	const std::string options = " --textures png --models obj --anims psa --per-archive";
 	RunCli("export-all" + loose + options); // some entries are skipped: the status says so
 	const std::map<std::string, Bytes> expected = Tree(dir.path / "loose" / "exported");
 	EXPECT_GT(expected.size(), 100u);
-	RunCli("export-all " + Quote((dir.path / "szs" / "all.szs").string()) + options);
+	RunCli("export-all " + szs + options);
 	EXPECT_TRUE(Tree(dir.path / "szs" / "exported") == expected);
 
 	// unpack gives back the files as packed
-	ASSERT_EQ(RunCli("unpack " + Quote((dir.path / "szs" / "all.szs").string()) + " -o " +
-				  Quote((dir.path / "unpacked").string())).status,
-		0);
+	ASSERT_EQ(RunCli("unpack " + szs + " -o " + Quote((dir.path / "unpacked").string())).status, 0);
 	for (const testing::PackedFile& file : packed)
 		EXPECT_EQ(ReadWholeFile(dir.path / "unpacked" / file.path).bytes, file.bytes) << file.path;
 }
@@ -187,45 +173,37 @@ TEST(Containers, CorpusArchivesListExportAndUnpackAsLooseFiles)
 TEST(Containers, CommandLine)
 {
 	testing::TempDir dir;
-	const Bytes kuribo = ReadWholeFile(testing::kCorpusDir + "/brres/kuribo.brres").bytes;
-	const Bytes course = ReadWholeFile(testing::kCorpusDir + "/brres/farm_course.brres").bytes;
+	const std::string kuribo = testing::kCorpusDir + "/brres/kuribo.brres";
 	const fs::path szs = dir.path / "course.szs";
-	ASSERT_TRUE(WriteFileAtomically(szs,
-		testing::EncodeYaz0(testing::BuildU8({{"course_model.brres", course}, {"enemy/kuribo.brres", kuribo}}))));
+	ASSERT_TRUE(WriteFileAtomically(szs, testing::EncodeYaz0(testing::BuildU8({
+		{"course_model.brres", ReadWholeFile(testing::kCorpusDir + "/brres/farm_course.brres").bytes},
+		{"enemy/kuribo.brres", ReadWholeFile(kuribo).bytes}}))));
 
 	const nlohmann::json list = nlohmann::json::parse(RunCli("list --json " + Quote(szs.string())).out);
-	const nlohmann::json& items = list["files"][0]["items"];
-	ASSERT_TRUE(items[0].contains("inner"));
-	EXPECT_EQ(items[0]["container"], szs.string());
-	EXPECT_EQ(items[0]["inner"], "course_model.brres");
-	EXPECT_EQ(items[0]["name"], szs.string() + "/course_model.brres");
-	const nlohmann::json plain = nlohmann::json::parse(
-		RunCli("list --json " + Quote(testing::kCorpusDir + "/brres/kuribo.brres")).out);
+	const nlohmann::json& item = list["files"][0]["items"][0];
+	EXPECT_EQ(item.value("container", ""), szs.string());
+	EXPECT_EQ(item.value("inner", ""), "course_model.brres");
+	EXPECT_EQ(item["name"], szs.string() + "/course_model.brres");
+	const nlohmann::json plain = nlohmann::json::parse(RunCli("list --json " + Quote(kuribo)).out);
 	EXPECT_FALSE(plain["files"][0]["items"][0].contains("inner"));
 
 	// one archive inside the container, by its shown name
-	const std::string obj = (dir.path / "k.obj").string();
+	const std::string obj = (dir.path / "k.obj").string(), looseObj = (dir.path / "loose.obj").string();
 	const testing::CommandResult model =
 		RunCli("export-model " + Quote(szs.string() + "/enemy/kuribo.brres") + " kuribo -o " + Quote(obj));
 	ASSERT_EQ(model.status, 0) << model.err;
-	const std::string looseObj = (dir.path / "loose.obj").string();
-	ASSERT_EQ(RunCli("export-model " + Quote(testing::kCorpusDir + "/brres/kuribo.brres") + " kuribo -o " +
-				  Quote(looseObj)).status,
-		0);
+	ASSERT_EQ(RunCli("export-model " + Quote(kuribo) + " kuribo -o " + Quote(looseObj)).status, 0);
 	EXPECT_EQ(ReadWholeFile(obj).bytes, ReadWholeFile(looseObj).bytes);
 
 	// names that would leave the output folder are refused, the others written
 	const fs::path evil = dir.path / "evil.arc";
 	ASSERT_TRUE(WriteFileAtomically(evil, testing::BuildU8({{"../outside", {1}}, {"fine/inside", {2}}})));
-	const testing::CommandResult unpack =
-		RunCli("unpack " + Quote(evil.string()) + " -o " + Quote((dir.path / "out").string()));
+	const testing::CommandResult unpack = RunCli("unpack " + Quote(evil.string()) + " -o " + Quote((dir.path / "out").string()));
 	EXPECT_EQ(unpack.status, 1);
 	EXPECT_NE(unpack.err.find("outside"), std::string::npos) << unpack.err;
 	EXPECT_FALSE(fs::exists(dir.path / "outside"));
 	EXPECT_TRUE(fs::exists(dir.path / "out" / "fine" / "inside"));
-	EXPECT_EQ(RunCli("unpack " + Quote(testing::kCorpusDir + "/brres/kuribo.brres") + " -o " +
-				  Quote((dir.path / "x").string())).status,
-		1);
+	EXPECT_EQ(RunCli("unpack " + Quote(kuribo) + " -o " + Quote((dir.path / "x").string())).status, 1);
 }
 
 } // namespace

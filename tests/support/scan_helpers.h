@@ -1,4 +1,4 @@
-// Helpers for tests that scan archives.
+// Scanning archives in tests: what the scan listed and did to the files panel.
 #pragma once
 
 #include "archive/brres_directory.h"
@@ -7,39 +7,19 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace zentarra::testing {
 
-// Records what the scan did to the files panel.
-struct RecordingTree : ItemTree {
-	struct Node {
-		int id;
-		int parent;
-		std::string text;
-	};
-	std::vector<Node> nodes;
+struct Scan : ItemTree {
+	OpenArchives items;
+	ScanResult result;
+	std::vector<std::tuple<int, int, std::string>> nodes; // id, parent, text
 	std::vector<int> expanded;
 
-	void Tree_AddItem(int id, int parent, std::string_view text) override
-	{
-		nodes.push_back({id, parent, std::string(text)});
-	}
+	void Tree_AddItem(int id, int parent, std::string_view text) override { nodes.emplace_back(id, parent, text); }
 	void Tree_Expand(int id) override { expanded.push_back(id); }
-
-	int ParentOf(int id) const
-	{
-		for (const Node& node : nodes)
-			if (node.id == id)
-				return node.parent;
-		return -2;
-	}
-};
-
-struct Scan {
-	OpenArchives items;
-	RecordingTree tree;
-	ScanResult result;
 };
 
 inline Scan ScanBytes(const std::vector<std::uint8_t>& bytes, const TreeOptions& options = {},
@@ -47,24 +27,24 @@ inline Scan ScanBytes(const std::vector<std::uint8_t>& bytes, const TreeOptions&
 {
 	Scan scan;
 	ByteView file(bytes);
-	scan.result = ReadBRRES(file, path, scan.items, &scan.tree, options);
+	scan.result = ReadBRRES(file, path, scan.items, &scan, options);
 	return scan;
 }
 
-// Every item lies inside the file: an archive's magic, a folder's group
-// header, an entry's magic; every parent is an item scanned before it.
+// Every item lies inside the file (an archive's magic, a folder's group
+// header, an entry's magic), has a tree node, and its parent node came first.
 inline void ExpectItemsInsideFile(const Scan& scan, std::size_t fileSize)
 {
-	std::map<int, bool> seen;
-	for (const ItemRecord& item : scan.items.items()) {
+	ASSERT_EQ(scan.nodes.size(), scan.items.items().size());
+	std::map<int, bool> seen = {{-1, true}};
+	for (std::size_t i = 0; i < scan.nodes.size(); ++i) {
+		const ItemRecord& item = scan.items.items()[i];
 		const std::size_t need = item.kind == ItemKind::Folder ? 24 : 4;
-		EXPECT_LE(item.offset, fileSize) << item.name;
 		EXPECT_GE(fileSize - std::min(fileSize, item.offset), need) << item.name << " at " << item.offset;
-		const int parent = scan.tree.ParentOf(item.id);
-		EXPECT_TRUE(parent == -1 || seen.count(parent)) << item.name;
+		EXPECT_EQ(std::get<0>(scan.nodes[i]), item.id);
+		EXPECT_TRUE(seen.count(std::get<1>(scan.nodes[i]))) << item.name;
 		seen[item.id] = true;
 	}
-	EXPECT_EQ(scan.tree.nodes.size(), scan.items.items().size());
 }
 
 } // namespace zentarra::testing
