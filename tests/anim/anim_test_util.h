@@ -1,4 +1,4 @@
-// Skeletons and checks shared by the skeleton and skinning tests.
+// Skeletons, key tracks and checks shared by the animation tests.
 #pragma once
 
 #include "anim/math3d.h"
@@ -8,11 +8,38 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
+#include <string>
 #include <vector>
 
 namespace zentarra::test {
 
 inline std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
+
+// "frame:value ..." in the shortest text that reads back as the same floats.
+inline std::string Track(const std::vector<Key>& keys)
+{
+	std::string text;
+	for (const Key& key : keys) {
+		char chars[64];
+		char* end = std::to_chars(chars, chars + 30, key.frame).ptr;
+		*end++ = ':';
+		end = std::to_chars(end, chars + 64, key.value).ptr;
+		text += (text.empty() ? "" : " ") + std::string(chars, end);
+	}
+	return text;
+}
+
+// The nine tracks, scale X-Z, rotation X-Z, translation X-Z, joined by "|".
+inline std::string Tracks(const BoneAnim& bone)
+{
+	std::string text;
+	for (const std::vector<Key>* group : {bone.scaleKeys, bone.rotKeys, bone.transKeys})
+		for (int a = 0; a < 3; ++a)
+			text += Track(group[a]) + "|";
+	text.pop_back();
+	return text;
+}
 
 inline Node BoneNode(int bone, int parent, Vec3 scale, Vec3 rot, Vec3 trans)
 {

@@ -1,5 +1,6 @@
 #include "anim/chr0.h"
 
+#include "anim_test_util.h"
 #include "support/anim_writer.h"
 #include "support/corpus.h"
 
@@ -7,20 +8,20 @@
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace zentarra {
 namespace {
 
 using namespace zentarra::testing;
-using Pairs = std::vector<std::pair<float, float>>;
+using test::Tracks;
 
 struct Read {
 	AnimReadResult result;
 	AnimState anim;
 	int n = -1;
 	std::vector<std::string> names;
+	std::vector<std::string> tracks; // per bone, as test::Tracks writes them
 };
 
 // Reads the CHR0 behind some junk, so offsets must be taken from the sub-file.
@@ -32,104 +33,59 @@ Read ReadAlone(const Bytes& chr0)
 	Read read;
 	read.anim.nFrames = 12345; // to see that a failure leaves it
 	read.result = ReadAnimationAlone(view, 8, read.anim, read.n, read.names);
+	for (const BoneAnim& bone : read.anim.bones)
+		read.tracks.push_back(Tracks(bone));
 	return read;
 }
 
-Read ReadEntries(std::vector<Chr0Entry> entries, int frames = 10)
+Read ReadEntries(std::vector<Chr0Entry> entries)
 {
-	return ReadAlone(BuildCHR0({.frames = frames, .entries = std::move(entries)}));
+	return ReadAlone(BuildCHR0({.frames = 3, .entries = std::move(entries)}));
 }
 
-void ExpectKeys(const std::vector<Key>& keys, const Pairs& expected)
+// Codes written by hand: scale one 0x8, uniform 0x10, scale Y fixed 0x4000,
+// translation 0x1000000 with X, Y, Z fixed 0x380000.
+TEST(Chr0Code, EveryKeyFormatAndScaleLayoutInFieldOrder)
 {
-	ASSERT_EQ(keys.size(), expected.size());
-	for (std::size_t i = 0; i < keys.size(); ++i) {
-		EXPECT_EQ(keys[i].frame, expected[i].first) << "key " << i;
-		EXPECT_EQ(keys[i].value, expected[i].second) << "key " << i;
-	}
-}
-
-// Scale, rotation and translation of the bone, each track one key.
-void ExpectPose(const BoneAnim& bone, Vec3 scale, Vec3 rot, Vec3 trans)
-{
-	for (int a = 0; a < 3; ++a) {
-		ExpectKeys(bone.scaleKeys[a], {{0, scale[a]}});
-		ExpectKeys(bone.rotKeys[a], {{0, rot[a]}});
-		ExpectKeys(bone.transKeys[a], {{0, trans[a]}});
-	}
-}
-
-TEST(ReadAnimData, EveryKeyFormatInFieldOrder)
-{
-	std::vector<std::uint8_t> bytes;
-	std::vector<float> floats;
-	Pairs fromBytes, fromFloats;
-	for (int f = 0; f < 40; ++f) {
-		bytes.push_back(std::uint8_t(3 * f));
-		floats.push_back(float(f) * 1.5f - 7);
-		fromBytes.emplace_back(float(f), float(3 * f) * 0.5f - 2);
-		fromFloats.emplace_back(float(f), float(f) * 1.5f - 7);
-	}
-	const Read read = ReadEntries({AutoEntry("b", {Keys12({{0.5f, 2}, {3.25f, -1}}), Fixed(7), Keys12({{1, 1}})},
-									   {Keys4(0.5f, 1, {{5, 0xABC}, {7, 0}}), Fixed(3), Fixed(4)},
-									   {Fixed(1), Keys6(0.25f, -1, {{0x0043, 10}, {0x0100, 2}}), Fixed(2)}),
-		AutoEntry("c", {}, {BytesPerFrame(0.5f, -2, bytes), Fixed(1), Fixed(2)}, {}),
-		AutoEntry("d", {}, {Fixed(6), FloatsPerFrame(floats), Fixed(8)}, {})}, 40);
-	ASSERT_TRUE(read.result.ok) << read.result.message;
-	ASSERT_EQ(read.n, 3);
-	EXPECT_EQ(read.anim.nFrames, 40);
-	const BoneAnim& bone = read.anim.bones[0];
-	ExpectKeys(bone.scaleKeys[0], {{0.5f, 2}, {3.25f, -1}}); // slopes skipped
-	ExpectKeys(bone.scaleKeys[1], {{0, 7}});
-	ExpectKeys(bone.scaleKeys[2], {{1, 1}});
-	ExpectKeys(bone.rotKeys[0], {{5, 1375}, {7, 1}}); // 0xABC x 0.5 + 1
-	ExpectKeys(bone.rotKeys[2], {{0, 4}});
-	ExpectKeys(bone.transKeys[1], {{2, 1.5f}, {8, -0.5f}}); // 0x0043 is frame 2.09375
-	ExpectKeys(bone.transKeys[2], {{0, 2}});
-	ExpectKeys(read.anim.bones[1].rotKeys[0], fromBytes);
-	ExpectKeys(read.anim.bones[1].rotKeys[1], {{0, 1}});
-	ExpectKeys(read.anim.bones[2].rotKeys[1], fromFloats);
-	ExpectKeys(read.anim.bones[2].rotKeys[2], {{0, 8}});
-	EXPECT_EQ(read.result.constantTracks, 0);
-}
-
-TEST(Chr0Code, ScaleBitsDecideHowManyFieldsAreRead)
-{
-	const std::uint32_t trans = kChrTranslation | ChrTransFixed(0) | ChrTransFixed(1) | ChrTransFixed(2);
 	const Read read = ReadEntries({
-		{"one", kChrScaleOne, {}}, // no field at all
-		{"oneAndUniform", kChrScaleOne | kChrScaleUniform | trans, {Fixed(1), Fixed(2), Fixed(3)}},
-		{"uniformFixed", kChrScaleUniform | ChrScaleFixed(1) | trans, {Fixed(2.5f), Fixed(4), Fixed(5), Fixed(6)}},
+		AutoEntry("b", {Keys12({{0.5f, 2}, {3.25f, -1}}), Fixed(7), Keys12({{1, 1}})},
+			{Keys4(0.5f, 1, {{5, 0xABC}, {7, 0}}), Fixed(3), Fixed(4)},
+			{Fixed(1), Keys6(0.25f, -1, {{0x0043, 10}, {0x0100, 2}}), Fixed(2)}),
+		AutoEntry("c", {}, {BytesPerFrame(0.5f, -2, {0, 3, 200}), Fixed(1), Fixed(2)}, {}),
+		AutoEntry("d", {}, {Fixed(6), FloatsPerFrame({1.5f, -7, 0.25f}), Fixed(8)}, {}),
+		{"one", 0x8, {}},
+		{"oneAndUniform", 0x1380018, {Fixed(1), Fixed(2), Fixed(3)}},
+		{"uniformFixed", 0x1384010, {Fixed(2.5f), Fixed(4), Fixed(5), Fixed(6)}},
 		AutoEntry("uniformKeyed", {Keys12({{0, 1}, {9, 3}})}, {}, {Fixed(7), Fixed(8), Fixed(9)}),
 	});
 	ASSERT_TRUE(read.result.ok) << read.result.message;
-	ASSERT_EQ(read.names, (std::vector<std::string>{"one", "oneAndUniform", "uniformFixed", "uniformKeyed"}));
-	ExpectPose(read.anim.bones[0], {1, 1, 1}, {0, 0, 0}, {0, 0, 0});
-	ExpectPose(read.anim.bones[1], {1, 1, 1}, {0, 0, 0}, {1, 2, 3});
-	ExpectPose(read.anim.bones[2], {2.5f, 2.5f, 2.5f}, {0, 0, 0}, {4, 5, 6});
-	const BoneAnim& keyed = read.anim.bones[3];
-	for (int a = 0; a < 3; ++a)
-		ExpectKeys(keyed.scaleKeys[a], {{0, 1}, {9, 3}});
-	EXPECT_NE(keyed.scaleKeys[0].data(), keyed.scaleKeys[1].data()); // three arrays, not one shared
-	ExpectKeys(keyed.transKeys[2], {{0, 9}});
+	EXPECT_EQ(read.n, 7);
+	EXPECT_EQ(read.anim.nFrames, 3);
+	EXPECT_EQ(read.result.constantTracks, 0);
+	EXPECT_EQ(read.names[6], "uniformKeyed");
+	// slopes skipped; 4-byte 0xABC x 0.5 + 1; 6-byte frame words 0x43 and 0x100 are frames 2 and 8
+	EXPECT_EQ(read.tracks, (std::vector<std::string>{"0.5:2 3.25:-1|0:7|1:1|5:1375 7:1|0:3|0:4|0:1|2:1.5 8:-0.5|0:2",
+		"0:1|0:1|0:1|0:-2 1:-0.5 2:98|0:1|0:2|0:0|0:0|0:0", "0:1|0:1|0:1|0:6|0:1.5 1:-7 2:0.25|0:8|0:0|0:0|0:0",
+		"0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:0|0:0", "0:1|0:1|0:1|0:0|0:0|0:0|0:1|0:2|0:3",
+		"0:2.5|0:2.5|0:2.5|0:0|0:0|0:0|0:4|0:5|0:6", "0:1 9:3|0:1 9:3|0:1 9:3|0:0|0:0|0:0|0:7|0:8|0:9"}));
 }
 
 TEST(Chr0Code, FormatsWithoutDecodingAreHeldNeutralAndReported)
 {
 	for (std::uint32_t rotFormat : {0u, 5u, 7u}) {
 		SCOPED_TRACE(rotFormat);
-		// every keyed field points far outside the file: it must not be followed
+		// keyed scale and rotation, translation Y fixed; every keyed field points far outside the file
 		const Chr0Field junk = {.offset = 0x7FFFFFF0};
-		const std::uint32_t code = kChrRotation | ChrRotFormat(rotFormat) | kChrTranslation | ChrTransFixed(1);
-		const Read read = ReadEntries({{"b", code, {junk, junk, junk, junk, junk, junk, junk, Fixed(8), junk}}});
+		const Read read = ReadEntries({{"b", 0x1900000 | rotFormat << 27, {junk, junk, junk, junk, junk, junk, junk,
+			Fixed(8), junk}}});
 		ASSERT_TRUE(read.result.ok) << read.result.message;
-		ExpectPose(read.anim.bones[0], {1, 1, 1}, {0, 0, 0}, {0, 8, 0});
+		EXPECT_EQ(read.tracks[0], "0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:8|0:0");
 		EXPECT_EQ(read.result.constantTracks, 8);
 		EXPECT_NE(read.result.message.find("scale X"), std::string::npos) << read.result.message;
 	}
 	const Read empty = ReadEntries({AutoEntry("b", {}, {Keys4(1, 0, {}), Fixed(0), Fixed(0)}, {})});
 	ASSERT_TRUE(empty.result.ok);
-	ExpectKeys(empty.anim.bones[0].rotKeys[0], {{0, 0}});
+	EXPECT_EQ(empty.tracks[0], "0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:0|0:0");
 	EXPECT_EQ(empty.result.constantTracks, 1);
 }
 
@@ -155,17 +111,12 @@ TEST(ReadAnimation, MatchesBonesByExactNameOnceAndAddsOnlyOntoConstantBones)
 	chr0.entries.push_back(AutoEntry("arm", {}, {Keys12({{0, 1}, {5, 2}}), Fixed(0), Fixed(0)}, {})); // arm was constant
 	AnimState anim;
 	ASSERT_TRUE(ReadOnto(BuildCHR0(chr0), anim, bones).ok);
-	EXPECT_EQ(anim.nFrames, 20);
-	EXPECT_EQ(anim.type, 0u); // the loader sets it
-	ASSERT_EQ(anim.bones.size(), 4u);
-	EXPECT_EQ(anim.bones[0].loaded, 1);
-	ExpectKeys(anim.bones[0].rotKeys[0], {{0, 0}, {19, 90}});
-	ExpectKeys(anim.bones[0].transKeys[0], {{0, 0}});
-	EXPECT_EQ(anim.bones[1].loaded, 0);
-	ExpectKeys(anim.bones[2].rotKeys[0], {{0, 1}, {5, 2}});
-	ExpectKeys(anim.bones[2].transKeys[0], {{0, 0}});
+	EXPECT_EQ((std::vector{anim.nFrames, int(anim.type), int(anim.bones.size())}), (std::vector{20, 0, 4}));
+	EXPECT_EQ((std::vector{anim.bones[0].loaded, anim.bones[1].loaded, anim.bones[2].loaded, anim.bones[3].loaded}),
+		(std::vector{1, 0, 1, 0}));
+	EXPECT_EQ(Tracks(anim.bones[0]), "0:1|0:1|0:1|0:0 19:90|0:0|0:0|0:0|0:0|0:0");
+	EXPECT_EQ(Tracks(anim.bones[2]), "0:1|0:1|0:1|0:1 5:2|0:0|0:0|0:0|0:0|0:0");
 	EXPECT_EQ(anim.bones[2].nFrames, 20);
-	EXPECT_EQ(anim.bones[3].loaded, 0);
 
 	// a second animation added: only bones the first left constant take its tracks
 	AnimState added;
@@ -174,27 +125,25 @@ TEST(ReadAnimation, MatchesBonesByExactNameOnceAndAddsOnlyOntoConstantBones)
 	const Chr0Anim second = {.frames = 7, .entries = {AutoEntry("root", {}, {}, {}),
 											 AutoEntry("arm", {}, {Fixed(0), Keys4(1, 0, {{0, 1}, {6, 2}}), Fixed(0)}, {})}};
 	ASSERT_TRUE(ReadOnto(BuildCHR0(second), added, {"root", "arm"}).ok);
-	EXPECT_EQ(added.nFrames, -1);
-	EXPECT_EQ(added.bones[0].nFrames, 20);
-	ExpectKeys(added.bones[0].rotKeys[0], {{0, 0}, {19, 90}});
-	EXPECT_EQ(added.bones[1].nFrames, 7);
-	ExpectKeys(added.bones[1].rotKeys[1], {{0, 1}, {6, 2}});
-	ExpectKeys(added.bones[1].transKeys[0], {{0, 0}});
+	EXPECT_EQ((std::vector{added.nFrames, added.bones[0].nFrames, added.bones[1].nFrames}), (std::vector{-1, 20, 7}));
+	EXPECT_EQ(Tracks(added.bones[0]), Tracks(anim.bones[0]));
+	EXPECT_EQ(Tracks(added.bones[1]), "0:1|0:1|0:1|0:0|0:1 6:2|0:0|0:0|0:0|0:0");
 }
 
 TEST(ReadAnimation, DamagedFilesAreRefusedWhole)
 {
 	const Bytes good = BuildCHR0(FirstAnim());
-	std::vector<Bytes> damaged(5, good);
-	Patch16(damaged[0], 0x22, 0x7FFF);             // entry count
-	Patch16(damaged[1], 0x10, 0x7FFF);             // index group offset
-	Patch16(damaged[2], 0x2C + 0x18 + 12, 0x7FFF); // first entry's data
+	std::vector<Bytes> damaged;
+	for (std::size_t at : {0x22, 0x10, 0x2C + 0x18 + 12}) { // entry count, index group, first entry's data
+		damaged.push_back(good);
+		damaged.back()[at] = 0x7F;
+	}
 	Chr0Anim lying = FirstAnim();
 	lying.entries[0].fields[0].block[0] = 0x40; // key count 0x4002
-	damaged[3] = BuildCHR0(lying);
+	damaged.push_back(BuildCHR0(lying));
 	lying = FirstAnim();
 	lying.entries[0].fields[0].offset = 0xFFFFFF00;
-	damaged[4] = BuildCHR0(lying);
+	damaged.push_back(BuildCHR0(lying));
 	for (const Bytes& bytes : damaged) {
 		AnimState anim;
 		ASSERT_TRUE(ReadOnto(good, anim, {"root", "arm"}).ok);
@@ -203,20 +152,17 @@ TEST(ReadAnimation, DamagedFilesAreRefusedWhole)
 		EXPECT_FALSE(result.ok);
 		EXPECT_FALSE(result.message.empty());
 		EXPECT_EQ(anim.nFrames, 20);
-		ExpectKeys(anim.bones[0].rotKeys[0], {{0, 0}, {19, 90}});
+		EXPECT_EQ(Tracks(anim.bones[0]), "0:1|0:1|0:1|0:0 19:90|0:0|0:0|0:0|0:0|0:0");
 	}
 
 	// every cut either reads the whole file or changes nothing
 	const Read whole = ReadAlone(good);
 	for (std::size_t n = 0; n < good.size(); ++n) {
 		const Read cut = ReadAlone(Bytes(good.begin(), good.begin() + std::ptrdiff_t(n)));
-		if (cut.result.ok) {
-			EXPECT_EQ(cut.names, whole.names);
-			ExpectKeys(cut.anim.bones[0].rotKeys[0], {{0, 0}, {19, 90}});
-		} else {
-			EXPECT_EQ(cut.anim.nFrames, 12345) << n;
-			EXPECT_EQ(cut.n, -1);
-		}
+		if (cut.result.ok)
+			EXPECT_EQ(cut.tracks, whole.tracks) << n;
+		else
+			EXPECT_EQ((std::pair{cut.anim.nFrames, cut.n}), (std::pair{12345, -1})) << n;
 	}
 
 	// 12 entries whose 36 rotation fields all point at one block of 65535 floats
@@ -245,8 +191,7 @@ TEST(ReadAnimationCorpus, EveryChr0ReadsAsTheInventorySays)
 		EXPECT_EQ(anim.nFrames, entry["frames"].get<int>());
 		EXPECT_EQ(n, entry["entries"].get<int>());
 		for (const BoneAnim& bone : anim.bones)
-			for (int a = 0; a < 3; ++a)
-				EXPECT_TRUE(!bone.scaleKeys[a].empty() && !bone.rotKeys[a].empty() && !bone.transKeys[a].empty());
+			EXPECT_EQ(("|" + Tracks(bone) + "|").find("||"), std::string::npos) << Tracks(bone); // no track empty
 	});
 	EXPECT_EQ(animations, 16);
 }
