@@ -170,13 +170,9 @@ TEST(AssimpImport, EveryCorpusModelAsObjAndGlb)
 			const CommandResult run = RunCli(command);
 			ASSERT_EQ(run.status, 0) << run.err;
 			std::vector<Mesh> posed;
-			for (const std::vector<Triangle>& mesh : model->MD.meshTris) {
-				Mesh& faces = posed.emplace_back();
-				for (const Triangle& t : mesh)
-					faces.push_back({Point{t.v[0].posedPos[0], t.v[0].posedPos[1], t.v[0].posedPos[2]},
-						Point{t.v[1].posedPos[0], t.v[1].posedPos[1], t.v[1].posedPos[2]},
-						Point{t.v[2].posedPos[0], t.v[2].posedPos[1], t.v[2].posedPos[2]}});
-			}
+			for (const std::vector<Triangle>& mesh : model->MD.meshTris)
+				for (Mesh& faces = posed.emplace_back(); const Triangle& t : mesh)
+					faces.push_back({std::to_array(t.v[0].posedPos), std::to_array(t.v[1].posedPos), std::to_array(t.v[2].posedPos)});
 			const Faces glb = Classify(posed, model->names.meshes);
 			EXPECT_EQ(glb.total, obj.total);
 			scene = AssimpInfo(out + ".glb");

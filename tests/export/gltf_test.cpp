@@ -1,7 +1,6 @@
 // glTF export read back with tinygltf: positions skinned and morphed by the
-// file's own joints, inverse bind matrices, weights, animation samples and
-// morph targets equal the core's posed corners; textures decode back to the
-// core's RGBA; weights fit the format; bad input refuses with a message.
+// file's own joints, animation samples and morph targets equal the core's
+// posed corners; textures decode back; weights fit the format; damage refuses.
 #include "anim/anim_loading.h"
 #include "anim/skinning.h"
 #include "archive/archive_files.h"
@@ -17,7 +16,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
 namespace zentarra {
@@ -28,87 +26,67 @@ using Mat4 = std::array<double, 16>; // column-major, as glTF stores it
 Mat4 Multiply(const Mat4& a, const Mat4& b)
 {
 	Mat4 out{};
-	for (int c = 0; c < 4; ++c)
-		for (int r = 0; r < 4; ++r)
-			for (int k = 0; k < 4; ++k)
-				out[std::size_t(c * 4 + r)] += a[std::size_t(k * 4 + r)] * b[std::size_t(c * 4 + k)];
+	for (std::size_t c = 0; c < 4; ++c)
+		for (std::size_t r = 0; r < 4; ++r)
+			for (std::size_t k = 0; k < 4; ++k)
+				out[c * 4 + r] += a[k * 4 + r] * b[c * 4 + k];
 	return out;
 }
 
 Mat4 Trs(const std::vector<double>& t, const std::vector<double>& q, const std::vector<double>& s)
 {
 	const double x = q[0], y = q[1], z = q[2], w = q[3];
-	const double rot[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w), // column 0
-		2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w),                    // column 1
-		2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)};                   // column 2
-	Mat4 m{};
-	for (int c = 0; c < 3; ++c)
-		for (int r = 0; r < 3; ++r)
-			m[std::size_t(c * 4 + r)] = rot[c * 3 + r] * s[std::size_t(c)];
-	for (int r = 0; r < 3; ++r)
-		m[std::size_t(12 + r)] = t[std::size_t(r)];
-	m[15] = 1;
-	return m;
+	return {(1 - 2 * (y * y + z * z)) * s[0], 2 * (x * y + z * w) * s[0], 2 * (x * z - y * w) * s[0], 0,
+		2 * (x * y - z * w) * s[1], (1 - 2 * (x * x + z * z)) * s[1], 2 * (y * z + x * w) * s[1], 0,
+		2 * (x * z + y * w) * s[2], 2 * (y * z - x * w) * s[2], (1 - 2 * (x * x + y * y)) * s[2], 0, t[0], t[1], t[2], 1};
 }
 
-// Typed reading of an accessor's elements (tightly packed, as the export writes them).
+// An accessor's elements, tightly packed as the export writes them.
 template <typename T>
 std::vector<T> Read(const tinygltf::Model& gltf, int accessor)
 {
 	const tinygltf::Accessor& a = gltf.accessors.at(std::size_t(accessor));
 	const tinygltf::BufferView& view = gltf.bufferViews.at(std::size_t(a.bufferView));
-	const std::vector<unsigned char>& data = gltf.buffers.at(std::size_t(view.buffer)).data;
 	const std::size_t n = a.count * std::size_t(tinygltf::GetNumComponentsInType(std::uint32_t(a.type)));
 	EXPECT_EQ(std::size_t(tinygltf::GetComponentSizeInBytes(std::uint32_t(a.componentType))), sizeof(T));
 	std::vector<T> out(n);
-	std::memcpy(out.data(), data.data() + view.byteOffset + a.byteOffset, n * sizeof(T));
+	std::memcpy(out.data(), gltf.buffers.at(std::size_t(view.buffer)).data.data() + view.byteOffset + a.byteOffset,
+		n * sizeof(T));
 	return out;
 }
 
-// The value of an animation sampler at time t: linear between keys.
+// A sampler's value at time t, linear between keys.
 std::vector<double> Sample(const tinygltf::Model& gltf, const tinygltf::AnimationSampler& sampler, double t)
 {
-	const std::vector<float> times = Read<float>(gltf, sampler.input);
-	const std::vector<float> values = Read<float>(gltf, sampler.output);
+	const std::vector<float> times = Read<float>(gltf, sampler.input), values = Read<float>(gltf, sampler.output);
 	const std::size_t width = values.size() / times.size();
 	std::size_t i = 0;
 	while (i + 1 < times.size() && times[i + 1] <= t)
 		++i;
-	double f = 0;
-	if (i + 1 < times.size() && t > times[i])
-		f = (t - times[i]) / (times[i + 1] - times[i]);
+	const std::size_t j = std::min(i + 1, times.size() - 1);
+	const double f = j > i && t > times[i] ? (t - times[i]) / (times[j] - times[i]) : 0;
 	std::vector<double> out(width);
-	for (std::size_t c = 0; c < width; ++c) {
-		const double a = values[i * width + c];
-		const double b = i + 1 < times.size() ? values[(i + 1) * width + c] : a;
-		out[c] = a + (b - a) * f;
-	}
+	for (std::size_t c = 0; c < width; ++c)
+		out[c] = values[i * width + c] + (values[j * width + c] - values[i * width + c]) * f;
 	return out;
-}
-
-bool KeepImageBytes(tinygltf::Image* image, const int, std::string*, std::string*, int, int, const unsigned char* bytes,
-	int size, void*)
-{
-	image->image.assign(bytes, bytes + size);
-	return true;
 }
 
 tinygltf::Model LoadGlb(const std::vector<std::uint8_t>& glb)
 {
 	tinygltf::TinyGLTF loader;
-	loader.SetImageLoader(KeepImageBytes, nullptr);
+	loader.SetImageLoader([](tinygltf::Image* image, int, std::string*, std::string*, int, int, const unsigned char* bytes,
+							  int size, void*) { return image->image.assign(bytes, bytes + size), true; },
+		nullptr);
 	tinygltf::Model gltf;
 	std::string err, warn;
 	EXPECT_TRUE(loader.LoadBinaryFromMemory(&gltf, &err, &warn, glb.data(), unsigned(glb.size()))) << err;
 	return gltf;
 }
 
-// Positions of every corner of every mesh in scene order, skinned and morphed
-// by the file's own data at time t.
+// Every corner of every mesh in scene order, skinned and morphed by the file's own data at time t.
 std::vector<std::array<double, 3>> PosedCorners(const tinygltf::Model& gltf, double t)
 {
-	std::vector<std::vector<double>> trans, rot, scale;
-	std::vector<std::vector<double>> weights(gltf.nodes.size());
+	std::vector<std::vector<double>> trans, rot, scale, weights(gltf.nodes.size());
 	for (const tinygltf::Node& node : gltf.nodes) {
 		trans.push_back(node.translation.empty() ? std::vector<double>{0, 0, 0} : node.translation);
 		rot.push_back(node.rotation.empty() ? std::vector<double>{0, 0, 0, 1} : node.rotation);
@@ -116,16 +94,9 @@ std::vector<std::array<double, 3>> PosedCorners(const tinygltf::Model& gltf, dou
 	}
 	for (const tinygltf::Animation& animation : gltf.animations)
 		for (const tinygltf::AnimationChannel& channel : animation.channels) {
-			std::vector<double> value = Sample(gltf, animation.samplers.at(std::size_t(channel.sampler)), t);
-			const std::size_t node = std::size_t(channel.target_node);
-			if (channel.target_path == "translation")
-				trans[node] = value;
-			else if (channel.target_path == "rotation")
-				rot[node] = value;
-			else if (channel.target_path == "scale")
-				scale[node] = value;
-			else
-				weights[node] = value;
+			const std::string& path = channel.target_path;
+			auto& track = path == "translation" ? trans : path == "rotation" ? rot : path == "scale" ? scale : weights;
+			track[std::size_t(channel.target_node)] = Sample(gltf, animation.samplers.at(std::size_t(channel.sampler)), t);
 		}
 	std::vector<Mat4> global(gltf.nodes.size());
 	const auto visit = [&](auto& self, int node, const Mat4& parent) -> void {
@@ -134,26 +105,14 @@ std::vector<std::array<double, 3>> PosedCorners(const tinygltf::Model& gltf, dou
 		for (int child : gltf.nodes[n].children)
 			self(self, child, global[n]);
 	};
-	Mat4 identity{};
-	identity[0] = identity[5] = identity[10] = identity[15] = 1;
 	for (int root : gltf.scenes.at(0).nodes)
-		visit(visit, root, identity);
+		visit(visit, root, Mat4{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
 
 	std::vector<std::array<double, 3>> out;
 	for (std::size_t n = 0; n < gltf.nodes.size(); ++n) {
 		const tinygltf::Node& node = gltf.nodes[n];
 		if (node.mesh < 0)
 			continue;
-		std::vector<Mat4> joints;
-		if (node.skin >= 0) {
-			const tinygltf::Skin& skin = gltf.skins.at(std::size_t(node.skin));
-			const std::vector<float> ibm = Read<float>(gltf, skin.inverseBindMatrices);
-			for (std::size_t j = 0; j < skin.joints.size(); ++j) {
-				Mat4 inverse;
-				std::copy(ibm.begin() + std::ptrdiff_t(j * 16), ibm.begin() + std::ptrdiff_t(j * 16 + 16), inverse.begin());
-				joints.push_back(Multiply(global[std::size_t(skin.joints[j])], inverse));
-			}
-		}
 		const tinygltf::Primitive& primitive = gltf.meshes.at(std::size_t(node.mesh)).primitives.at(0);
 		std::vector<float> positions = Read<float>(gltf, primitive.attributes.at("POSITION"));
 		const std::vector<double> w = weights[n].empty() ? gltf.meshes[std::size_t(node.mesh)].weights : weights[n];
@@ -162,23 +121,29 @@ std::vector<std::array<double, 3>> PosedCorners(const tinygltf::Model& gltf, dou
 			for (std::size_t i = 0; i < positions.size(); ++i)
 				positions[i] = float(positions[i] + w.at(k) * delta[i]);
 		}
+		std::vector<Mat4> joints;
 		std::vector<std::uint16_t> jointIds;
 		std::vector<float> jointWeights;
 		if (node.skin >= 0) {
+			const tinygltf::Skin& skin = gltf.skins.at(std::size_t(node.skin));
+			const std::vector<float> ibm = Read<float>(gltf, skin.inverseBindMatrices);
+			for (std::size_t j = 0; j < skin.joints.size(); ++j) {
+				Mat4 inverse;
+				std::copy(ibm.begin() + std::ptrdiff_t(j * 16), ibm.begin() + std::ptrdiff_t(j * 16 + 16), inverse.begin());
+				joints.push_back(Multiply(global[std::size_t(skin.joints[j])], inverse));
+			}
 			jointIds = Read<std::uint16_t>(gltf, primitive.attributes.at("JOINTS_0"));
 			jointWeights = Read<float>(gltf, primitive.attributes.at("WEIGHTS_0"));
 		}
 		for (std::uint32_t index : Read<std::uint32_t>(gltf, primitive.indices)) {
 			const float* p = &positions[index * 3];
-			std::array<double, 3> posed{};
-			if (node.skin < 0) {
-				posed = {p[0], p[1], p[2]};
-			} else {
+			std::array<double, 3> posed = {p[0], p[1], p[2]};
+			if (node.skin >= 0) {
+				posed = {};
 				for (std::size_t i = 0; i < 4; ++i) {
 					const Mat4& m = joints.at(jointIds[index * 4 + i]);
-					const double wi = jointWeights[index * 4 + i];
 					for (std::size_t r = 0; r < 3; ++r)
-						posed[r] += wi * (m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r]);
+						posed[r] += jointWeights[index * 4 + i] * (m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r]);
 				}
 			}
 			out.push_back(posed);
@@ -188,75 +153,58 @@ std::vector<std::array<double, 3>> PosedCorners(const tinygltf::Model& gltf, dou
 }
 
 struct CorpusFile {
+	explicit CorpusFile(const std::string& file) : path(testing::kCorpusDir + "/brres/" + file)
+	{
+		bytes = ReadWholeFile(path).bytes;
+		ByteView view(bytes);
+		ReadBRRES(view, path, items, nullptr);
+	}
+	const ItemRecord& Find(std::string_view name, ItemKind kind) const
+	{
+		const ItemRecord* item = items.FindItem(name, kind, 0);
+		EXPECT_TRUE(item) << name << " in " << path;
+		return item ? *item : missing;
+	}
 	std::string path;
 	std::vector<std::uint8_t> bytes;
 	OpenArchives items;
-};
-
-CorpusFile OpenCorpus(const std::string& file)
-{
-	CorpusFile out;
-	out.path = testing::kCorpusDir + "/brres/" + file;
-	out.bytes = ReadWholeFile(out.path).bytes;
-	ByteView view(out.bytes);
-	ReadBRRES(view, out.path, out.items, nullptr);
-	return out;
-}
-
-const ItemRecord* Find(const CorpusFile& file, std::string_view name, ItemKind kind)
-{
-	for (const ItemRecord& item : file.items.items())
-		if (item.kind == kind && item.name == name)
-			return &item;
-	ADD_FAILURE() << "no " << name << " in " << file.path;
-	return nullptr;
-}
-
-struct PoseCase {
-	std::string archive, model, animArchive, anim;
-	ItemKind kind;
-	int frame;
-	bool still; // a still at that frame (poseFrame) instead of the animation
+	ItemRecord missing;
 };
 
 TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePose)
 {
-	const PoseCase cases[] = {
+	const struct {
+		std::string archive, model, animArchive, anim;
+		ItemKind kind;
+		int frame;
+		bool still; // a still at that frame (poseFrame) instead of the animation
+	} cases[] = {
 		{"kuribo.brres", "kuribo", "kuribo.brres", "walk_l", ItemKind::CHR0, 30, false},
 		{"human_walk.brres", "human_walk", "human_walk_chr0.brres", "human_walk", ItemKind::CHR0, 35, false},
 		{"FlagB2.brres", "FlagB2", "FlagB2.brres", "FlagB2", ItemKind::SHP0, 17, false},
 		{"kuribo.brres", "kuribo", "kuribo.brres", "walk_l", ItemKind::CHR0, 30, true},
 		{"FlagB2.brres", "FlagB2", "FlagB2.brres", "FlagB2", ItemKind::SHP0, 17, true},
 	};
-	for (const PoseCase& c : cases) {
+	for (const auto& c : cases) {
 		SCOPED_TRACE(c.model + " " + c.anim + (c.still ? " still" : ""));
-		CorpusFile file = OpenCorpus(c.archive);
-		CorpusFile animFile = OpenCorpus(c.animArchive);
-		const ItemRecord* modelItem = Find(file, c.model, ItemKind::MDL0);
-		const ItemRecord* animItem = Find(animFile, c.anim, c.kind);
-		ASSERT_TRUE(modelItem && animItem);
+		const CorpusFile file(c.archive), animFile(c.animArchive);
+		const std::size_t animOffset = animFile.Find(c.anim, c.kind).offset;
 		auto model = std::make_unique<LoadedModel>();
 		ByteView view(file.bytes), animView(animFile.bytes);
-		ASSERT_TRUE(ReadModel(view, modelItem->offset, *model).ok);
-
+		ASSERT_TRUE(ReadModel(view, file.Find(c.model, ItemKind::MDL0).offset, *model).ok);
 		GltfAnimation animation;
 		const GltfSourceRead read = c.kind == ItemKind::CHR0
-			? ReadGltfBoneAnimation(animView, animItem->offset, c.anim, *model, animation)
-			: ReadGltfVertexAnimation(animView, animItem->offset, c.anim, *model, animation);
+			? ReadGltfBoneAnimation(animView, animOffset, c.anim, *model, animation)
+			: ReadGltfVertexAnimation(animView, animOffset, c.anim, *model, animation);
 		ASSERT_TRUE(read.ok) << read.message;
-		GltfOptions options;
-		if (c.still)
-			options.poseFrame = float(c.frame);
-		const GltfExport glb = ExportToGLTF(*model, {}, std::span(&animation, 1), options);
+		const GltfExport glb = ExportToGLTF(*model, {}, std::span(&animation, 1), {.poseFrame = c.still ? float(c.frame) : -1.0f});
 		ASSERT_TRUE(glb.ok) << glb.message;
 		const tinygltf::Model gltf = LoadGlb(glb.bytes);
 		ASSERT_EQ(gltf.animations.size(), c.still ? 0u : 1u);
 		const std::vector<std::array<double, 3>> fromFile = PosedCorners(gltf, c.frame / 60.0);
 
-		// the core's pose at that frame
-		const AnimLoadResult loaded = c.kind == ItemKind::CHR0
-			? LoadAnimation(*model, animView, animItem->offset, c.anim, 0)
-			: LoadVertexAnimation(*model, animView, animItem->offset);
+		const AnimLoadResult loaded = c.kind == ItemKind::CHR0 ? LoadAnimation(*model, animView, animOffset, c.anim, 0)
+															   : LoadVertexAnimation(*model, animView, animOffset);
 		ASSERT_TRUE(loaded.ok) << loaded.message;
 		model->anim.frame = float(c.frame);
 		RecalculateModel(model->MD, model->nodelist, model->anim);
@@ -278,16 +226,15 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePose)
 
 TEST(ExportToGLTF, TexturesDecodeBackWithTheirSamplersAndAlpha)
 {
-	CorpusFile file = OpenCorpus("kuribo.brres");
-	const ItemRecord* item = Find(file, "kuribo", ItemKind::MDL0);
-	ASSERT_TRUE(item);
+	const CorpusFile file("kuribo.brres");
+	const ItemRecord& item = file.Find("kuribo", ItemKind::MDL0);
 	auto model = std::make_unique<LoadedModel>();
 	ByteView view(file.bytes);
-	ASSERT_TRUE(ReadModel(view, item->offset, *model).ok);
+	ASSERT_TRUE(ReadModel(view, item.offset, *model).ok);
 	ArchiveFiles files;
 	files.Put(file.path, file.bytes);
 	std::vector<std::string> warnings;
-	const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, item->archive, file.items, files, warnings);
+	const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, item.archive, file.items, files, warnings);
 	ASSERT_FALSE(textures.empty());
 	EXPECT_TRUE(warnings.empty()) << warnings.front();
 
@@ -299,8 +246,7 @@ TEST(ExportToGLTF, TexturesDecodeBackWithTheirSamplersAndAlpha)
 		const tinygltf::Texture& tex = gltf.textures.at(std::size_t(material.pbrMetallicRoughness.baseColorTexture.index));
 		int width = 0, height = 0;
 		EXPECT_EQ(testing::DecodePNG(gltf.images.at(std::size_t(tex.source)).image, &width, &height), texture.rgba);
-		EXPECT_EQ(width, texture.width);
-		EXPECT_EQ(height, texture.height);
+		EXPECT_EQ(std::pair(width, height), std::pair(texture.width, texture.height));
 		const int mirror = model->MD.matMirror.at(std::size_t(texture.material));
 		const tinygltf::Sampler& sampler = gltf.samplers.at(std::size_t(tex.sampler));
 		EXPECT_EQ(sampler.wrapS, (mirror & 1) ? TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT : TINYGLTF_TEXTURE_WRAP_REPEAT);
@@ -312,24 +258,23 @@ TEST(ExportToGLTF, TexturesDecodeBackWithTheirSamplersAndAlpha)
 	}
 }
 
-// One triangle pair on a weighted node blending six bones, plus a bone node.
-std::unique_ptr<LoadedModel> SixBoneBlend()
+// Two triangles on a weighted node blending six bones, one on bone 0; then a
+// damaged parent table.
+TEST(ExportToGLTF, WeightsKeepTheFourLargestAndParentLoopsHangFromTheRoot)
 {
 	auto model = std::make_unique<LoadedModel>();
-	const float weights[6] = {0.05f, 0.3f, 0.1f, 0.25f, 0.2f, 0.1f};
+	Node blend;
+	blend.nWeights = 6;
 	for (int b = 0; b < 6; ++b) {
 		Node& bone = model->nodelist.emplace_back();
 		bone.bone = b;
 		bone.trans[0] = float(b);
 		model->names.bones.push_back("bone" + std::to_string(b));
 		model->bonemap.push_back(b);
-	}
-	Node& blend = model->nodelist.emplace_back();
-	blend.nWeights = 6;
-	for (int b = 0; b < 6; ++b) {
 		blend.wNode.push_back(b);
-		blend.weight.push_back(weights[b]);
 	}
+	blend.weight = {0.05f, 0.3f, 0.1f, 0.25f, 0.2f, 0.1f};
+	model->nodelist.push_back(blend);
 	model->nBones = 6;
 	model->nNodes = 7;
 	ResetBones(model->MD, model->nodelist);
@@ -346,16 +291,11 @@ std::unique_ptr<LoadedModel> SixBoneBlend()
 	model->MD.meshInfo.emplace_back();
 	model->MD.nMesh = 1;
 	model->names.meshes = {"blend"};
-	return model;
-}
 
-TEST(ExportToGLTF, WeightsKeepTheFourLargestSummingToOne)
-{
-	const auto model = SixBoneBlend();
 	const GltfExport glb = ExportToGLTF(*model, {}, {}, GltfOptions{});
 	ASSERT_TRUE(glb.ok);
-	ASSERT_EQ(glb.warnings.size(), 1u); // once, not per vertex
-	const tinygltf::Model gltf = LoadGlb(glb.bytes);
+	EXPECT_EQ(glb.warnings.size(), 1u); // once, not per vertex
+	tinygltf::Model gltf = LoadGlb(glb.bytes);
 	const tinygltf::Primitive& primitive = gltf.meshes.at(0).primitives.at(0);
 	const std::vector<std::uint16_t> joints = Read<std::uint16_t>(gltf, primitive.attributes.at("JOINTS_0"));
 	const std::vector<float> weights = Read<float>(gltf, primitive.attributes.at("WEIGHTS_0"));
@@ -366,56 +306,46 @@ TEST(ExportToGLTF, WeightsKeepTheFourLargestSummingToOne)
 	EXPECT_NEAR(weights[3], 0.1f / kept, 1e-6);
 	EXPECT_EQ(weights[0] + weights[1] + weights[2] + weights[3], 1.0f);
 	EXPECT_EQ(std::vector<float>(weights.end() - 4, weights.end()), (std::vector<float>{1, 0, 0, 0}));
-}
 
-TEST(ExportToGLTF, ParentLoopsHangFromTheRoot)
-{
-	const auto model = SixBoneBlend();
 	std::vector<Node>& nodes = model->nodelist;
 	nodes[1].parent = 2; // a loop of two
 	nodes[2].parent = 1;
 	nodes[3].parent = 3; // a node its own parent
 	nodes[4].parent = 1; // hanging from a loop: keeps its parent
 	nodes[5].parent = 99; // outside the table
-	const tinygltf::Model gltf = LoadGlb(ExportToGLTF(*model, {}, {}, GltfOptions{}).bytes);
-	const int root = 7;
-	ASSERT_EQ(gltf.scenes.at(0).nodes, std::vector<int>{root});
-	EXPECT_EQ(gltf.nodes.at(root).children, (std::vector<int>{0, 1, 2, 3, 5, 6, 8})); // 8: the mesh
+	gltf = LoadGlb(ExportToGLTF(*model, {}, {}, GltfOptions{}).bytes);
+	ASSERT_EQ(gltf.scenes.at(0).nodes, std::vector<int>{7});
+	EXPECT_EQ(gltf.nodes.at(7).children, (std::vector<int>{0, 1, 2, 3, 5, 6, 8})); // 8: the mesh
 	EXPECT_EQ(gltf.nodes.at(1).children, std::vector<int>{4});
-	EXPECT_TRUE(gltf.nodes.at(2).children.empty());
-	EXPECT_TRUE(gltf.nodes.at(3).children.empty());
+	EXPECT_TRUE(gltf.nodes.at(2).children.empty() && gltf.nodes.at(3).children.empty());
 }
 
-// Every prefix of a real model, and of its animation beside the whole model,
-// cut at a few hundred lengths: the export refuses with a message or writes
-// a file tinygltf reads.
+// Prefixes of a real model, and of its animation beside the whole model: the
+// export refuses with a message or writes a file tinygltf reads.
 TEST(ExportToGLTF, DamagedModelsAndAnimationsExportOrRefuse)
 {
-	CorpusFile file = OpenCorpus("kuribo.brres");
-	const ItemRecord* modelItem = Find(file, "kuribo", ItemKind::MDL0);
-	const ItemRecord* animItem = Find(file, "walk_l", ItemKind::CHR0);
-	ASSERT_TRUE(modelItem && animItem);
+	const CorpusFile file("kuribo.brres");
+	const std::size_t modelAt = file.Find("kuribo", ItemKind::MDL0).offset, animAt = file.Find("walk_l", ItemKind::CHR0).offset;
 	const auto exportPrefix = [&](std::size_t modelBytes, std::size_t animBytes) {
 		SCOPED_TRACE("model cut at " + std::to_string(modelBytes) + ", animation at " + std::to_string(animBytes));
-		std::vector<std::uint8_t> model(file.bytes.begin(), file.bytes.begin() + std::ptrdiff_t(modelBytes));
-		std::vector<std::uint8_t> anim(file.bytes.begin(), file.bytes.begin() + std::ptrdiff_t(animBytes));
+		const std::vector<std::uint8_t> model(file.bytes.begin(), file.bytes.begin() + std::ptrdiff_t(modelBytes));
+		const std::vector<std::uint8_t> anim(file.bytes.begin(), file.bytes.begin() + std::ptrdiff_t(animBytes));
 		ByteView modelView(model), animView(anim);
 		auto loaded = std::make_unique<LoadedModel>();
-		if (!ReadModel(modelView, modelItem->offset, *loaded).ok)
+		if (!ReadModel(modelView, modelAt, *loaded).ok)
 			return;
 		GltfAnimation animation;
-		const bool animated = ReadGltfBoneAnimation(animView, animItem->offset, "walk_l", *loaded, animation).ok;
+		const bool animated = ReadGltfBoneAnimation(animView, animAt, "walk_l", *loaded, animation).ok;
 		const GltfExport glb = ExportToGLTF(*loaded, {}, std::span(&animation, animated ? 1 : 0), GltfOptions{});
-		if (!glb.ok) {
+		if (glb.ok)
+			LoadGlb(glb.bytes);
+		else
 			EXPECT_EQ(glb.message, kNothingToExport);
-			return;
-		}
-		LoadGlb(glb.bytes);
 	};
 	const std::size_t end = file.bytes.size();
-	for (std::size_t n = modelItem->offset; n <= end; n += (end - modelItem->offset) / 300 + 1)
+	for (std::size_t n = modelAt; n <= end; n += (end - modelAt) / 300 + 1)
 		exportPrefix(n, end);
-	for (std::size_t n = animItem->offset; n <= end; n += (end - animItem->offset) / 300 + 1)
+	for (std::size_t n = animAt; n <= end; n += (end - animAt) / 300 + 1)
 		exportPrefix(end, n);
 }
 

@@ -1,4 +1,6 @@
-// OBJ and MTL text of hand-built models, vertex numbering, and "%f" text.
+// OBJ and MTL text of a hand-built model against a hand-written file, vertex
+// numbering against the slow rule, and "%f" text against printf.
+#include "base/file_io.h"
 #include "base/text.h"
 #include "export/obj.h"
 
@@ -21,9 +23,9 @@ Vertex Corner(int pos, int nrm, int uv, int node, Vec3 posed = {}, Vec3 normal =
 	v.nrmIndex = nrm;
 	v.uvIndex = uv;
 	v.node = node;
-	for (int i = 0; i < 3; ++i) {
-		v.posedPos[i] = posed[std::size_t(i)];
-		v.posedNrm[i] = normal[std::size_t(i)];
+	for (std::size_t i = 0; i < 3; ++i) {
+		v.posedPos[i] = posed[i];
+		v.posedNrm[i] = normal[i];
 		v.pos[i] = v.nrm[i] = 99; // bind values must not be what is written
 	}
 	v.uv[0] = texCoord[0];
@@ -31,9 +33,9 @@ Vertex Corner(int pos, int nrm, int uv, int node, Vec3 posed = {}, Vec3 normal =
 	return v;
 }
 
-// Four meshes: two triangles sharing an edge; a hidden one; one without
-// triangles; one whose corners share a position index but not a uv index.
-// Material 1 is textured, material 2 is not.
+// Four meshes: "body", two triangles sharing an edge; "hidden"; "empty",
+// without triangles; "tail", whose corners share a position index but not a
+// uv index, so two equal v lines. Material 1 is textured, material 2 is not.
 BRMDL SmallModel()
 {
 	BRMDL md;
@@ -57,47 +59,20 @@ BRMDL SmallModel()
 	return md;
 }
 
-const ModelNames kNames = [] {
+TEST(ExportToOBJ, SmallModelAndItsVariants)
+{
 	ModelNames names;
 	names.meshes = {"body", "hidden", "empty", "tail"};
-	return names;
-}();
-
-TEST(ExportToOBJ, SmallModel)
-{
-	const std::string expected = "mtllib small.mtl\n\n"
-		// body: four vertices, the shared edge written once
-		"v 0.000000 0.000000 0.000000\nv 1.000000 0.000000 0.000000\nv 0.000000 1.000000 0.000000\nv 1.000000 1.000000 0.000000\n\n"
-		"vt 0.000000 1.000000\nvt 1.000000 1.000000\nvt 0.000000 0.000000\nvt 1.000000 0.750000\n\n"
-		"vn 0.000000 0.000000 1.000000\nvn 0.000000 0.000000 1.000000\nvn 0.000000 0.000000 1.000000\n"
-		"vn 0.000000 0.000000 1.000000\n\n"
-		"g body\ns 1\nusemtl mat1\nf 1/1/1 2/2/2 3/3/3\nf 2/2/2 4/4/4 3/3/3\n\n"
-		// hidden: skipped; empty: the blank lines of its three lists, its group, no face
-		"\n\n\ng empty\ns 1\nusemtl mat1\n\n"
-		// tail: same position index, other uv index, so two equal v lines
-		"v 0.500000 -0.250000 2.000000\nv 0.500000 -0.250000 2.000000\nv -0.000000 123456.789062 -0.000000\n\n"
-		"vt 0.500000 0.500000\nvt 0.125000 0.000000\nvt -1.000000 -1.000000\n\n"
-		"vn 0.000000 0.000000 0.000000\nvn 0.000000 0.000000 0.000000\nvn 0.000000 0.000000 0.000000\n\n"
-		"g tail\ns 1\nusemtl mat2\nf 5/5/5 6/6/6 7/7/7\n\n";
-	EXPECT_EQ(ExportToOBJ(SmallModel(), kNames, "small", true), expected);
+	const FileBytes expected = ReadWholeFile(ZENTARRA_SOURCE_DIR "/tests/export/data/small.obj");
+	EXPECT_EQ(ExportToOBJ(SmallModel(), names, "small", true), std::string(expected.bytes.begin(), expected.bytes.end()));
 
 	// without the flag the hidden mesh is written like a visible one, and the tail numbers on behind it
-	const std::string all = ExportToOBJ(SmallModel(), kNames, "small", false);
+	const std::string all = ExportToOBJ(SmallModel(), names, "small", false);
 	EXPECT_NE(all.find("\ng hidden\ns 1\nusemtl mat2\nf 5/5/5 6/6/6 7/7/7\n\n"), std::string::npos) << all;
 	EXPECT_NE(all.find("\ng tail\ns 1\nusemtl mat2\nf 8/8/8 9/9/9 10/10/10\n\n"), std::string::npos) << all;
 	BRMDL shown = SmallModel();
 	shown.meshVisible = {1, 1, 1, 1};
-	EXPECT_EQ(ExportToOBJ(shown, kNames, "small", true), all);
-}
-
-TEST(ExportToOBJ, MaterialsAndTheirLibrary)
-{
-	const char* const block = "\tNs 10\n\tNi 1.0\n\td 1.0\n\tTf 1 1 1\n\tillum 2\n\t"
-							  "Ka 0.5 0.5 0.5\n\tKd 0.9 0.9 0.9\n\tKs 0.0 0.0 0.0\n\tmap_Kd ";
-	EXPECT_EQ(MtlText(SmallModel()),
-		std::string("newmtl mat1\n") + block + "skin.tga\n\nnewmtl mat2\n" + block + ".tga\n\n"); // empty name kept
-	EXPECT_EQ(MtlPathFor("/tmp/a.b/x.OBJ"), std::filesystem::path("/tmp/a.b/x.mtl"));
-	EXPECT_EQ(MtlPathFor("model.txt"), std::filesystem::path("model.mtl"));
+	EXPECT_EQ(ExportToOBJ(shown, names, "small", true), all);
 
 	EXPECT_EQ(ExportToOBJ(BRMDL(), {}, "nothing", true), "mtllib nothing.mtl\n\n");
 	BRMDL bare = SmallModel(); // no material section: each group still names mat1, no library text
@@ -106,22 +81,20 @@ TEST(ExportToOBJ, MaterialsAndTheirLibrary)
 	bare.nMat = 0;
 	bare.texName.clear();
 	bare.meshMat = {0};
-	EXPECT_NE(ExportToOBJ(bare, kNames, "m", true).find("\ng body\ns 1\nusemtl mat1\n"), std::string::npos);
+	EXPECT_NE(ExportToOBJ(bare, names, "m", true).find("\ng body\ns 1\nusemtl mat1\n"), std::string::npos);
 	EXPECT_EQ(MtlText(bare), "");
+	EXPECT_EQ(MtlPathFor("/tmp/a.b/x.OBJ"), std::filesystem::path("/tmp/a.b/x.mtl"));
 }
 
 TEST(CompareVertices, IndicesDecideValuesDoNot)
 {
 	const Vertex a = Corner(1, 2, 3, 4);
 	EXPECT_TRUE(CompareVertices(a, Corner(1, 2, 3, 4, {7, 7, 7}, {1, 0, 0}, {5, 5})));
-	for (int field = 0; field < 4; ++field) {
-		int index[4] = {1, 2, 3, 4};
-		index[field] = 0;
-		EXPECT_FALSE(CompareVertices(a, Corner(index[0], index[1], index[2], index[3]))) << field;
-	}
+	for (const Vertex& other : {Corner(0, 2, 3, 4), Corner(1, 0, 3, 4), Corner(1, 2, 0, 4), Corner(1, 2, 3, 0)})
+		EXPECT_FALSE(CompareVertices(a, other));
 }
 
-// The numbering of every corner through LookForVertex2, checked against the
+// The numbering of every corner through LookForVertex2 against the
 // first-equal-corner rule found the slow way.
 void ExpectFirstMatchNumbering(const std::vector<Triangle>& triangles, CornerTable& table)
 {
@@ -167,35 +140,30 @@ TEST(LookForVertex2, FirstEqualCornerWins)
 	ExpectFirstMatchNumbering(distinct, table);
 }
 
-std::string Printf(double value)
-{
-	char text[400];
-	std::snprintf(text, sizeof text, "%f", value);
-	return text;
-}
-
-std::string Fixed6(double value)
-{
-	std::string out = "x";
-	AppendFixed6(out, value);
-	return out.substr(1); // appends, never replaces
-}
-
 TEST(AppendFixed6, SameTextAsPrintf)
 {
+	const auto both = [](double value) {
+		char text[400];
+		std::snprintf(text, sizeof text, "%f", value);
+		std::string out = "x"; // appends, never replaces
+		AppendFixed6(out, value);
+		return std::pair(out, "x" + std::string(text));
+	};
 	const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
 	for (const double value : {0.0, -0.0, 1.0, -1.0, 0.1, 1.0 / 3.0, -2.0 / 3.0,
 			 -1e-9, -4.9e-7, 4.9e-7, 5e-7, -5e-7, 5.000001e-7, 1.5e-6, 2.5e-6, // round to or just away from zero
 			 0.0078125, 0.0234375, 0.5e-6 + 1e-6, 0.9999995, -0.9999995, 999999.9999995, // ties and near-ties
 			 double(123456.789f), double(FLT_MAX), double(-FLT_MAX), double(FLT_MIN), double(FLT_TRUE_MIN),
 			 1e15 + 0.5, 9007199254740993.0, 1e22, 1e300, -1e300, DBL_MAX, -DBL_MAX, DBL_MIN, 4.9e-324, inf, -inf,
-			 nan, std::copysign(nan, -1.0)})
-		EXPECT_EQ(Fixed6(value), Printf(value)) << std::hexfloat << value;
-
+			 nan, std::copysign(nan, -1.0)}) {
+		const auto [ours, printed] = both(value);
+		EXPECT_EQ(ours, printed) << std::hexfloat << value;
+	}
 	std::mt19937 random(11); // every class of float bit pattern
 	for (int i = 0; i < 20000; ++i) {
 		const double value = std::bit_cast<float>(std::uint32_t(random()));
-		ASSERT_EQ(Fixed6(value), Printf(value)) << std::hexfloat << value;
+		const auto [ours, printed] = both(value);
+		ASSERT_EQ(ours, printed) << std::hexfloat << value;
 	}
 }
 

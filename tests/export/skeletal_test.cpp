@@ -1,7 +1,8 @@
-// PSK and PSA files of a small skinned model and animation, field by field;
-// the quaternion of a matrix; sampled tracks; refusals; damaged skeletons;
-// the corpus through both model writers.
+// PSK, PSA and MD5 files of a small skinned model and animation against
+// hand-written files; the quaternion of a matrix; sampled tracks; refusals;
+// damaged skeletons; the corpus through both model writers.
 #include "anim/bone_matrices.h"
+#include "base/file_io.h"
 #include "export/md5.h"
 #include "export/psk.h"
 #include "export/skeletal_model.h"
@@ -14,6 +15,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <random>
 
@@ -23,11 +25,12 @@ namespace {
 using test::SkeletalAnimation;
 using test::SkeletalModel;
 
-// Record fields of each chunk: f float, i int32, h int16, t 64-byte NUL-padded
-// text, z four zero bytes.
-const std::map<std::string, std::string> kRecords = {{"ACTRHEAD", ""}, {"PNTS0000", "fff"}, {"VTXW0000", "iffi"},
-	{"FACE0000", "hhhih"}, {"MATT0000", "tzzzzzz"}, {"REFSKELT", "tiiifffffffzzzz"}, {"RAWWEIGHTS", "fii"},
-	{"ANIMHEAD", ""}, {"BONENAMES", "tzzzzzzzzzzzzzz"}, {"ANIMINFO", "ttiiiifffiii"}, {"ANIMKEYS", "ffffffff"}};
+std::string Expected(const char* name)
+{
+	const FileBytes file = ReadWholeFile(std::string(ZENTARRA_SOURCE_DIR "/tests/export/data/") + name);
+	EXPECT_EQ(file.status, ReadStatus::Ok) << name;
+	return std::string(file.bytes.begin(), file.bytes.end());
+}
 
 std::uint32_t Le(const std::vector<std::uint8_t>& bytes, std::size_t at, int size)
 {
@@ -45,11 +48,16 @@ std::string Text(const std::vector<std::uint8_t>& bytes, std::size_t at, std::si
 	return text;
 }
 
-// The file as text: "ID size count" per chunk, then one line per record, floats
-// in their shortest exact form. Checks the type flag of every header, the record
-// sizes, the zero fields, and that the chunks fill the file exactly.
+// A PSK or PSA file as text: "ID size count" per chunk, then a line per record,
+// floats in their shortest exact form. Checks each header's type flag, the
+// record sizes, the zero fields, and that the chunks fill the file exactly.
 std::string Dump(const std::vector<std::uint8_t>& bytes)
 {
+	// f float, i int32, h int16, t 64-byte NUL-padded text, z four zero bytes
+	static const std::map<std::string, std::string> records = {{"ACTRHEAD", ""}, {"PNTS0000", "fff"},
+		{"VTXW0000", "iffi"}, {"FACE0000", "hhhih"}, {"MATT0000", "tzzzzzz"}, {"REFSKELT", "tiiifffffffzzzz"},
+		{"RAWWEIGHTS", "fii"}, {"ANIMHEAD", ""}, {"BONENAMES", "tzzzzzzzzzzzzzz"}, {"ANIMINFO", "ttiiiifffiii"},
+		{"ANIMKEYS", "ffffffff"}};
 	std::string out;
 	std::size_t at = 0;
 	while (at < bytes.size()) {
@@ -58,10 +66,9 @@ std::string Dump(const std::vector<std::uint8_t>& bytes)
 		const std::uint32_t size = Le(bytes, at + 24, 4), count = Le(bytes, at + 28, 4);
 		out += id + ' ' + std::to_string(size) + ' ' + std::to_string(count) + '\n';
 		at += 32;
-		const std::string& fields = kRecords.at(id);
 		for (std::uint32_t r = 0; r < count; ++r) {
 			const std::size_t start = at;
-			for (const char field : fields) {
+			for (const char field : records.at(id)) {
 				char number[64];
 				char* end = number;
 				if (field == 'f')
@@ -70,12 +77,11 @@ std::string Dump(const std::vector<std::uint8_t>& bytes)
 					end = std::to_chars(number, number + 64, std::int32_t(Le(bytes, at, 4))).ptr;
 				else if (field == 'h')
 					end = std::to_chars(number, number + 64, Le(bytes, at, 2)).ptr;
-				else if (field == 'z') {
-					EXPECT_EQ(Le(bytes, at, 4), 0u) << id << " record " << r;
-				}
 				if (field == 't')
 					out += '"' + Text(bytes, at, 64) + "\" ";
-				else if (field != 'z')
+				else if (field == 'z')
+					EXPECT_EQ(Le(bytes, at, 4), 0u) << id << " record " << r;
+				else
 					out.append(number, end) += ' ';
 				at += field == 't' ? 64 : field == 'h' ? 2 : 4;
 			}
@@ -94,93 +100,52 @@ std::uint32_t CountOf(const std::string& dump, const std::string& id)
 	return at == std::string::npos ? 0 : std::uint32_t(std::stoul(dump.substr(dump.find(' ', at + id.size() + 1))));
 }
 
+bool Contains(const std::string& text, const std::string& part)
+{
+	return text.find(part) != std::string::npos;
+}
+
+// Points posed and written (z, x, y), the hidden mesh left out; wedge numbers
+// run on across meshes; faces reversed; bones in their local pose, the root's
+// parent 0. cos 90 degrees in float is not quite 0, hence the hand's point.
 TEST(ExportToPSK, SmallSkinnedModel)
 {
 	const BinaryExport psk = ExportToPSK(SkeletalModel(), true);
 	ASSERT_TRUE(psk.ok) << psk.message;
-	// points posed and written (z, x, y), the hidden mesh left out; wedge numbers
-	// run on across meshes; faces reversed; bones in their local pose with parent
-	// 0 for the root; weights counted after the fact. cos 90 degrees in float is
-	// not quite 0, hence the hand's point.
-	EXPECT_EQ(Dump(psk.bytes), R"(ACTRHEAD 0 0
-PNTS0000 12 7
-3 1 2
-3 1 3
-3 0 2
-3 0 3
-3 1 2
-3 0 3
-3 3.061617e-17 2.5
-VTXW0000 16 7
-0 0 0 0
-1 1 0 0
-2 0 1 0
-3 0.25 0.75 0
-4 0 0 1
-5 0 0 1
-6 0 0 1
-FACE0000 12 3
-0 2 1 0 0
-1 2 3 0 0
-4 6 5 1 0
-MATT0000 88 2
-"skin_tex"
-"none"
-REFSKELT 120 3
-"root" 0 1 0 0 0 0 1 0 0 0
-"arm" 0 1 0 -0.70710677 0 0 0.70710677 3 1 2
-"hand" 0 0 1 0 0 0 1 0 0 1
-RAWWEIGHTS 12 9
-1 0 1
-1 1 1
-1 2 1
-1 3 1
-0.25 4 1
-0.75 4 2
-0.25 5 1
-0.75 5 2
-1 6 2
-)");
+	EXPECT_EQ(Dump(psk.bytes), Expected("skeletal.psk.txt"));
 
 	// without the flag the hidden mesh's wedges come between, not shared with the body's
 	const std::string all = Dump(ExportToPSK(SkeletalModel(), false).bytes);
-	EXPECT_NE(all.find("3 0 3\n3 1 2\n3 1 3\n3 0 3\n3 1 2\n"), std::string::npos) << all;
-	EXPECT_NE(all.find("FACE0000 12 4\n0 2 1 0 0\n1 2 3 0 0\n4 6 5 0 0\n7 9 8 1 0\n"), std::string::npos) << all;
+	EXPECT_TRUE(Contains(all, "3 0 3\n3 1 2\n3 1 3\n3 0 3\n3 1 2\n")) << all;
+	EXPECT_TRUE(Contains(all, "FACE0000 12 4\n0 2 1 0 0\n1 2 3 0 0\n4 6 5 0 0\n7 9 8 1 0\n")) << all;
 
 	// no material section: an empty MATT0000 and material 0 everywhere
 	LoadedModel bare = SkeletalModel();
 	bare.MD.hasMat = 0;
 	bare.MD.nMat = 0;
-	const std::string dump = Dump(ExportToPSK(bare, true).bytes);
-	EXPECT_NE(dump.find("4 6 5 0 0\nMATT0000 88 0\nREFSKELT"), std::string::npos) << dump;
-
+	EXPECT_TRUE(Contains(Dump(ExportToPSK(bare, true).bytes), "4 6 5 0 0\nMATT0000 88 0\nREFSKELT"));
 	EXPECT_EQ(Dump(ExportToPSK(LoadedModel(), true).bytes),
 		"ACTRHEAD 0 0\nPNTS0000 12 0\nVTXW0000 16 0\nFACE0000 12 0\nMATT0000 88 0\nREFSKELT 120 0\nRAWWEIGHTS 12 0\n");
 }
 
-// One mesh of distinct corners, the last `repeats` of them equal to the first ones.
-LoadedModel ManyWedges(std::size_t triangles, std::size_t repeats)
-{
-	LoadedModel model;
-	model.MD.nMesh = 1;
-	std::vector<Triangle>& tris = model.MD.meshTris.emplace_back(triangles);
-	const std::size_t corners = triangles * 3;
-	for (std::size_t k = 0; k < corners; ++k)
-		tris[k / 3].v[k % 3].posIndex = int(k + repeats < corners ? k : k + repeats - corners);
-	return model;
-}
-
 TEST(ExportToPSK, WedgeNumbersMustFitSixteenBits)
 {
+	// one mesh of distinct corners, the last `repeats` equal to the first ones
+	const auto wedges = [](std::size_t repeats) {
+		LoadedModel model;
+		model.MD.nMesh = 1;
+		std::vector<Triangle>& tris = model.MD.meshTris.emplace_back(21846);
+		for (std::size_t k = 0, corners = 21846 * 3; k < corners; ++k)
+			tris[k / 3].v[k % 3].posIndex = int(k + repeats < corners ? k : k + repeats - corners);
+		return ExportToPSK(model, true);
+	};
 	// 65538 corners, three of them repeats: 65535 wedges, numbered 0 to 65534
-	const BinaryExport fits = ExportToPSK(ManyWedges(21846, 3), true);
+	const BinaryExport fits = wedges(3);
 	ASSERT_TRUE(fits.ok) << fits.message;
 	const std::string dump = Dump(fits.bytes);
 	EXPECT_EQ(CountOf(dump, "PNTS0000"), 65535u);
-	EXPECT_NE(dump.find("\n65532 65534 65533 0 0\n0 2 1 0 0\nMATT0000"), std::string::npos);
-
-	// one repeat fewer: a 65536th wedge
-	const BinaryExport refused = ExportToPSK(ManyWedges(21846, 2), true);
+	EXPECT_TRUE(Contains(dump, "\n65532 65534 65533 0 0\n0 2 1 0 0\nMATT0000"));
+	const BinaryExport refused = wedges(2); // a 65536th wedge
 	EXPECT_FALSE(refused.ok);
 	EXPECT_EQ(refused.message, kTooManyWedges);
 	EXPECT_TRUE(refused.bytes.empty());
@@ -199,21 +164,16 @@ TEST(ExportToPSK, DamagedSkeletonKeepsCountsConsistent)
 
 	// bone 0 at weight 1 stands in for every unusable influence
 	const std::string dump = Dump(ExportToPSK(model, true).bytes);
-	EXPECT_NE(dump.find("\"hand\" 0 0 0 0 0 0 1 0 0 0\nRAWWEIGHTS 12 7\n1 0 0\n1 1 0\n1 2 0\n1 3 0\n1 4 0\n1 5 0\n"
-						"1 6 2\n"),
-		std::string::npos)
-		<< dump;
-	EXPECT_NE(dump.find("4 6 5 0 0\n"), std::string::npos);
-
+	EXPECT_TRUE(Contains(dump, "\"hand\" 0 0 0 0 0 0 1 0 0 0\nRAWWEIGHTS 12 7\n1 0 0\n1 1 0\n1 2 0\n1 3 0\n1 4 0\n"
+							   "1 5 0\n1 6 2\n")) << dump;
+	EXPECT_TRUE(Contains(dump, "4 6 5 0 0\n"));
 	// the MD5 vertex lines announce exactly the weight lines that follow
 	const std::string md5 = ExportToMD5(model, true);
-	EXPECT_NE(md5.find("\tshader \"none\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"
-					   "\tvert 1 ( 0.000000 0.000000 ) 1 1\n\tvert 2 ( 0.000000 0.000000 ) 2 1\n\n"
-					   "\tnumtris 1\n\ttri 0 0 2 1\n\n\tnumweights 3\n\tweight 0 0 1.000000 ( 3.000000 1.000000 2.000000 )\n"
-					   "\tweight 1 0 1.000000 ( 3.000000 0.000000 3.000000 )\n"
-					   "\tweight 2 2 1.000000 ( 0.000000 0.000000 0.000000 )\n}\n"),
-		std::string::npos)
-		<< md5;
+	EXPECT_TRUE(Contains(md5, "\tshader \"none\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"
+							  "\tvert 1 ( 0.000000 0.000000 ) 1 1\n\tvert 2 ( 0.000000 0.000000 ) 2 1\n\n"
+							  "\tnumtris 1\n\ttri 0 0 2 1\n\n\tnumweights 3\n\tweight 0 0 1.000000 ( 3.000000 1.000000 2.000000 )\n"
+							  "\tweight 1 0 1.000000 ( 3.000000 0.000000 3.000000 )\n"
+							  "\tweight 2 2 1.000000 ( 0.000000 0.000000 0.000000 )\n}\n")) << md5;
 }
 
 TEST(GetQuatFromMatrix, IdentityTurnsAndSigns)
@@ -236,7 +196,6 @@ TEST(GetQuatFromMatrix, IdentityTurnsAndSigns)
 	m[4] = 0.5f;
 	EXPECT_EQ(std::bit_cast<std::uint32_t>(GetQuatFromMatrix(m)[3]), std::bit_cast<std::uint32_t>(-0.0f));
 	EXPECT_EQ(GetQuatFromMatrix(Matrix34{-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0})[0], 0.0f);
-
 	// radicands are summed wider than float: 1 + 3 x 2^-24 rounds to 1 + 2^-22, not to 1
 	const float e = std::ldexp(1.0f, -24);
 	EXPECT_EQ(GetQuatFromMatrix(Matrix34{e, 0, 0, 0, 0, e, 0, 0, 0, 0, e, 0})[0], 0.5f + e);
@@ -261,56 +220,77 @@ TEST(TrackSampler, SameValuesAsInterpolateFrame)
 	}
 }
 
+// Frame-major keys: translation (z, x, y), rotation (z, x, y, w), time; the
+// hand has no tracks; scale is not exported; track time is frames x 30.
 TEST(ExportAnimToPSA, SmallAnimation)
 {
 	const std::vector<std::string> names = {"root", "arm", "hand"};
 	const BinaryExport psa = ExportAnimToPSA(SkeletalAnimation(), 3, names, "wave");
 	ASSERT_TRUE(psa.ok) << psa.message;
-	// frame-major keys: translation (z, x, y), rotation (z, x, y, w), time; the
-	// hand has no tracks; scale is not exported; track time is frames x 30
-	EXPECT_EQ(Dump(psa.bytes), R"(ANIMHEAD 0 0
-BONENAMES 120 3
-"root"
-"arm"
-"hand"
-ANIMINFO 168 1
-"wave" "None" 3 0 0 3 0 90 30 0 0 3
-ANIMKEYS 32 9
-0 0 0 0 0 0 1 1
-3 1 2 0 0 0 1 1
-0 0 0 0 0 0 1 1
-0 0 0 0 0 0 1 1
-3 1 2 -0.38268343 0 0 0.92387956 1
-0 0 0 0 0 0 1 1
-0 0 0 0 0 0 1 1
-3 1 2 -0.70710677 0 0 0.70710677 1
-0 0 0 0 0 0 1 1
-)");
+	EXPECT_EQ(Dump(psa.bytes), Expected("skeletal.psa.txt"));
 
 	// names longer than their field keep a terminating NUL; missing names are empty
 	AnimState one = SkeletalAnimation();
 	one.nFrames = 1;
-	const std::string longName(100, 'n');
+	const std::string longName(100, 'n'), cut = '"' + longName.substr(0, 63) + '"';
 	const std::string dump = Dump(ExportAnimToPSA(one, 2, std::vector<std::string>{longName}, longName).bytes);
-	const std::string cut = '"' + longName.substr(0, 63) + '"';
-	EXPECT_NE(dump.find("BONENAMES 120 2\n" + cut + "\n\"\"\nANIMINFO 168 1\n" + cut + " \"None\" 2 "), std::string::npos)
-		<< dump;
+	EXPECT_TRUE(Contains(dump, "BONENAMES 120 2\n" + cut + "\n\"\"\nANIMINFO 168 1\n" + cut + " \"None\" 2 ")) << dump;
 }
 
-TEST(AnimationExport, MixedOrEmptyAnimationsAreRefused)
+TEST(ExportToMD5, SmallSkinnedModel)
+{
+	const std::string bind = Expected("skeletal.md5mesh");
+	EXPECT_EQ(ExportToMD5(SkeletalModel(), true), bind);
+	// without the flag the hidden mesh is written too, numbering its vertices from 0 again
+	const std::string all = ExportToMD5(SkeletalModel(), false);
+	EXPECT_TRUE(Contains(all, "numMeshes 3\n"));
+	EXPECT_TRUE(Contains(all, "}\n\nmesh {\n\tshader \"skin_tex.tga\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"));
+
+	// turn the arm back to 0 degrees: the joints move, the weights stay in bind space
+	LoadedModel model = SkeletalModel();
+	CalcNodeMatrix(model.nodelist[1], Transfo{{1, 1, 1}, {0, 0, 0}, {1, 2, 3}});
+	for (int n = 0; n < 3; ++n)
+		CalcNodeFinalMatrix(n, model.nodelist);
+	const std::string posed = ExportToMD5(model, true);
+	EXPECT_TRUE(Contains(posed, "\t\"arm\" 0 ( 3.000000 1.000000 2.000000 ) ( 0.000000 0.000000 0.000000 )\n"
+								"\t\"hand\" 1 ( 3.000000 1.000000 3.000000 ) ( 0.000000 0.000000 0.000000 )\n")) << posed;
+	EXPECT_EQ(posed.substr(posed.find("}\n")), bind.substr(bind.find("}\n")));
+
+	// no bones, no meshes; no material section: every shader "none"
+	EXPECT_EQ(ExportToMD5(LoadedModel(), true), "MD5Version 10\ncommandline \"\"\n\nnumJoints 0\nnumMeshes 0\n\njoints {\n}\n");
+	model.MD.hasMat = 0;
+	EXPECT_FALSE(Contains(ExportToMD5(model, true), "skin_tex"));
+}
+
+TEST(ExportAnimToMD5, SmallAnimationAndBoundsTruncatedTowardZero)
+{
+	const auto exported = [](float radius) {
+		const TextExport result = ExportAnimToMD5(SkeletalAnimation(), SkeletalModel(), radius);
+		EXPECT_TRUE(result.ok) << result.message;
+		return result.text;
+	};
+	EXPECT_EQ(exported(1.5f), Expected("skeletal.md5anim"));
+	const auto bounds = [&](float radius) {
+		const std::string text = exported(radius);
+		const std::size_t at = text.find("bounds {\n") + 9;
+		return text.substr(at, text.find('\n', at) - at);
+	};
+	EXPECT_EQ(bounds(0.3f), "\t( 0 0 0 ) ( 6 6 6 )"); // (0 - 0.3) x 2 = -0.6, (3 + 0.3) x 2 = 6.6
+	EXPECT_EQ(bounds(std::numeric_limits<float>::infinity()),
+		"\t( -2147483648 -2147483648 -2147483648 ) ( 2147483647 2147483647 2147483647 )");
+	EXPECT_EQ(bounds(std::numeric_limits<float>::quiet_NaN()), "\t( 0 0 0 ) ( 0 0 0 )");
+}
+
+TEST(AnimationExport, MixedOrEmptyAnimationsAreRefusedByPSAAndMD5)
 {
 	AnimState anim = SkeletalAnimation();
 	for (const int frames : {-1, 0}) { // -1: a second animation was added onto the first
 		anim.nFrames = frames;
 		const std::string_view message = frames < 0 ? kMixedAnimations : kNoFrames;
 		const BinaryExport psa = ExportAnimToPSA(anim, 3, std::vector<std::string>(3), "clip");
-		EXPECT_FALSE(psa.ok);
-		EXPECT_EQ(psa.message, message);
-		EXPECT_TRUE(psa.bytes.empty());
+		EXPECT_EQ(std::tuple(psa.ok, psa.message, psa.bytes.empty()), std::tuple(false, message, true));
 		const TextExport md5 = ExportAnimToMD5(anim, SkeletalModel(), 1);
-		EXPECT_FALSE(md5.ok);
-		EXPECT_EQ(md5.message, message);
-		EXPECT_TRUE(md5.text.empty());
+		EXPECT_EQ(std::tuple(md5.ok, md5.message, md5.text.empty()), std::tuple(false, message, true));
 	}
 }
 
@@ -345,12 +325,11 @@ TEST(CorpusExport, EveryModelToPSKAndMD5)
 		EXPECT_EQ(CountOf(dump, "FACE0000"), triangles);
 		EXPECT_EQ(CountOf(dump, "REFSKELT"), std::uint32_t(model.nBones));
 		EXPECT_GE(weights, points);
-		EXPECT_EQ(dump.find("nan"), std::string::npos);
+		EXPECT_FALSE(Contains(dump, "nan"));
 
 		// per mesh the same vertices as the wedges, and the same weights
 		const std::string md5 = ExportToMD5(model, false);
-		EXPECT_EQ(md5.find("nan"), std::string::npos);
-		EXPECT_EQ(md5.find("inf"), std::string::npos);
+		EXPECT_FALSE(Contains(md5, "nan") || Contains(md5, "inf"));
 		EXPECT_EQ(Lines(md5, "mesh {").first, std::size_t(model.MD.nMesh));
 		EXPECT_EQ(Lines(md5, "\t\"").first, std::size_t(model.nBones));
 		EXPECT_EQ(Lines(md5, "\tvert ").first, points);
