@@ -1,9 +1,7 @@
-// zentarra-cli render, run as a user runs it.
+// zentarra-cli render and render-texture, run as a user runs them.
 #include "../export/cli_run.h"
 #include "../export/png_read.h"
 #include "base/file_io.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -11,47 +9,63 @@ namespace zentarra {
 namespace {
 
 using testing::Quote;
-using testing::RunCommand;
+
+const std::string kDemo = std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres";
 
 // Mesa's threads still run when the program ends, and the sanitizer build's
 // leak checker, stopping them to look, crashes now and then (as under Qt):
 // the drawing commands are checked for memory errors, not leaks.
-testing::CommandResult RunCli(const std::string& arguments)
+testing::CommandResult Render(const std::string& arguments, const std::string& environment = "")
 {
-	return RunCommand("ASAN_OPTIONS=detect_leaks=0:halt_on_error=1 " + Quote(ZENTARRA_CLI) + " " + arguments);
+	return testing::RunCommand(environment + "ASAN_OPTIONS=detect_leaks=0:halt_on_error=1 " + Quote(ZENTARRA_CLI) + " " +
+		arguments);
 }
 
-const std::string kDemo = std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres";
+struct Picture {
+	int width = 0, height = 0;
+	std::vector<std::uint8_t> rgba;
+};
 
-std::vector<std::uint8_t> Decoded(const std::filesystem::path& png, int& width, int& height)
+Picture Decoded(const std::filesystem::path& png)
 {
-	return testing::DecodePNG(ReadWholeFile(png).bytes, &width, &height);
+	Picture picture;
+	picture.rgba = testing::DecodePNG(ReadWholeFile(png).bytes, &picture.width, &picture.height);
+	return picture;
 }
 
 TEST(CliRender, OptionsChangeThePicture)
 {
 	testing::TempDir dir;
-	const std::string plain = (dir.path / "plain.png").string();
-	ASSERT_EQ(RunCli("render " + Quote(kDemo) + " crate -o " + Quote(plain)).status, 0);
-	int width = 0, height = 0;
-	const std::vector<std::uint8_t> image = Decoded(plain, width, height);
-	EXPECT_EQ(width, 640);
-	EXPECT_EQ(height, 480);
-
-	const char* variants[] = {"--wireframe", "--no-axes", "--no-lighting", "--center", "--rotate 45,10",
-		"--background 10,20,30", "--anim crate_open --frame 20"};
-	for (const char* options : variants) {
-		const std::string out = (dir.path / "v.png").string();
-		const testing::CommandResult run = RunCli("render " + Quote(kDemo) + " crate -o " + Quote(out) + " " + options);
+	const std::string out = Quote((dir.path / "v.png").string());
+	ASSERT_EQ(Render("render " + Quote(kDemo) + " crate -o " + out).status, 0);
+	const Picture plain = Decoded(dir.path / "v.png");
+	EXPECT_EQ(std::pair(plain.width, plain.height), std::pair(640, 480));
+	for (const char* options : {"--wireframe", "--no-axes", "--no-lighting", "--center", "--rotate 45,10",
+			 "--background 10,20,30", "--anim crate_open --frame 20"}) {
+		const testing::CommandResult run = Render("render " + Quote(kDemo) + " crate -o " + out + " " + options);
 		ASSERT_EQ(run.status, 0) << options << run.err;
-		EXPECT_NE(Decoded(out, width, height), image) << options;
+		EXPECT_NE(Decoded(dir.path / "v.png").rgba, plain.rgba) << options;
 	}
+	ASSERT_EQ(Render("render " + Quote(kDemo) + " crate --size 32x24 --background 0,0,255 -o " + out).status, 0);
+	const Picture small = Decoded(dir.path / "v.png");
+	EXPECT_EQ(small.width, 32);
+	EXPECT_EQ(std::vector(small.rgba.begin(), small.rgba.begin() + 4), (std::vector<std::uint8_t>{0, 0, 255, 255}));
 
-	const std::string small = (dir.path / "small.png").string();
-	ASSERT_EQ(RunCli("render " + Quote(kDemo) + " crate --size 32x24 --background 0,0,255 -o " + Quote(small)).status, 0);
-	const std::vector<std::uint8_t> corner = Decoded(small, width, height);
-	EXPECT_EQ(width, 32);
-	EXPECT_EQ(std::vector<std::uint8_t>(corner.begin(), corner.begin() + 4), (std::vector<std::uint8_t>{0, 0, 255, 255}));
+	const struct {
+		std::string arguments;
+		int width, height;
+	} views[] = {
+		{"crate_shadow", 64, 32}, // the power-of-two size
+		{"crate_shadow --channel alpha --zoom 2 --pan 8,-4 --size 100x50", 100, 50},
+		{"--palette-view crate_label", 64, 64},
+	};
+	for (const auto& view : views) {
+		const testing::CommandResult run = Render("render-texture " + Quote(kDemo) + " " + view.arguments + " -o " + out);
+		ASSERT_EQ(run.status, 0) << view.arguments << run.err;
+		const Picture picture = Decoded(dir.path / "v.png");
+		EXPECT_EQ(std::pair(picture.width, picture.height), std::pair(view.width, view.height)) << view.arguments;
+		EXPECT_NE(std::count(picture.rgba.begin(), picture.rgba.end(), 0), std::ptrdiff_t(picture.rgba.size()));
+	}
 }
 
 TEST(CliRender, FailuresAreMessages)
@@ -64,18 +78,24 @@ TEST(CliRender, FailuresAreMessages)
 		int status;
 		const char* message;
 	} cases[] = {
-		{"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent ", "crate", 1, "no OpenGL display"},
-		{"MESA_GL_VERSION_OVERRIDE=3.2FC ", "crate", 1, "no fixed-function pipeline"},
-		{"", "nothing", 1, "no model named \"nothing\""},
-		{"", "crate --size 0x10", 2, "--size"},
-		{"", "crate --rotate 1", 2, "--rotate"},
-		{"", "crate --background 1,2,300", 2, "--background"},
-		{"", "crate --anim crate_open --frame 400", 1, "outside the animation's frames"},
+		{"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent ", "render {demo} crate", 1, "no OpenGL display"},
+		{"MESA_GL_VERSION_OVERRIDE=3.2FC ", "render {demo} crate", 1, "no fixed-function pipeline"},
+		{"", "render {demo} nothing", 1, "no model named \"nothing\""},
+		{"", "render {demo} crate --size 0x10", 2, "--size"},
+		{"", "render {demo} crate --rotate 1", 2, "--rotate"},
+		{"", "render {demo} crate --background 1,2,300", 2, "--background"},
+		{"", "render {demo} crate --anim crate_open --frame 400", 1, "outside the animation's frames"},
+		{"", "render-texture {demo} nothing", 1, ""},
+		{"", "render-texture {demo} crate_shadow --pan 1", 2, ""},
+		{"", "render-texture {demo} crate_shadow --zoom 0", 2, ""},
+		{"", "render-texture {demo} crate_shadow --channel red", 2, ""},
 	};
 	for (const auto& c : cases) {
-		const testing::CommandResult run =
-			RunCommand(c.environment + Quote(ZENTARRA_CLI) + " render " + Quote(kDemo) + " " + c.arguments + " -o " + out);
+		std::string arguments = c.arguments;
+		arguments.replace(arguments.find("{demo}"), 6, Quote(kDemo));
+		const testing::CommandResult run = Render(arguments + " -o " + out, c.environment);
 		EXPECT_EQ(run.status, c.status) << c.arguments;
+		EXPECT_FALSE(run.err.empty()) << c.arguments;
 		EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
 	}
 	EXPECT_FALSE(std::filesystem::exists(dir.path / "x.png"));
@@ -84,38 +104,8 @@ TEST(CliRender, FailuresAreMessages)
 	const std::vector<std::uint8_t> demo = ReadWholeFile(kDemo).bytes;
 	for (std::size_t cut : {std::size_t(0x200), std::size_t(0x800), std::size_t(0x1800), demo.size() - 16}) {
 		ASSERT_TRUE(WriteFileAtomically(dir.path / "cut.brres", std::span(demo.data(), cut)));
-		const testing::CommandResult run = RunCli("render " + Quote((dir.path / "cut.brres").string()) + " crate -o " + out);
+		const testing::CommandResult run = Render("render " + Quote((dir.path / "cut.brres").string()) + " crate -o " + out);
 		EXPECT_TRUE(run.status == 0 || (run.status == 1 && !run.err.empty())) << cut << run.err;
-	}
-}
-
-TEST(CliRender, TextureAndPaletteViews)
-{
-	testing::TempDir dir;
-	const std::string out = (dir.path / "t.png").string();
-	const struct {
-		std::string arguments;
-		int width, height;
-	} views[] = {
-		{"crate_shadow", 64, 32}, // the power-of-two size
-		{"crate_shadow --channel alpha --zoom 2 --pan 8,-4 --size 100x50", 100, 50},
-		{"--palette-view crate_label", 64, 64},
-	};
-	std::vector<std::vector<std::uint8_t>> pictures;
-	for (const auto& view : views) {
-		const testing::CommandResult run = RunCli("render-texture " + Quote(kDemo) + " " + view.arguments + " -o " + Quote(out));
-		ASSERT_EQ(run.status, 0) << view.arguments << run.err;
-		int width = 0, height = 0;
-		pictures.push_back(Decoded(out, width, height));
-		EXPECT_EQ(width, view.width) << view.arguments;
-		EXPECT_EQ(height, view.height) << view.arguments;
-	}
-	EXPECT_NE(std::count(pictures[0].begin(), pictures[0].end(), 0), std::ptrdiff_t(pictures[0].size()));
-
-	for (const char* bad : {"nothing", "crate_shadow --pan 1", "crate_shadow --zoom 0", "crate_shadow --channel red"}) {
-		const testing::CommandResult run = RunCli("render-texture " + Quote(kDemo) + " " + bad + " -o " + Quote(out));
-		EXPECT_NE(run.status, 0) << bad;
-		EXPECT_FALSE(run.err.empty()) << bad;
 	}
 }
 

@@ -24,14 +24,8 @@ Mdl0Mesh Box()
 	Mdl0Mesh mesh{.name = "crate_box", .nrmArray = 0, .clrArray = 0, .node = 1, .nrmSize = 1, .clrSize = 1, .texSize = {1}};
 	mesh.uvArray[0] = 0;
 	// corners top-left, top-right, bottom-right, bottom-left as seen from outside
-	const int faces[5][5] = {
-		// positions, normal
-		{6, 7, 5, 4, 4}, // front, +z
-		{7, 3, 1, 5, 0}, // right, +x
-		{3, 2, 0, 1, 5}, // back, -z
-		{2, 6, 4, 0, 1}, // left, -x
-		{4, 5, 1, 0, 3}, // bottom, -y
-	};
+	// positions, normal: front +z, right +x, back -z, left -x, bottom -y
+	const int faces[5][5] = {{6, 7, 5, 4, 4}, {7, 3, 1, 5, 0}, {3, 2, 0, 1, 5}, {2, 6, 4, 0, 1}, {4, 5, 1, 0, 3}};
 	std::vector<Corner> corners;
 	for (const auto& face : faces)
 		for (int k = 0; k < 4; ++k)
@@ -53,14 +47,8 @@ Mdl0Mesh Lid()
 	const Primitive top = Fan({C(4, 0, 0, 4), C(0, 0, 0, 0, kHinge), C(1, 0, 0, 1, kHinge), C(2, 0, 0, 2),
 		C(3, 0, 0, 3), C(0, 0, 0, 0, kHinge)});
 	// sides: one strip around, bottom and top corner at each step
-	const int ring[5][4] = {
-		// top position, bottom position, normal, slot
-		{3, 8, 1, kLid},   // front left
-		{2, 7, 2, kLid},   // front right
-		{1, 6, 3, kHinge}, // back right
-		{0, 5, 4, kHinge}, // back left
-		{3, 8, 1, kLid},   // front left again
-	};
+	// top position, bottom position, normal, slot: front left, front right, back right, back left, front left
+	const int ring[5][4] = {{3, 8, 1, kLid}, {2, 7, 2, kLid}, {1, 6, 3, kHinge}, {0, 5, 4, kHinge}, {3, 8, 1, kLid}};
 	std::vector<Corner> sides;
 	for (int k = 0; k < 5; ++k) {
 		sides.push_back(C(ring[k][1], ring[k][2], 0, 6 + 2 * k, ring[k][3]));
@@ -100,21 +88,14 @@ std::uint8_t Clamp255(double value)
 // Planks of wood across the box, 64 x 64, CMPR.
 Bytes WoodTexture()
 {
-	const int size = 64;
-	Bytes rgba(size * size * 4);
-	for (int y = 0; y < size; ++y)
-		for (int x = 0; x < size; ++x) {
-			const int plank = y / 16;
-			const bool gap = y % 16 == 15;
-			const double grain = 0.5 + 0.5 * std::sin(x * 0.35 + plank * 1.7 + std::sin(y * 0.9) * 0.8);
-			const double shade = gap ? 0.35 : 0.8 + 0.2 * grain;
-			std::uint8_t* texel = &rgba[std::size_t(y * size + x) * 4];
-			texel[0] = Clamp255(190 * shade);
-			texel[1] = Clamp255(135 * shade);
-			texel[2] = Clamp255(80 * shade);
-			texel[3] = 255;
+	Bytes rgba;
+	for (int y = 0; y < 64; ++y)
+		for (int x = 0; x < 64; ++x) {
+			const double grain = 0.5 + 0.5 * std::sin(x * 0.35 + (y / 16) * 1.7 + std::sin(y * 0.9) * 0.8);
+			const double shade = y % 16 == 15 ? 0.35 : 0.8 + 0.2 * grain; // the gap between planks
+			rgba.insert(rgba.end(), {Clamp255(190 * shade), Clamp255(135 * shade), Clamp255(80 * shade), 255});
 		}
-	return BuildTEX0(14, size, size, EncodeCMPR(size, size, rgba));
+	return BuildTEX0(14, 64, 64, EncodeCMPR(64, 64, rgba));
 }
 
 // A riveted iron band, 32 x 32, CI8 with a 256-colour RGB565 palette of greys.
@@ -177,24 +158,16 @@ Bytes ShadowTexture()
 
 Mdl0Model DemoModel()
 {
-	Mdl0Model model;
-	model.name = "crate";
-	model.version = 11;
+	Mdl0Model model{.name = "crate", .version = 11};
 
 	model.positions.push_back({.name = "crate_box_pos", .format = 3, .shift = 8, .components = 3,
-		.values = {
-			-1, 0, -1, 1, 0, -1, -1, 2, -1, 1, 2, -1, //
-			-1, 0, 1, 1, 0, 1, -1, 2, 1, 1, 2, 1,
-		}});
+		.values = {-1, 0, -1, 1, 0, -1, -1, 2, -1, 1, 2, -1, -1, 0, 1, 1, 0, 1, -1, 2, 1, 1, 2, 1}});
 	model.positions.push_back({.name = "crate_lid_pos", .format = 4, .shift = 0, .components = 3,
-		.values = {
-			-1, 2.25f, -1, 1, 2.25f, -1,    // 0, 1: top back, model space
-			1, 0.25f, 2, -1, 0.25f, 2,      // 2, 3: top front, lid space
-			0, 0.25f, 1,                    // 4: top centre, lid space
-			-1, 2, -1, 1, 2, -1,            // 5, 6: bottom back, model space
-			1, 0, 2, -1, 0, 2,              // 7, 8: bottom front, lid space
-			-0.2f, 0.1f, 0.02f, 0.2f, 0.1f, 0.02f, 0.2f, -0.2f, 0.02f, -0.2f, -0.2f, 0.02f, // 9..12: latch
-		}});
+		// 0, 1: top back, model space; 2, 3: top front, lid space; 4: top centre, lid space
+		.values = {-1, 2.25f, -1, 1, 2.25f, -1, 1, 0.25f, 2, -1, 0.25f, 2, 0, 0.25f, 1,
+			// 5, 6: bottom back, model space; 7, 8: bottom front, lid space; 9..12: latch
+			-1, 2, -1, 1, 2, -1, 1, 0, 2, -1, 0, 2,
+			-0.2f, 0.1f, 0.02f, 0.2f, 0.1f, 0.02f, 0.2f, -0.2f, 0.02f, -0.2f, -0.2f, 0.02f}});
 
 	model.positions.push_back({.name = "crate_label_pos", .format = 4, .components = 3,
 		.values = {-0.6f, 0.6f, 1.01f, 0.6f, 0.6f, 1.01f, -0.6f, 1.2f, 1.01f, 0.6f, 1.2f, 1.01f}});
@@ -223,18 +196,11 @@ Mdl0Model DemoModel()
 
 	model.meshes = {Box(), Lid(), Label(), Shadow()};
 
-	model.bones = {
-		{.name = "crate_root", .node = 0},
-		{.name = "crate_body", .node = 1, .parent = 0},
+	model.bones = {{.name = "crate_root", .node = 0}, {.name = "crate_body", .node = 1, .parent = 0},
 		{.name = "crate_lid", .node = 2, .parent = 1, .trans = {0, 2, -1}},
-		{.name = "crate_latch", .node = 3, .parent = 2, .trans = {0, 0, 2}},
-	};
-	model.nodeMix = {
-		{.node = 1, .bone = 1},
-		{.node = 2, .bone = 2},
-		{.node = 3, .bone = 3},
-		{.node = 4, .blend = {{1, 0.5f}, {2, 0.5f}}},
-	};
+		{.name = "crate_latch", .node = 3, .parent = 2, .trans = {0, 0, 2}}};
+	model.nodeMix = {{.node = 1, .bone = 1}, {.node = 2, .bone = 2}, {.node = 3, .bone = 3},
+		{.node = 4, .blend = {{1, 0.5f}, {2, 0.5f}}}};
 	model.drawLists = {{"DrawOpa", {{.material = 0, .mesh = 0}, {.material = 1, .mesh = 1}}},
 		{"DrawXlu", {{.material = 2, .mesh = 2}, {.material = 3, .mesh = 3}}}};
 

@@ -1,22 +1,22 @@
-// Small hand-made models for the viewer's tests: triangles given by their
-// posed corners, straight into the model record.
+// Small hand-made models for the viewer's tests (triangles given by their
+// posed corners, straight into the model record) and scripted dialogs.
 #pragma once
 
 #include "model/model.h"
 #include "view/front.h"
 
+#include <algorithm>
 #include <array>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zentarra::testing {
 
-inline Vertex MakeVertex(float x, float y, float z, std::array<float, 4> color = {1, 1, 1, 1},
-	std::array<float, 3> normal = {0, 0, 1}, int node = 0)
+using Rgba = std::array<float, 4>;
+
+inline Vertex MakeVertex(float x, float y, float z, Rgba color = {1, 1, 1, 1}, std::array<float, 3> normal = {0, 0, 1})
 {
 	Vertex v;
 	const float p[3] = {x, y, z};
@@ -24,22 +24,19 @@ inline Vertex MakeVertex(float x, float y, float z, std::array<float, 4> color =
 		v.pos[i] = v.posedPos[i] = p[i];
 		v.nrm[i] = v.posedNrm[i] = normal[i];
 	}
-	for (int i = 0; i < 4; ++i)
-		v.color[i] = color[i];
-	v.node = node;
+	std::copy(color.begin(), color.end(), v.color);
 	return v;
 }
 
 // A triangle in the model's XY plane facing +Z (counter-clockwise seen from +Z).
-inline Triangle Facing(float size, std::array<float, 4> color = {1, 1, 1, 1}, std::array<float, 3> normal = {0, 0, 1},
-	int node = 0)
+inline Triangle Facing(float size, Rgba color = {1, 1, 1, 1}, std::array<float, 3> normal = {0, 0, 1})
 {
-	return {{MakeVertex(-size, -size, 0, color, normal, node), MakeVertex(size, -size, 0, color, normal, node),
-		MakeVertex(0, size, 0, color, normal, node)}};
+	return {{MakeVertex(-size, -size, 0, color, normal), MakeVertex(size, -size, 0, color, normal),
+		MakeVertex(0, size, 0, color, normal)}};
 }
 
 // The same triangle turned away (clockwise from +Z).
-inline Triangle Away(float size, std::array<float, 4> color = {1, 1, 1, 1})
+inline Triangle Away(float size, Rgba color = {1, 1, 1, 1})
 {
 	Triangle t = Facing(size, color);
 	std::swap(t.v[1], t.v[2]);
@@ -61,8 +58,8 @@ inline void AddMesh(LoadedModel& model, std::vector<Triangle> triangles, int cul
 // Answers the viewer's dialogs from queues and keeps every message shown.
 struct ScriptedDialogs : ViewerFront {
 	std::vector<MessageBox> messages;
-	std::vector<std::vector<std::string>> openAnswers; // taken front first
-	std::vector<std::optional<std::string>> saveAnswers;
+	std::deque<std::vector<std::string>> openAnswers;
+	std::deque<std::optional<std::string>> saveAnswers;
 	std::vector<OpenFileRequest> openRequests;
 	std::vector<SaveFileRequest> saveRequests;
 	std::vector<int> titles;
@@ -71,36 +68,26 @@ struct ScriptedDialogs : ViewerFront {
 	std::vector<std::string> AskOpenFiles(const OpenFileRequest& request) override
 	{
 		openRequests.push_back(request);
-		if (openAnswers.empty())
-			return {};
-		std::vector<std::string> answer = openAnswers.front();
-		openAnswers.erase(openAnswers.begin());
-		return answer;
+		return Take(openAnswers);
 	}
 	std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override
 	{
 		saveRequests.push_back(request);
-		if (saveAnswers.empty())
-			return std::nullopt;
-		std::optional<std::string> answer = saveAnswers.front();
-		saveAnswers.erase(saveAnswers.begin());
-		return answer;
+		return Take(saveAnswers);
 	}
 	void SetTitle(int state) override { titles.push_back(state); }
 	std::string LastText() const { return messages.empty() ? "" : messages.back().text; }
+
+	// the first answer left, or a cancel when the script ran out
+	template <typename T>
+	static T Take(std::deque<T>& answers)
+	{
+		if (answers.empty())
+			return {};
+		T answer = answers.front();
+		answers.pop_front();
+		return answer;
+	}
 };
-
-inline std::string ReadWholeText(const std::filesystem::path& path)
-{
-	std::ifstream in(path, std::ios::binary);
-	std::ostringstream text;
-	text << in.rdbuf();
-	return text.str();
-}
-
-inline std::vector<std::uint8_t> TextBytes(std::string_view text)
-{
-	return {text.begin(), text.end()};
-}
 
 } // namespace zentarra::testing

@@ -5,14 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace zentarra {
 namespace {
 
 using testing::AddMesh;
 using testing::MakeVertex;
-using testing::Facing;
 
 ViewerState Fresh(int view = kModelView)
 {
@@ -23,47 +20,33 @@ ViewerState Fresh(int view = kModelView)
 	return state;
 }
 
-struct KeyCase {
-	InputKey key;
-	bool ctrl;
-	float ModelView::*field;
-	float expected;
-};
-
 TEST(CheckKeys, ModelViewSteps)
 {
 	// radius 10, distance 20, rotZ -20, rotY 20
-	const KeyCase cases[] = {
-		{InputKey::Numpad4, false, &ModelView::rotZ, -30},
-		{InputKey::Numpad6, false, &ModelView::rotZ, -10},
-		{InputKey::Numpad8, false, &ModelView::rotY, 10},
-		{InputKey::Numpad2, false, &ModelView::rotY, 30},
-		{InputKey::Numpad9, false, &ModelView::distance, 17.5f},
-		{InputKey::Numpad3, false, &ModelView::distance, 22.5f},
-		{InputKey::Numpad4, true, &ModelView::offX, -1},
-		{InputKey::Numpad6, true, &ModelView::offX, 1},
-		{InputKey::Numpad8, true, &ModelView::offZ, -1},
-		{InputKey::Numpad2, true, &ModelView::offZ, 1},
-		{InputKey::Numpad9, true, &ModelView::offY, 1},
-		{InputKey::Numpad3, true, &ModelView::offY, -1},
-		{InputKey::Up, false, &ModelView::distance, 19.8f},
-		{InputKey::Down, false, &ModelView::distance, 20.2f},
+	const struct {
+		InputKey key;
+		bool ctrl;
+		float ModelView::*field;
+		float expected;
+	} cases[] = {
+		{InputKey::Numpad4, false, &ModelView::rotZ, -30}, {InputKey::Numpad6, false, &ModelView::rotZ, -10},
+		{InputKey::Numpad8, false, &ModelView::rotY, 10}, {InputKey::Numpad2, false, &ModelView::rotY, 30},
+		{InputKey::Numpad9, false, &ModelView::distance, 17.5f}, {InputKey::Numpad3, false, &ModelView::distance, 22.5f},
+		{InputKey::Numpad4, true, &ModelView::offX, -1}, {InputKey::Numpad6, true, &ModelView::offX, 1},
+		{InputKey::Numpad8, true, &ModelView::offZ, -1}, {InputKey::Numpad2, true, &ModelView::offZ, 1},
+		{InputKey::Numpad9, true, &ModelView::offY, 1}, {InputKey::Numpad3, true, &ModelView::offY, -1},
+		{InputKey::Up, false, &ModelView::distance, 19.8f}, {InputKey::Down, false, &ModelView::distance, 20.2f},
 	};
-	for (const KeyCase& c : cases) {
+	for (const auto& c : cases) {
 		ViewerState state = Fresh();
 		CheckKeys(state, c.key, c.ctrl);
 		EXPECT_FLOAT_EQ(state.MV.*(c.field), c.expected) << int(c.key) << " ctrl " << c.ctrl;
 	}
-}
 
-TEST(CheckKeys, DistanceStopsAtARadiusOverAHundredGoingInOnly)
-{
+	// the distance stops at a radius over a hundred going in, not going out
 	ViewerState state = Fresh();
 	for (int i = 0; i < 200; ++i)
-		CheckKeys(state, InputKey::Up, false);
-	EXPECT_FLOAT_EQ(state.MV.distance, 0.1f);
-	for (int i = 0; i < 20; ++i)
-		CheckKeys(state, InputKey::Numpad9, false);
+		CheckKeys(state, i < 180 ? InputKey::Up : InputKey::Numpad9, false);
 	EXPECT_FLOAT_EQ(state.MV.distance, 0.1f);
 	for (int i = 0; i < 5000; ++i)
 		CheckKeys(state, InputKey::Down, false);
@@ -92,10 +75,9 @@ TEST(CheckKeys, TextureZoomStepsPanAndReset)
 	ViewerState state = Fresh(kTextureView);
 	for (InputKey key : {InputKey::Numpad4, InputKey::Numpad8, InputKey::Numpad8})
 		CheckKeys(state, key, false);
-	EXPECT_EQ(state.TV.panX, -50);
-	EXPECT_EQ(state.TV.panY, 100);
+	EXPECT_EQ((std::array{state.TV.panX, state.TV.panY}), (std::array{-50, 100}));
 	state.TV.zoom = 3;
-	CheckKeys(state, InputKey::Enter, false);
+	CheckKeys(state, InputKey::Enter, false); // the pan only
 	EXPECT_EQ(state.TV.panX, 0);
 	EXPECT_FLOAT_EQ(state.TV.zoom, 3.0f);
 	state.TV.panX = 7;
@@ -104,66 +86,51 @@ TEST(CheckKeys, TextureZoomStepsPanAndReset)
 	EXPECT_FLOAT_EQ(state.TV.zoom, 1.0f);
 }
 
-TEST(CheckKeys, PageKeysWalkTheSoloMeshAndWrap)
-{
-	ViewerState state = Fresh();
-	for (int m = 0; m < 3; ++m)
-		AddMesh(state.model, {Facing(1)});
-	std::vector<int> seen;
-	for (int i = 0; i < 4; ++i) {
-		CheckKeys(state, InputKey::PageDown, false);
-		seen.push_back(state.MV.soloMesh);
-	}
-	EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, -1}));
-	CheckKeys(state, InputKey::PageUp, false);
-	EXPECT_EQ(state.MV.soloMesh, 2);
-}
-
-TEST(CheckKeys, TabSwitchesViewsAndFunctionKeysToggleWithoutSwitching)
+TEST(CheckKeys, ViewsTogglesSoloMeshAndPlayback)
 {
 	ViewerState state = Fresh();
 	CheckKeys(state, InputKey::Tab, false);
 	EXPECT_EQ(state.disp.view, kTextureView);
-	state.disp.view = kPaletteView;
-	CheckKeys(state, InputKey::Tab, false);
-	EXPECT_EQ(state.disp.view, kModelView);
-
-	state.disp.view = kTextureView;
 	const std::pair<InputKey, std::uint32_t> toggles[] = {{InputKey::F2, kFaces}, {InputKey::F3, kAxes},
 		{InputKey::F4, kTextures}, {InputKey::F5, kColors}, {InputKey::F6, kLighting}, {InputKey::F7, kFixedLight},
 		{InputKey::F8, kAlphaTest}};
 	for (const auto& [key, bit] : toggles) {
 		const std::uint32_t before = state.MV.flags;
 		EXPECT_TRUE(CheckKeys(state, key, false) & kMenus);
-		EXPECT_EQ(state.MV.flags, before ^ bit);
+		EXPECT_EQ(state.MV.flags, before ^ bit) << int(key);
 	}
-	EXPECT_EQ(state.disp.view, kTextureView);
-
+	EXPECT_EQ(state.disp.view, kTextureView); // toggled without switching
+	state.disp.view = kPaletteView;
+	CheckKeys(state, InputKey::Tab, false);
+	EXPECT_EQ(state.disp.view, kModelView);
 	const bool shown = state.filesPanelVisible;
 	EXPECT_TRUE(CheckKeys(state, InputKey::F1, false) & kFocusMain);
 	EXPECT_NE(state.filesPanelVisible, shown);
 	EXPECT_TRUE(CheckKeys(state, InputKey::Escape, false) & kQuit);
-}
 
-TEST(CheckKeys, PlaybackKeysNeedAnAnimation)
-{
-	ViewerState state = Fresh();
+	// without an animation the playback keys do nothing
 	EXPECT_EQ(CheckKeys(state, InputKey::Space, false), kRefreshNone);
 	EXPECT_EQ(state.model.anim.playing, 0);
 	CheckKeys(state, InputKey::NumpadPlus, false);
 	EXPECT_EQ(state.model.anim.speed, 1);
-}
 
-TEST(SetView, LeavingTheModelViewStopsPlayback)
-{
-	ViewerState state = Fresh();
+	// the page keys walk the solo mesh and wrap
+	for (int m = 0; m < 3; ++m)
+		AddMesh(state.model, {testing::Facing(1)});
+	std::vector<int> seen;
+	for (InputKey key : {InputKey::PageDown, InputKey::PageDown, InputKey::PageDown, InputKey::PageDown, InputKey::PageUp}) {
+		CheckKeys(state, key, false);
+		seen.push_back(state.MV.soloMesh);
+	}
+	EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, -1, 2}));
+
+	// leaving the model view stops playback
 	state.model.anim.type = 1;
 	state.model.anim.playing = 1;
 	SetView(state, kModelView);
 	EXPECT_EQ(state.model.anim.playing, 1);
 	EXPECT_TRUE(SetView(state, kPaletteView) & kMenus);
 	EXPECT_EQ(state.model.anim.playing, 0);
-	EXPECT_EQ(state.disp.view, kPaletteView);
 }
 
 TEST(CheckMouse, FirstMoveOnlyRecordsThenDragsTurnAndMove)
@@ -190,8 +157,7 @@ TEST(CheckMouse, FirstMoveOnlyRecordsThenDragsTurnAndMove)
 
 	state.disp.view = kTextureView;
 	CheckMouse(state, kRightButton, 10, 5);
-	EXPECT_EQ(state.TV.panX, 20);
-	EXPECT_EQ(state.TV.panY, -10);
+	EXPECT_EQ((std::array{state.TV.panX, state.TV.panY}), (std::array{20, -10}));
 }
 
 TEST(CheckMouseWheel, ModelDistanceAndTextureZoom)
@@ -205,45 +171,27 @@ TEST(CheckMouseWheel, ModelDistanceAndTextureZoom)
 	state.disp.view = kTextureView;
 	CheckMouseWheel(state, 120);
 	EXPECT_FLOAT_EQ(state.TV.zoom, 2.0f);
-	CheckMouseWheel(state, 0); // anything but away from the user halves
-	CheckMouseWheel(state, -120);
-	CheckMouseWheel(state, -120);
-	CheckMouseWheel(state, -120);
+	for (int delta : {0, -120, -120, -120}) // anything but away from the user halves
+		CheckMouseWheel(state, delta);
 	EXPECT_FLOAT_EQ(state.TV.zoom, 0.25f);
 }
 
-TEST(Camera, RadiusCentreAndReset)
+TEST(Camera, RadiusAndCentre)
 {
 	LoadedModel model;
 	AddMesh(model, {{{MakeVertex(3, -4, 0), MakeVertex(-3, 4, 0), MakeVertex(0, 0, 0)}}});
 	EXPECT_FLOAT_EQ(CalcRadMax(model.MD), 5.0f);
 
-	// only the first corner of each triangle counts
-	LoadedModel far;
-	AddMesh(far, {{{MakeVertex(0, 0, 0), MakeVertex(10, 10, 10), MakeVertex(10, 10, 10)}}});
+	// only the first corner of each triangle counts; nothing to centre on changes nothing
 	ModelView view;
 	view.offX = 3;
-	CenterModel(view, far.MD);
-	EXPECT_FLOAT_EQ(view.offX, 0.0f);
+	CenterModel(view, BRMDL{});
+	EXPECT_FLOAT_EQ(view.offX, 3.0f);
+	LoadedModel far;
+	AddMesh(far, {{{MakeVertex(0, 0, 0), MakeVertex(10, 10, 10), MakeVertex(10, 10, 10)}}});
 	AddMesh(far, {{{MakeVertex(4, -2, 6), MakeVertex(0, 0, 0), MakeVertex(0, 0, 0)}}});
 	CenterModel(view, far.MD);
-	EXPECT_FLOAT_EQ(view.offX, -2.0f);
-	EXPECT_FLOAT_EQ(view.offY, 1.0f);
-	EXPECT_FLOAT_EQ(view.offZ, -3.0f);
-
-	ModelView empty;
-	empty.offX = 3;
-	CenterModel(empty, BRMDL{});
-	EXPECT_FLOAT_EQ(empty.offX, 3.0f);
-
-	view.radius = 7;
-	view.flags = 0x123;
-	view.soloMesh = 2;
-	ResetModelView(view);
-	EXPECT_FLOAT_EQ(view.distance, 14.0f);
-	EXPECT_EQ(view.flags, 0x123u);
-	EXPECT_EQ(view.soloMesh, -1);
-	EXPECT_FLOAT_EQ(view.offZ, 0.0f);
+	EXPECT_EQ((std::array{view.offX, view.offY, view.offZ}), (std::array{-2.0f, 1.0f, -3.0f}));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// The menu tables and the rules that check and enable their items.
+// The rules that check and enable the menus' items, and the panels' menus.
 #include "view/menu.h"
 #include "view/view_state.h"
 
@@ -9,95 +9,76 @@
 namespace zentarra {
 namespace {
 
-// Every item of a menu tree, with its label.
-void Collect(const std::vector<MenuEntry>& entries, std::map<int, std::string>& items)
+// The items of `ids` that the menu shows checked (or enabled).
+std::set<int> Checked(const MenuState& menu, std::initializer_list<int> ids, bool enabled = false)
 {
-	for (const MenuEntry& entry : entries) {
-		if (entry.kind == MenuEntry::Kind::Item)
-			items[entry.id] = entry.label;
-		Collect(entry.entries, items);
-	}
-}
-
-TEST(MainMenu, TopLevelAndLabels)
-{
-	const std::vector<MenuEntry>& menu = MainMenu();
-	std::vector<std::string> top;
-	for (const MenuEntry& entry : menu)
-		top.push_back(entry.label);
-	EXPECT_EQ(top, (std::vector<std::string>{"&File", "&Model", "&Texture", "&Animation", "&Display", "A&bout..."}));
-	std::map<int, std::string> items;
-	Collect(menu, items);
-	EXPECT_EQ(items.size(), 59u); // the table's 58 and glTF
-	EXPECT_EQ(items[kCmdShowHideFiles], "&Show/Hide Files\tF1");
-	EXPECT_EQ(items[kCmdQuit], "&Quit\tEsc");
+	std::set<int> on;
+	for (int id : ids)
+		if (enabled ? menu.IsEnabled(id) : menu.IsChecked(id))
+			on.insert(id);
+	return on;
 }
 
 TEST(MenuState, ChecksFollowTheState)
 {
 	ViewerState state;
-	struct Case {
-		std::uint32_t culling;
-		int checked;
-	} culling[] = {{0xC0, kCmdCullAuto}, {0x40, kCmdCullOn}, {0x80, kCmdCullOff}, {0, kCmdCullOff}};
-	for (const Case& c : culling) {
-		state.MV.flags = kFaces | kAutoExportTextures | c.culling;
-		const MenuState menu = GetMenuState(state);
-		for (int id : {kCmdCullAuto, kCmdCullOn, kCmdCullOff})
-			EXPECT_EQ(menu.IsChecked(id), id == c.checked) << c.culling;
-		EXPECT_TRUE(menu.IsChecked(kCmdFaces));
-		EXPECT_FALSE(menu.IsChecked(kCmdAxes));
-		EXPECT_TRUE(menu.IsChecked(kCmdAutoExportTextures));
+	const std::pair<std::uint32_t, int> culling[] = {{0xC0, kCmdCullAuto}, {0x40, kCmdCullOn}, {0x80, kCmdCullOff},
+		{0, kCmdCullOff}};
+	for (const auto& [bits, checked] : culling) {
+		state.MV.flags = kFaces | kAutoExportTextures | bits;
+		EXPECT_EQ(Checked(GetMenuState(state), {kCmdCullAuto, kCmdCullOn, kCmdCullOff, kCmdFaces, kCmdAxes,
+			kCmdAutoExportTextures}), (std::set<int>{checked, kCmdFaces, kCmdAutoExportTextures})) << bits;
 	}
-	const std::pair<int, int> channels[] = {{0, kCmdChannelNormal}, {1, kCmdChannelColors}, {2, kCmdChannelAlpha},
-		{5, kCmdChannelAlpha}};
-	for (const auto& [channel, checked] : channels) {
-		state.TV.channel = channel;
-		state.disp.view = channel == 5 ? 9 : channel;
-		const MenuState menu = GetMenuState(state);
-		for (int id : {kCmdChannelNormal, kCmdChannelColors, kCmdChannelAlpha})
-			EXPECT_EQ(menu.IsChecked(id), id == checked);
-		const int view = channel == 0 ? kCmdViewModel : channel == 1 ? kCmdViewTexture : kCmdViewPalette;
-		for (int id : {kCmdViewModel, kCmdViewTexture, kCmdViewPalette})
-			EXPECT_EQ(menu.IsChecked(id), id == view);
+	const struct {
+		int channel, view;
+		std::set<int> checked;
+	} channels[] = {{0, 0, {kCmdChannelNormal, kCmdViewModel}}, {1, 1, {kCmdChannelColors, kCmdViewTexture}},
+		{2, 2, {kCmdChannelAlpha, kCmdViewPalette}}, {5, 9, {kCmdChannelAlpha, kCmdViewPalette}}};
+	for (const auto& c : channels) {
+		state.TV.channel = c.channel;
+		state.disp.view = c.view;
+		EXPECT_EQ(Checked(GetMenuState(state), {kCmdChannelNormal, kCmdChannelColors, kCmdChannelAlpha, kCmdViewModel,
+			kCmdViewTexture, kCmdViewPalette}), c.checked) << c.channel;
 	}
 	state.disp.autoExpand = 1;
 	state.model.anim.rotOnly = 1;
-	EXPECT_TRUE(GetMenuState(state).IsChecked(kCmdAutoExpand));
-	EXPECT_TRUE(GetMenuState(state).IsChecked(kCmdRotationsOnly));
+	EXPECT_EQ(Checked(GetMenuState(state), {kCmdAutoExpand, kCmdRotationsOnly}).size(), 2u);
 	EXPECT_FALSE(GetMenuState(state).textureExport);
 	state.TD.loaded = 1;
 	EXPECT_TRUE(GetMenuState(state).textureExport);
+	state.modelMenuEnabled = true;
+	const std::initializer_list<int> modelCommands = {kCmdExportOBJ, kCmdExportAll, kCmdSavePose, kCmdLoadPose,
+		kCmdReloadTextures, kCmdFaces};
+	EXPECT_EQ(Checked(GetMenuState(state), modelCommands, true).size(), modelCommands.size());
 }
 
 TEST(MenuState, AnimationMenuByPlaybackState)
 {
-	struct Case {
+	const struct {
 		std::uint32_t type;
 		int playing;
 		float frame;
 		std::set<int> enabled; // of Play, Pause, Stop, the three Unloads
 		bool exportMenu;
 	} cases[] = {
-		{0, 0, -1, {}, false},
 		{1, 0, 0, {kCmdPlay, kCmdStop, kCmdUnloadBones, kCmdUnloadAll}, true},
 		{1, 0, -1, {kCmdPlay, kCmdUnloadBones, kCmdUnloadAll}, true},
 		{2, 1, 3, {kCmdPause, kCmdStop, kCmdUnloadVertices, kCmdUnloadAll}, false},
 		{3, 1, 3, {kCmdPause, kCmdStop, kCmdUnloadBones, kCmdUnloadVertices, kCmdUnloadAll}, true},
 	};
-	for (const Case& c : cases) {
+	for (const auto& c : cases) {
 		ViewerState state;
 		state.model.anim.type = c.type;
 		state.model.anim.playing = c.playing;
 		state.model.anim.frame = c.frame;
 		const MenuState menu = GetMenuState(state);
-		EXPECT_EQ(menu.animationMenu, c.type != 0);
+		EXPECT_TRUE(menu.animationMenu);
 		EXPECT_EQ(menu.animationExport, c.exportMenu);
-		if (c.type == 0)
-			continue;
-		for (int id : {kCmdPlay, kCmdPause, kCmdStop, kCmdUnloadBones, kCmdUnloadVertices, kCmdUnloadAll})
-			EXPECT_EQ(menu.IsEnabled(id), c.enabled.count(id) == 1) << id << " type " << c.type;
+		EXPECT_EQ(Checked(menu, {kCmdPlay, kCmdPause, kCmdStop, kCmdUnloadBones, kCmdUnloadVertices, kCmdUnloadAll},
+			true), c.enabled) << c.type;
 	}
+	EXPECT_FALSE(GetMenuState(ViewerState{}).animationMenu);
+	EXPECT_FALSE(GetMenuState(ViewerState{}).animationExport);
 }
 
 TEST(PanelMenus, ByKindAndClass)
@@ -105,37 +86,28 @@ TEST(PanelMenus, ByKindAndClass)
 	const std::pair<ItemKind, int> kinds[] = {{ItemKind::MDL0, 5100}, {ItemKind::TEX0, 5200}, {ItemKind::PLT0, 5300},
 		{ItemKind::CHR0, 5400}, {ItemKind::SHP0, 5500}, {ItemKind::Archive, 5000}, {ItemKind::Folder, 5999},
 		{ItemKind::Other, 5999}};
-	for (const auto& [kind, id] : kinds)
-		EXPECT_EQ(FilesPanelMenu(&kind).id, id);
-	const PopupMenu folder = FilesPanelMenu(&kinds[6].first);
-	ASSERT_EQ(folder.entries.size(), 1u);
-	EXPECT_EQ(folder.entries[0].label, "(no action available)");
-	EXPECT_FALSE(folder.entries[0].enabled);
+	for (const auto& [kind, id] : kinds) {
+		const PopupMenu menu = FilesPanelMenu(&kind);
+		EXPECT_EQ(menu.id, id);
+		for (const MenuEntry& entry : menu.entries) // every command has its work; the rest says there is none
+			EXPECT_EQ(entry.enabled, id != 5999) << entry.label;
+	}
+	EXPECT_EQ(FilesPanelMenu(&kinds[6].first).entries.size(), 1u);
 	EXPECT_EQ(FilesPanelMenu(nullptr).entries[0].label, "Open Files...");
-	const PopupMenu texture = FilesPanelMenu(&kinds[1].first);
-	EXPECT_EQ(texture.entries[1].entries[1].id, kCmdExportTextureTGA);
+	EXPECT_EQ(FilesPanelMenu(&kinds[1].first).entries[1].entries[1].id, kCmdExportTextureTGA);
 
-	EXPECT_EQ(ModelPanelMenu(0x01000003, false).entries[0].label, "Pose...");
-	const PopupMenu mesh = ModelPanelMenu(0x04000002, true);
-	EXPECT_EQ(mesh.id, 6300);
-	EXPECT_TRUE(mesh.entries[1].checked);
+	const struct {
+		std::uint32_t param;
+		int first; // the first entry's command, or the menu's id
+	} nodes[] = {{0x01000003, kCmdPoseBone}, {0x04000002, kCmdShowMeshOnly}, {0x05010002, kCmdMorph}, {4, 5999}};
+	for (const auto& n : nodes) {
+		const PopupMenu menu = ModelPanelMenu(n.param, false);
+		EXPECT_EQ(n.first == 5999 ? menu.id : menu.entries[0].id, n.first) << n.param;
+		EXPECT_TRUE(n.first == 5999 || menu.entries[0].enabled) << n.param;
+	}
+	EXPECT_EQ(ModelPanelMenu(0x04000002, true).id, 6300);
+	EXPECT_TRUE(ModelPanelMenu(0x04000002, true).entries[1].checked);
 	EXPECT_FALSE(ModelPanelMenu(0x04000002, false).entries[1].checked);
-	EXPECT_EQ(ModelPanelMenu(0x05010002, false).entries[0].id, kCmdMorph);
-	EXPECT_EQ(ModelPanelMenu(4, false).id, 5999); // "Meshes"
-}
-
-TEST(PanelMenus, EveryCommandHasItsWork)
-{
-	for (const ItemKind kind : {ItemKind::MDL0, ItemKind::TEX0, ItemKind::PLT0, ItemKind::CHR0, ItemKind::SHP0})
-		for (const MenuEntry& entry : FilesPanelMenu(&kind).entries)
-			EXPECT_TRUE(entry.enabled) << entry.label;
-	for (const std::uint32_t param : {0x01000003u, 0x04000002u, 0x05010002u})
-		EXPECT_TRUE(ModelPanelMenu(param, false).entries[0].enabled) << param;
-	ViewerState state;
-	state.modelMenuEnabled = true;
-	const MenuState menu = GetMenuState(state);
-	for (int id : {kCmdExportOBJ, kCmdExportAll, kCmdSavePose, kCmdLoadPose, kCmdReloadTextures, kCmdFaces})
-		EXPECT_TRUE(menu.IsEnabled(id)) << id;
 }
 
 } // namespace

@@ -43,10 +43,9 @@ TEST(FillModelTree, BonesUnderTheirParentsWhateverTheirOrder)
 	weighted.nWeights = 2;
 	model.nodelist.push_back(weighted);
 	const std::vector<ModelTreeNode> nodes = FillModelTree(model);
-	EXPECT_EQ(ParentText(nodes, "b0"), "b2");
-	EXPECT_EQ(ParentText(nodes, "b2"), "Bones");
-	for (const char* orphan : {"b1", "b3", "b4"})
-		EXPECT_EQ(ParentText(nodes, orphan), "Bones") << orphan;
+	for (const auto& [bone, parent] : {std::pair{"b0", "b2"}, {"b2", "Bones"}, {"b1", "Bones"}, {"b3", "Bones"},
+			 {"b4", "Bones"}})
+		EXPECT_EQ(ParentText(nodes, bone), parent) << bone;
 	for (std::size_t i = 0; i < nodes.size(); ++i)
 		EXPECT_LT(nodes[i].parent, int(i)); // every node after its parent
 	EXPECT_EQ(nodes[0].param, kBonesNode);
@@ -61,29 +60,21 @@ TEST(FillModelTree, MeshesAndVertexAnimation)
 	model.names.positions = {"base", "open", "shut"};
 	model.names.normals = {"nbase", "nopen"};
 	model.anim.type = 2;
-	VAnim positions;
-	positions.vtxArray = 0;
-	positions.vtxTarget = {1, -1, 2};
-	VAnim none; // no base array: left out
-	VAnim normals;
-	normals.nrmArray = 0;
-	normals.nrmTarget = {1};
-	model.anim.vanim = {positions, none, normals};
+	model.anim.vanim.resize(3); // the second without base array: left out
+	model.anim.vanim[0].vtxArray = 0;
+	model.anim.vanim[0].vtxTarget = {1, -1, 2};
+	model.anim.vanim[2].nrmArray = 0;
+	model.anim.vanim[2].nrmTarget = {1};
 
 	const std::vector<ModelTreeNode> nodes = FillModelTree(model);
-	std::vector<std::string> texts;
-	std::vector<std::uint32_t> params;
-	for (const ModelTreeNode& node : nodes) {
-		texts.push_back(node.text);
-		params.push_back(node.param);
-	}
-	EXPECT_EQ(texts, (std::vector<std::string>{"Bones", "b0", "Meshes", "m0", "m1", "* m2", "m3", "Vertex Animation",
-		"base", "open", "shut", "nbase", "nopen"}));
-	EXPECT_EQ(params[5], 0x04000002u);
-	EXPECT_EQ(params[8], 0x06000000u);
-	EXPECT_EQ(params[10], 0x05000002u); // entry 0, target 2
-	EXPECT_EQ(params[11], 0xFFFFFFFFu);  // an entry without position array
-	EXPECT_EQ(params[12], 0x05020000u); // entry 2, target 0
+	std::vector<std::pair<std::string, std::uint32_t>> texts;
+	for (const ModelTreeNode& node : nodes)
+		texts.emplace_back(node.text, node.param);
+	// the morph targets: 0x05, the entry, the target; the normals' entry has no position array
+	EXPECT_EQ(texts, (std::vector<std::pair<std::string, std::uint32_t>>{{"Bones", kBonesNode}, {"b0", BoneNode(0)},
+		{"Meshes", kMeshesNode}, {"m0", MeshNode(0)}, {"m1", MeshNode(1)}, {"* m2", 0x04000002}, {"m3", MeshNode(3)},
+		{"Vertex Animation", texts[7].second}, {"base", 0x06000000}, {"open", 0x05000000}, {"shut", 0x05000002},
+		{"nbase", 0xFFFFFFFF}, {"nopen", 0x05020000}}));
 	EXPECT_EQ(SetMeshNames(model), (std::vector<std::string>{"m0", "m1", "* m2", "m3"}));
 }
 

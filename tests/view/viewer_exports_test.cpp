@@ -1,18 +1,11 @@
 // The viewer's exports through the scripted save dialog, checked byte for
 // byte against what zentarra-cli writes, and the batch export with its
 // dialog's choices and cancelling.
-#include "base/file_io.h"
-#include "export/cli_run.h"
 #include "support/demo_archive.h"
-#include "support/scene.h"
+#include "support/viewer_fixture.h"
 #include "view/export_all_dialog.h"
-#include "view/viewer.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <map>
-#include <thread>
 
 namespace zentarra {
 namespace {
@@ -35,28 +28,18 @@ std::map<std::string, std::string> FilesBelow(const fs::path& root)
 	return files;
 }
 
-class ViewerExportTest : public ::testing::Test {
-protected:
-	std::string Path(const std::string& name) const { return (dir.path / name).string(); }
-
-	testing::TempDir dir;
-	testing::ScriptedDialogs front;
-	Viewer viewer{front};
-};
+using ViewerExportTest = testing::ViewerFixture;
 
 TEST_F(ViewerExportTest, ObjWithMtlAndTheModelsTextures)
 {
-	const std::string demo = Path("demo.brres");
-	ASSERT_TRUE(WriteFileAtomically(demo, testing::DemoArchive()));
+	const std::string demo = Write("demo.brres", testing::DemoArchive());
 	viewer.OpenFiles({demo});
 	viewer.LoadModel(viewer.FindEntry("crate", ItemKind::MDL0));
 	fs::create_directories(Path("out"));
 
 	// cancel writes nothing
 	viewer.Command(kCmdExportOBJ);
-	ASSERT_EQ(front.saveRequests.size(), 1u);
-	EXPECT_EQ(front.saveRequests[0].offeredName, "crate");
-	EXPECT_EQ(front.saveRequests[0].defaultExtension, "obj");
+	EXPECT_EQ(front.saveRequests.at(0).offeredName, "crate");
 	EXPECT_TRUE(fs::is_empty(Path("out")));
 
 	viewer.Command(kCmdAutoExportTextures);
@@ -68,16 +51,13 @@ TEST_F(ViewerExportTest, ObjWithMtlAndTheModelsTextures)
 	EXPECT_EQ(viewer.state().disp.view, int(kModelView));
 	EXPECT_EQ(front.titles, (std::vector<int>{2, 0}));
 	EXPECT_TRUE(front.messages.empty()) << front.LastText();
-	std::vector<std::string> names;
-	for (const auto& [name, bytes] : FilesBelow(Path("out")))
-		names.push_back(name);
-	EXPECT_EQ(names, (std::vector<std::string>{"crate.mtl", "crate.obj", "crate_band.tga", "crate_label.tga",
-						 "crate_shadow.tga", "crate_wood.tga"}));
+	// the same files as the command line writes
+	fs::create_directories(Path("cli"));
 	const testing::CommandResult cli =
-		RunCli("export-model " + Quote(demo) + " crate -f obj --textures -o " + Quote(Path("cli.obj")));
+		RunCli("export-model " + Quote(demo) + " crate -f obj --textures -o " + Quote(Path("cli/crate.obj")));
 	ASSERT_EQ(cli.status, 0) << cli.err;
-	EXPECT_EQ(ReadText(Path("out/crate.obj")), ReadText(Path("cli.obj")));
-	EXPECT_EQ(ReadText(Path("out/crate_wood.tga")), ReadText(Path("crate_wood.tga")));
+	EXPECT_TRUE(FilesBelow(Path("out")) == FilesBelow(Path("cli")));
+	EXPECT_EQ(FilesBelow(Path("out")).size(), 6u); // obj, mtl, four textures
 
 	// a hidden mesh stays out with "Don't Export Hidden Meshes"
 	viewer.ModelContextMenu(MeshNode(3));
@@ -105,7 +85,6 @@ TEST_F(ViewerExportTest, PosedModelsAndAnimationsEqualTheCommandLines)
 	front.saveAnswers = {Path("walk.glb")};
 	viewer.Command(kCmdExportGLTF);
 	const std::string glb = ReadText(Path("walk.glb"));
-	EXPECT_EQ(glb.substr(0, 4), "glTF");
 	EXPECT_NE(glb.find("\"animations\":[{\"channels\""), std::string::npos);
 	EXPECT_EQ(front.saveRequests.back().defaultExtension, "glb");
 	front.saveRequests.clear();
@@ -137,7 +116,6 @@ TEST_F(ViewerExportTest, PosedModelsAndAnimationsEqualTheCommandLines)
 		EXPECT_TRUE(!ours.empty() && ours == ReadText(Path(std::string("cli-") + c.file))) << c.file;
 	}
 	EXPECT_EQ(front.saveRequests[0].offeredName, "human_walk");
-	EXPECT_EQ(front.saveRequests[2].defaultExtension, "psa");
 	// an animation export leaves playback stopped, in the bind pose
 	EXPECT_EQ(viewer.state().model.anim.frame, -1.0f);
 	EXPECT_EQ(viewer.AnimInfo().frame, "(stopped)");
@@ -177,9 +155,8 @@ TEST_F(ViewerExportTest, ExportAllDialogAndBatch)
 		cliArguments += " " + path;
 	RunCli(cliArguments);
 	EXPECT_TRUE(FilesBelow(Path("viewer/exported")) == FilesBelow(Path("cli/exported")));
-	const std::string summary = ExportAllSummary(report);
-	EXPECT_EQ(summary.rfind("Export finished.\n" + std::to_string(report.written) + " files written, ", 0), 0u)
-		<< summary;
+	EXPECT_EQ(ExportAllSummary(report).rfind("Export finished.\n" + std::to_string(report.written) + " files written, ",
+		0), 0u);
 
 	// cancelled while the first entry is written: it stays whole, nothing follows
 	fs::remove_all(Path("viewer/exported"));

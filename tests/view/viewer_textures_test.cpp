@@ -15,44 +15,56 @@ using testing::Bytes;
 using testing::BuildBRRES;
 using testing::BuildTEX0;
 
-using ViewerTextures = testing::ViewerFixture;
-
-// A texture of one colour, RGBA8.
-Bytes Solid(int size, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a = 255)
-{
-	Bytes rgba;
-	for (int i = 0; i < size * size; ++i)
-		rgba.insert(rgba.end(), {r, g, b, a});
-	return BuildTEX0(6, size, size, testing::EncodeRGBA8(size, size, rgba));
-}
-
-const std::uint8_t* Texel(const RgbaImage& image, int x, int y)
-{
-	return &image.rgba[(std::size_t(y) * std::size_t(image.width) + std::size_t(x)) * 4];
-}
+class ViewerTextures : public testing::ViewerFixture {
+protected:
+	// The wood texture alone, in green, in an archive of its own.
+	void OpenOther() { Open("other.brres", BuildBRRES({{"Textures(NW4R)", {{"crate_wood", Solid(8, 0, 255, 0)}}}})); }
+	// A texture of one colour, RGBA8.
+	static Bytes Solid(int size, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+	{
+		Bytes rgba;
+		for (int i = 0; i < size * size; ++i)
+			rgba.insert(rgba.end(), {r, g, b, 255});
+		return BuildTEX0(6, size, size, testing::EncodeRGBA8(size, size, rgba));
+	}
+	static const std::uint8_t* Texel(const RgbaImage& image, int x, int y)
+	{
+		return &image.rgba[(std::size_t(y) * std::size_t(image.width) + std::size_t(x)) * 4];
+	}
+};
 
 TEST_F(ViewerTextures, ModelTexturesFromTheModelsArchiveOn)
 {
-	// the same texture name in an archive opened earlier: the model's own comes first
-	Open("other.brres", BuildBRRES({{"Textures(NW4R)", {{"crate_wood", Solid(8, 0, 255, 0)}}}}));
+	OpenOther(); // the same texture name in an archive opened earlier: the model's own comes first
 	Open("demo.brres", testing::DemoArchive());
+	OnEntry(Entry("crate_label", ItemKind::TEX0), kCmdTextureOnModel);
+	EXPECT_EQ(front.LastText(), "Error: no model has been loaded");
+	front.messages.clear();
 	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
 	const ModelTextures& tx = state().tx;
 	ASSERT_EQ(tx.loaded, 1);
 	EXPECT_EQ(tx.meshTex, (std::vector<int>{0, 1, 2, 3}));
-	const struct {
-		int width, height;
-	} sizes[] = {{64, 64}, {64, 32}, {32, 16}, {64, 32}}; // the band mirrored along S, the 48 x 20 shadow rescaled
-	for (std::size_t i = 0; i < 4; ++i) {
-		EXPECT_EQ(tx.images[i].width, sizes[i].width) << i;
-		EXPECT_EQ(tx.images[i].height, sizes[i].height) << i;
-	}
+	std::vector<std::pair<int, int>> sizes;
+	for (const RgbaImage& image : tx.images)
+		sizes.emplace_back(image.width, image.height);
+	// the band mirrored along S, the 48 x 20 shadow rescaled
+	EXPECT_EQ(sizes, (std::vector<std::pair<int, int>>{{64, 64}, {64, 32}, {32, 16}, {64, 32}}));
 	EXPECT_NE(Texel(tx.images[0], 5, 5)[1], 255); // wood, not the other archive's green
 	EXPECT_TRUE(front.messages.empty());
 
+	// one texture on the whole model, textures shown again
+	viewer.Command(kCmdTextures);
+	ASSERT_FALSE(state().MV.flags & kTextures);
+	viewer.ActivateFileItem(Entry("crate_shadow", ItemKind::TEX0));
+	OnEntry(Entry("crate_shadow", ItemKind::TEX0), kCmdTextureOnModel);
+	EXPECT_TRUE(state().MV.flags & kTextures);
+	EXPECT_EQ(state().disp.view, int(kModelView));
+	EXPECT_EQ(tx.meshTex, (std::vector<int>{0, 0, 0, 0}));
+	EXPECT_EQ(std::pair(tx.images[0].width, tx.images[0].height), std::pair(64, 32)); // rescaled, not mirrored
+
 	// with the demo closed only the wood is found, in the other archive; the rest draws untextured, silently
 	viewer.Command(kCmdCloseAllFiles);
-	Open("other.brres", BuildBRRES({{"Textures(NW4R)", {{"crate_wood", Solid(8, 0, 255, 0)}}}}));
+	OpenOther();
 	const unsigned generation = tx.generation;
 	viewer.Command(kCmdReloadTextures);
 	EXPECT_NE(tx.generation, generation);
@@ -64,89 +76,53 @@ TEST_F(ViewerTextures, ModelTexturesFromTheModelsArchiveOn)
 TEST_F(ViewerTextures, TextureAndPaletteViews)
 {
 	Open("demo.brres", testing::DemoArchive());
-	viewer.editState().TV.zoom = 3.0f;
-	viewer.ActivateFileItem(Entry("crate_shadow", ItemKind::TEX0));
-	const TextureDisplay& TD = state().TD;
-	EXPECT_EQ(front.titles, (std::vector<int>{1, 0}));
-	EXPECT_EQ(state().disp.view, int(kTextureView));
-	EXPECT_TRUE(state().textureMenuEnabled);
-	EXPECT_TRUE(viewer.menuState().textureExport);
-	EXPECT_EQ(state().TV.zoom, 1.0f);
-	EXPECT_EQ(TD.name, "crate_shadow");
-	EXPECT_EQ((std::array{TD.width, TD.height, TD.potWidth, TD.potHeight}), (std::array{48, 20, 64, 32}));
-	viewer.ActivateFileItem(Entry("crate_label", ItemKind::PLT0));
-	EXPECT_EQ(state().disp.view, int(kPaletteView));
-	EXPECT_EQ(TD.palLoaded, 1);
-	EXPECT_EQ(TD.name, "crate_shadow"); // the texture stays
-}
-
-TEST_F(ViewerTextures, IndexedTextureTakesTheLastPaletteLoaded)
-{
-	Open("demo.brres", testing::DemoArchive());
 	Open("lonely.brres", BuildBRRES({{"Textures(NW4R)", {{"lonely", BuildTEX0(9, 8, 4, testing::EncodeTexels(9, 8, 4,
 		[](int x, int y) { return std::uint32_t(y * 8 + x); }))}}}}));
 	viewer.ActivateFileItem(Entry("lonely", ItemKind::TEX0));
-	ASSERT_EQ(front.messages.size(), 1u);
-	EXPECT_EQ(front.messages[0].text, "Error: this texture requires a palette and no palette has been loaded.");
-	EXPECT_EQ(front.messages[0].icon, MessageIcon::Error);
+	EXPECT_EQ(front.LastText(), "Error: this texture requires a palette and no palette has been loaded.");
 	EXPECT_EQ(state().TD.loaded, 0);
 	EXPECT_EQ(state().disp.view, int(kModelView));
 
-	viewer.ActivateFileItem(Entry("crate_band", ItemKind::PLT0));
-	viewer.ActivateFileItem(Entry("lonely", ItemKind::TEX0));
-	ASSERT_EQ(state().TD.loaded, 1);
-	for (int k : {0, 9, 31})
-		EXPECT_EQ(std::memcmp(&state().TD.pixels[std::size_t(k) * 4], Texel(state().TD.palTex[0], k % 16, k / 16), 4), 0);
-}
-
-TEST_F(ViewerTextures, LoadOnModel)
-{
-	Open("demo.brres", testing::DemoArchive());
-	OnEntry("crate_label", ItemKind::TEX0, kCmdTextureOnModel);
-	EXPECT_EQ(front.LastText(), "Error: no model has been loaded");
-
-	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
-	viewer.Command(kCmdTextures);
-	ASSERT_FALSE(state().MV.flags & kTextures);
+	viewer.editState().TV.zoom = 3.0f;
 	viewer.ActivateFileItem(Entry("crate_shadow", ItemKind::TEX0));
-	OnEntry("crate_shadow", ItemKind::TEX0, kCmdTextureOnModel);
-	EXPECT_TRUE(state().MV.flags & kTextures);
-	EXPECT_EQ(state().disp.view, int(kModelView));
-	EXPECT_EQ(state().tx.meshTex, (std::vector<int>{0, 0, 0, 0}));
-	EXPECT_EQ(state().tx.images[0].width, 64); // rescaled, not mirrored
-	EXPECT_EQ(state().tx.images[0].height, 32);
+	const TextureDisplay& TD = state().TD;
+	EXPECT_EQ(front.titles, (std::vector<int>{1, 0, 1, 0})); // busy while each reads
+	EXPECT_EQ(state().disp.view, int(kTextureView));
+	EXPECT_TRUE(viewer.menuState().textureExport);
+	EXPECT_EQ(state().TV.zoom, 1.0f);
+	EXPECT_EQ((std::array{TD.width, TD.height, TD.potWidth, TD.potHeight}), (std::array{48, 20, 64, 32}));
+	viewer.ActivateFileItem(Entry("crate_band", ItemKind::PLT0));
+	EXPECT_EQ(state().disp.view, int(kPaletteView));
+	EXPECT_EQ(TD.name, "crate_shadow"); // the texture stays
+
+	// an indexed texture takes the last palette loaded
+	viewer.ActivateFileItem(Entry("lonely", ItemKind::TEX0));
+	ASSERT_EQ(TD.loaded, 1);
+	for (int k : {0, 9, 31})
+		EXPECT_EQ(std::memcmp(&TD.pixels[std::size_t(k) * 4], Texel(TD.palTex[0], k % 16, k / 16), 4), 0);
 }
 
 TEST_F(ViewerTextures, ExportsThroughTheSaveDialog)
 {
 	Open("demo.brres", testing::DemoArchive());
 	viewer.ActivateFileItem(Entry("crate_label", ItemKind::TEX0));
-	front.saveAnswers = {(folder / "label").string()};
+	front.saveAnswers = {Path("label")};
 	viewer.Command(kCmdExportPNG);
 	ASSERT_EQ(front.saveRequests.size(), 1u);
-	const SaveFileRequest& request = front.saveRequests[0];
-	ASSERT_EQ(request.filters.size(), 2u);
-	EXPECT_EQ(request.filters[0].label, "png files");
-	EXPECT_EQ(request.filters[0].pattern, "*.png");
-	EXPECT_EQ(request.filters[1].label, "All files (*.*)");
-	EXPECT_EQ(request.selectedFilter, 0);
-	EXPECT_EQ(request.offeredName, "crate_label");
-	int width = 0, height = 0;
-	EXPECT_EQ(testing::DecodePNG(ReadWholeFile(folder / "label.png").bytes, &width, &height), state().TD.pixels);
-	EXPECT_EQ(width, 32);
+	EXPECT_EQ(front.saveRequests[0].filters[0].pattern, "*.png");
+	EXPECT_EQ(front.saveRequests[0].offeredName, "crate_label");
+	EXPECT_EQ(testing::DecodePNG(ReadWholeFile(folder / "label.png").bytes), state().TD.pixels);
 
 	// the files panel's TGA of another entry; a cancel; a folder that does not exist
-	front.saveAnswers = {(folder / "shadow.tga").string(), std::nullopt, (folder / "none" / "x.tga").string()};
+	front.saveAnswers = {Path("shadow.tga"), std::nullopt, Path("none/x.tga")};
 	for (int i = 0; i < 3; ++i)
-		OnEntry("crate_shadow", ItemKind::TEX0, kCmdExportTextureTGA);
+		OnEntry(Entry("crate_shadow", ItemKind::TEX0), kCmdExportTextureTGA);
 	EXPECT_EQ(front.saveRequests.back().offeredName, "crate_shadow");
 	EXPECT_EQ(front.saveRequests.back().filters[0].pattern, "*.tga");
 	EXPECT_EQ(ReadWholeFile(folder / "shadow.tga").bytes.size(), 18u + 48u * 20u * 4u);
 	EXPECT_EQ(front.LastText(), "Error: unable to write file");
-	std::size_t files = 0;
-	for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
-		++files;
-	EXPECT_EQ(files, 3u); // demo.brres, label.png, shadow.tga: nothing from the cancel, no temporary left
+	const auto files = std::distance(std::filesystem::directory_iterator(folder), {});
+	EXPECT_EQ(files, 3); // demo.brres, label.png, shadow.tga: nothing from the cancel, no temporary left
 }
 
 TEST_F(ViewerTextures, DamagedTexturesLeaveTheViewAsItWas)
@@ -160,16 +136,13 @@ TEST_F(ViewerTextures, DamagedTexturesLeaveTheViewAsItWas)
 	Open("bad.brres", BuildBRRES({{"Textures(NW4R)", {{"good", Solid(4, 7, 7, 7)}, {"huge", huge}, {"cut", cut}}},
 		{"Palettes(NW4R)", {{"short", shortPalette}}}}));
 	viewer.ActivateFileItem(Entry("good", ItemKind::TEX0));
-
 	viewer.ActivateFileItem(Entry("huge", ItemKind::TEX0));
 	EXPECT_NE(front.LastText().find("is damaged"), std::string::npos) << front.LastText();
 	EXPECT_EQ(state().TD.name, "good");
 	EXPECT_EQ(state().TD.width, 4);
-
 	viewer.ActivateFileItem(Entry("cut", ItemKind::TEX0)); // shown as far as it reads, with a warning
 	EXPECT_NE(front.LastText().find("the file ends inside its image"), std::string::npos) << front.LastText();
 	EXPECT_EQ(state().TD.width, 64);
-
 	viewer.ActivateFileItem(Entry("short", ItemKind::PLT0));
 	EXPECT_NE(front.LastText().find("is damaged"), std::string::npos) << front.LastText();
 	EXPECT_EQ(Texel(state().TD.palTex[0], 1, 0)[1], 255);
