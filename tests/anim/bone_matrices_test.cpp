@@ -44,37 +44,10 @@ std::vector<Node> BindPose()
 	return nodes;
 }
 
-TEST(CalcNodeMatrix, TranslateRotateScaleAndItsInverse)
-{
-	ExpectMatrix(LocalMatrix({{1, 1, 1}, {0, 0, 0}, {1, 2, 3}}), {1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3}, 0);
-	// a quarter turn about Z takes +X to +Y
-	ExpectMatrix(LocalMatrix({{1, 1, 1}, {0, 0, 90}, {0, 0, 0}}), {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0}, 1e-7f);
-	// scale first: about X, the Y axis scaled by 2 goes to Z, the Z axis scaled by 3 to -Y
-	ExpectMatrix(LocalMatrix({{1, 2, 3}, {90, 0, 0}, {0, 0, 0}}), {1, 0, 0, 0, 0, 0, -3, 0, 0, 2, 0, 0}, 1e-6f);
-
-	std::mt19937 rng(20240611);
-	std::uniform_real_distribution<float> scale(0.25f, 4.0f), angle(-360, 360), move(-50, 50);
-	for (int n = 0; n < 100; ++n) {
-		Transfo t;
-		for (int i = 0; i < 3; ++i) {
-			t.scale[i] = rng() % 5 ? scale(rng) : -scale(rng);
-			t.rot[i] = angle(rng);
-			t.trans[i] = move(rng);
-		}
-		SCOPED_TRACE(n);
-		ExpectMatrix(Product(ReverseMatrix(t), LocalMatrix(t)), kIdentity34, 1e-4f);
-		ExpectMatrix(Product(LocalMatrix(t), ReverseMatrix(t)), kIdentity34, 1e-4f);
-	}
-	// a zero scale has no inverse; its row stays 0 rather than spreading infinities
-	const Matrix34 flat = ReverseMatrix({{0, 1, 1}, {10, 20, 30}, {1, 2, 3}});
-	EXPECT_TRUE(std::all_of(flat.begin(), flat.end(), [](float v) { return std::isfinite(v); }));
-	EXPECT_EQ(flat[0], 0.0f);
-}
-
 // Sines and cosines in double rounded to float, products grouped as written,
-// reciprocals of the scale in float: float trig, another grouping or a
-// division changes these bits.
-TEST(CalcNodeMatrix, SameBitsAsTheStatedArithmetic)
+// reciprocals of the scale in float: float trig, another grouping, a division
+// or a wrong sign changes these bits.
+TEST(CalcNodeMatrix, SameBitsAsTheStatedArithmeticAndInverses)
 {
 	const Transfo t{{3.09f, 2.42f, 3.53f}, {328.8f, -97.1f, -124.7f}, {-1.36f, 5.42f, 6.34f}};
 	const auto expectBits = [](const Matrix34& m, const std::array<std::uint32_t, 12>& bits) {
@@ -85,12 +58,29 @@ TEST(CalcNodeMatrix, SameBitsAsTheStatedArithmetic)
 		0x40AD70A4, 0x40443E5A, 0x3E1EAB35, 0xBEBF14EF, 0x40CAE148});
 	expectBits(ReverseMatrix(t), {0x3CBA8B30, 0x3D06B3A1, 0x3EA46CDC, 0xC00BBB87, 0x3E2DBCEB, 0xBEC07007, 0x3CD8BEED,
 		0x40066895, 0x3E83DBB1, 0x3DE9C5BE, 0xBCF55A26, 0xBDA0DAE2});
+
+	std::mt19937 rng(20240611);
+	std::uniform_real_distribution<float> scale(0.25f, 4.0f), angle(-360, 360), move(-50, 50);
+	for (int n = 0; n < 100; ++n) {
+		Transfo r;
+		for (int i = 0; i < 3; ++i) {
+			r.scale[i] = rng() % 5 ? scale(rng) : -scale(rng);
+			r.rot[i] = angle(rng);
+			r.trans[i] = move(rng);
+		}
+		SCOPED_TRACE(n);
+		ExpectMatrix(Product(ReverseMatrix(r), LocalMatrix(r)), kIdentity34, 1e-4f);
+		ExpectMatrix(Product(LocalMatrix(r), ReverseMatrix(r)), kIdentity34, 1e-4f);
+	}
+	// a zero scale has no inverse; its row stays 0 rather than spreading infinities
+	const Matrix34 flat = ReverseMatrix({{0, 1, 1}, {10, 20, 30}, {1, 2, 3}});
+	EXPECT_TRUE(std::all_of(flat.begin(), flat.end(), [](float v) { return std::isfinite(v); }));
+	EXPECT_EQ(flat[0], 0.0f);
 }
 
 TEST(CalcNodeFinalMatrix, ChainsFromTheRootAndBaseUndoesTheBindPose)
 {
 	std::vector<Node> nodes = BindPose();
-	ExpectMatrix(nodes[0].finalMatrix, nodes[0].matrix);
 	ExpectMatrix(nodes[3].finalMatrix, Product(nodes[0].matrix, nodes[3].matrix));
 	// root x (parent x node): the grouping fixes the bits
 	ExpectMatrix(nodes[2].finalMatrix, Product(nodes[0].matrix, Product(nodes[1].matrix, nodes[2].matrix)));
@@ -103,25 +93,21 @@ TEST(CalcNodeFinalMatrix, ChainsFromTheRootAndBaseUndoesTheBindPose)
 	CalcNodeBaseMatrix(2, nodes);
 	ExpectMatrix(nodes[2].baseMatrix, before);
 
-	// damaged parents: a chain stops after as many steps as there are nodes
+	// damaged parents: 0 and 1 form a cycle, 2 is its own parent, 3's is outside the table;
+	// a chain stops after as many steps as there are nodes
 	nodes.assign(4, Node());
 	for (int i = 0; i < 4; ++i) {
 		nodes[i].bone = i;
 		nodes[i].trans[0] = float(i + 1);
+		nodes[i].parent = std::vector{1, 0, 2, 9}[std::size_t(i)];
 		CalcNodeMatrix(nodes[i], {{1, 1, 1}, {0, 0, 0}, {float(i + 1), 0, 0}});
 	}
-	nodes[0].parent = 1; // 0 and 1 form a cycle
-	nodes[1].parent = 0;
-	nodes[2].parent = 2; // its own parent
-	nodes[3].parent = 9; // outside the table: a root
 	for (int i = -1; i <= 4; ++i) {
 		CalcNodeFinalMatrix(i, nodes);
 		CalcNodeBaseMatrix(i, nodes);
 	}
-	for (const auto& [i, x] : {std::pair(0, 7.0f), std::pair(2, 15.0f), std::pair(3, 4.0f)}) {
-		EXPECT_EQ(nodes[i].finalMatrix[3], x) << i;
-		EXPECT_EQ(nodes[i].baseMatrix[3], -x) << i;
-	}
+	for (const auto& [i, x] : {std::pair(0, 7.0f), std::pair(2, 15.0f), std::pair(3, 4.0f)})
+		EXPECT_EQ((std::pair{nodes[i].finalMatrix[3], nodes[i].baseMatrix[3]}), (std::pair{x, -x})) << i;
 }
 
 TEST(CalcNodeMultiMatrix, BlendsSkinningMatricesByWeight)
@@ -156,29 +142,29 @@ TEST(CalcNodeAnimTransfo, TracksAtTheFrameElseTheBindPose)
 {
 	Node node = test::BoneNode(1, -1, {1, 2, 3}, {4, 5, 6}, {7, 8, 9});
 	AnimState anim;
-	anim.nFrames = 20;
 	anim.frame = 5;
 	anim.bones.resize(2);
 	anim.bones[1].scaleKeys[0] = {{0, 1}, {10, 3}};
 	anim.bones[1].rotKeys[2] = {{0, 0}, {10, 90}};
 	anim.bones[1].transKeys[1] = {{0, 0}, {10, -5}};
 	anim.bones[1].frame = 10;
-	const auto expectTransfo = [&](Vec3 scale, Vec3 rot, Vec3 trans) {
+	// frame count (-1: mixed animations, each bone at its own frame), rotations only, bone; expected transform
+	const struct {
+		int nFrames, rotOnly, bone;
+		std::vector<float> transfo;
+	} cases[] = {{20, 0, 1, {2, 2, 3, 4, 5, 45, 7, -2.5f, 9}}, {-1, 0, 1, {3, 2, 3, 4, 5, 90, 7, -5, 9}},
+		{20, 1, 1, {1, 2, 3, 4, 5, 45, 7, 8, 9}}, {20, 0, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
+		{20, 0, -1, {1, 2, 3, 4, 5, 6, 7, 8, 9}}, {20, 0, 1000, {1, 2, 3, 4, 5, 6, 7, 8, 9}}};
+	for (const auto& c : cases) {
+		anim.nFrames = c.nFrames;
+		anim.rotOnly = c.rotOnly;
+		node.bone = c.bone;
 		Transfo t;
 		CalcNodeAnimTransfo(node, anim, t);
-		test::ExpectVec(t.scale, scale);
-		test::ExpectVec(t.rot, rot);
-		test::ExpectVec(t.trans, trans);
-	};
-	expectTransfo({2, 2, 3}, {4, 5, 45}, {7, -2.5f, 9}); // empty tracks keep the bind value
-	anim.nFrames = -1; // mixed animations: each bone keeps its own frame
-	expectTransfo({3, 2, 3}, {4, 5, 90}, {7, -5, 9});
-	anim.nFrames = 20;
-	anim.rotOnly = 1;
-	expectTransfo({1, 2, 3}, {4, 5, 45}, {7, 8, 9});
-	for (int bone : {2, -1, 1000}) { // no BoneAnim for the bone
-		node.bone = bone;
-		expectTransfo({1, 2, 3}, {4, 5, 6}, {7, 8, 9});
+		std::vector<float> actual(t.scale, t.scale + 3);
+		actual.insert(actual.end(), t.rot, t.rot + 3);
+		actual.insert(actual.end(), t.trans, t.trans + 3);
+		EXPECT_EQ(actual, c.transfo) << c.nFrames << " " << c.rotOnly << " " << c.bone;
 	}
 }
 
