@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace zentarra {
 
@@ -101,6 +102,36 @@ void AppendFixed6(std::string& out, double value)
 	char text[320];
 	const std::to_chars_result end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
 	out.append(text, end.ptr);
+}
+
+char* PutFixed6(char* at, float value)
+{
+	std::uint32_t bits;
+	std::memcpy(&bits, &value, sizeof bits);
+	const int exponent = int(bits >> 23 & 0xFF);
+	if (exponent >= 127 + 33) // 2^33 or more, infinite or NaN
+		return std::to_chars(at, at + kFixed6Room, double(value), std::chars_format::fixed, 6).ptr;
+	if (bits >> 31)
+		*at++ = '-';
+	// |value| = mantissa / 2^shift, so value x 10^6 = mantissa x 10^6 / 2^shift,
+	// rounded half to even as printf rounds the exact value
+	const std::uint64_t mantissa = exponent == 0 ? bits & 0x7FFFFF : (bits & 0x7FFFFF) | 0x800000;
+	const int shift = exponent == 0 ? 149 : 150 - exponent;
+	const std::uint64_t scaled = mantissa * 1'000'000; // below 2^44
+	std::uint64_t micros = 0;
+	if (shift <= 0) {
+		micros = scaled << -shift; // at most 9 places: below 2^53
+	} else if (shift < 45) { // from 45 on the value is below half a millionth
+		micros = scaled >> shift;
+		const std::uint64_t rest = scaled & ((std::uint64_t(1) << shift) - 1), half = std::uint64_t(1) << (shift - 1);
+		micros += rest > half || (rest == half && (micros & 1));
+	}
+	at = std::to_chars(at, at + kFixed6Room, micros / 1'000'000).ptr;
+	*at++ = '.';
+	std::uint64_t fraction = micros % 1'000'000;
+	for (int digit = 5; digit >= 0; --digit, fraction /= 10)
+		at[digit] = char('0' + fraction % 10);
+	return at + 6;
 }
 
 } // namespace zentarra

@@ -1,6 +1,7 @@
 // Path helpers and the fixed-width number formatters used by the dialogs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,5 +39,11 @@ Power2Size CheckIfPower2(std::uint32_t width, std::uint32_t height);
 // six decimals, correctly rounded ("-0.000000", "inf", "-nan" included).
 // Text files are written through this, never through the user's locale.
 void AppendFixed6(std::string& out, double value);
+
+// The float's AppendFixed6 text written at `at`, which has room for
+// kFixed6Room characters; returns the end. Exact and fast for the values
+// models hold (magnitudes below 2^33), to_chars for the rest.
+inline constexpr std::size_t kFixed6Room = 48;
+char* PutFixed6(char* at, float value);
 
 } // namespace zentarra

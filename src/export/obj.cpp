@@ -141,8 +141,7 @@ void PutFloats(char*& at, std::string_view tag, std::span<const float> values)
 	Put(at, tag);
 	for (const float value : values) {
 		*at++ = ' ';
-		// FixedWidth bounds the length, so the end given is never reached
-		at = std::to_chars(at, at + 64, double(value), std::chars_format::fixed, 6).ptr;
+		at = PutFixed6(at, value);
 	}
 	*at++ = '\n';
 }

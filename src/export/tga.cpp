@@ -3,6 +3,8 @@
 #include "base/file_io.h"
 #include "export/png.h"
 
+#include <cstring>
+
 namespace zentarra {
 
 namespace {
@@ -26,6 +28,21 @@ bool HasAlpha(std::span<const std::uint8_t> rgba)
 		if (rgba[i] != 255)
 			return true;
 	return false;
+}
+
+// Bottom row first, each pixel B, G, R[, A]; the pixel size is a constant so
+// that the copy compiles to plain moves.
+template <std::size_t PixelBytes>
+void PutPixels(std::uint8_t* out, const std::uint8_t* rgba, std::size_t width, std::size_t height)
+{
+	const std::size_t stride = width * 4;
+	for (std::size_t y = height; y-- > 0;) {
+		const std::uint8_t* p = rgba + y * stride;
+		for (const std::uint8_t* end = p + stride; p != end; p += 4, out += PixelBytes) {
+			const std::uint8_t bgra[4] = {p[2], p[1], p[0], p[3]};
+			std::memcpy(out, bgra, PixelBytes);
+		}
+	}
 }
 
 } // namespace
@@ -54,15 +71,12 @@ bool WriteTGA(std::vector<std::uint8_t>& out, int width, int height, std::span<c
 		sink.u8(alpha ? 32 : 24); // +0x10 pixel depth
 		sink.u8(alpha ? 8 : 0); // +0x11 8 attribute bits with alpha; bottom-left origin
 
-		// bottom row first, each pixel B, G, R[, A]
-		const std::size_t stride = std::size_t(width) * 4;
-		for (std::size_t y = std::size_t(height); y-- > 0;) {
-			const std::uint8_t* p = rgba.data() + y * stride;
-			for (const std::uint8_t* end = p + stride; p != end; p += 4) {
-				const std::uint8_t bgra[4] = {p[2], p[1], p[0], p[3]};
-				out.insert(out.end(), bgra, bgra + pixelBytes);
-			}
-		}
+		const std::size_t header = out.size();
+		out.resize(header + *size / 4 * pixelBytes);
+		if (alpha)
+			PutPixels<4>(out.data() + header, rgba.data(), std::size_t(width), std::size_t(height));
+		else
+			PutPixels<3>(out.data() + header, rgba.data(), std::size_t(width), std::size_t(height));
 	} catch (...) {
 		out.resize(original);
 		return false;
