@@ -1,20 +1,38 @@
 // The batch export: folders, the overwrite rule, the order of work, the same
-// files whatever the number of threads, and the whole corpus in every format.
+// files whatever the number of threads, and the whole corpus in every format,
+// each file as the single exports write it and importing in Assimp.
+//
+// Assimp post-processes what it reads: a triangle whose corners share a
+// position becomes a line or a point, and a mesh whose points all lie at one
+// position loses them. Real display lists hold such degenerate triangles, so
+// the expected counts follow those rules: from the OBJ text for the OBJ (read
+// as single floats, as Assimp reads it), from the posed corners for the glb.
 #include "archive/open_files.h"
+#include "base/file_io.h"
 #include "export/cli_run.h"
 #include "export/export_all.h"
+#include "export/gltf_sources.h"
 #include "export/png_read.h"
+#include "model/mdl0_reader.h"
 #include "texture/texture_items.h"
 #include "support/demo_archive.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
+#include <set>
+#include <sstream>
 
 namespace zentarra {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CommandResult;
+using testing::Quote;
+using testing::RunCommand;
 using testing::TempDir;
 
 TEST(ExportFolder, EveryCombinationOfTheSwitches)
@@ -137,20 +155,115 @@ TEST(CliExportAll, PrintsEachFileAndASummary)
 	EXPECT_EQ(testing::RunCli("export-all " + demo + " --models fbx").status, 2);
 }
 
-std::size_t Count(const std::string& text, const std::string& line)
+using Point = std::array<float, 3>;
+using Mesh = std::vector<std::array<Point, 3>>;
+
+struct Faces {
+	std::map<std::string, long long> byType; // "triangle", "line", "point" as Assimp keeps them
+	long long total = 0, dropped = 0;
+	std::multiset<std::string> meshes; // one per primitive type a mesh keeps
+};
+
+Faces Classify(const std::vector<Mesh>& meshes, const std::vector<std::string>& names)
 {
-	std::size_t count = text.compare(0, line.size(), line) == 0;
-	for (std::size_t at = text.find("\n" + line); at != std::string::npos; at = text.find("\n" + line, at + 1))
-		++count;
-	return count;
+	Faces out;
+	for (std::size_t j = 0; j < meshes.size(); ++j) {
+		long long types[3] = {0, 0, 0}; // triangles, lines, points
+		std::set<Point> points;
+		for (const auto& p : meshes[j]) {
+			const int distinct = 1 + (p[1] != p[0]) + (p[2] != p[0] && p[2] != p[1]);
+			++types[3 - distinct];
+			if (distinct == 1)
+				points.insert(p[0]);
+		}
+		const bool dropPoints = points.size() == 1;
+		out.total += types[0] + types[1] + types[2];
+		out.byType["triangle"] += types[0];
+		out.byType["line"] += types[1];
+		(dropPoints ? out.dropped : out.byType["point"]) += types[2];
+		for (int type = 0; type < 3; ++type)
+			if (types[type] > 0 && !(type == 2 && dropPoints))
+				out.meshes.insert(names.at(j));
+	}
+	return out;
+}
+
+// The OBJ's faces by group, each corner at its "v" line's position.
+std::vector<Mesh> ObjMeshes(const std::string& obj)
+{
+	std::vector<Point> positions;
+	std::vector<Mesh> meshes(1);
+	std::istringstream lines(obj);
+	for (std::string line; std::getline(lines, line);) {
+		if (line.rfind("v ", 0) == 0) {
+			Point& p = positions.emplace_back();
+			char* at = line.data() + 2;
+			for (float& value : p)
+				value = std::strtof(at, &at);
+		} else if (line.rfind("g ", 0) == 0) {
+			meshes.emplace_back();
+		} else if (line.rfind("f ", 0) == 0) {
+			long long n[3] = {0, 0, 0};
+			EXPECT_EQ(std::sscanf(line.c_str(), "f %lld/%*d/%*d %lld/%*d/%*d %lld/%*d/%*d", &n[0], &n[1], &n[2]), 3) << line;
+			auto& face = meshes.back().emplace_back();
+			for (int c = 0; c < 3; ++c) {
+				if (n[c] < 1 || n[c] > static_cast<long long>(positions.size())) {
+					ADD_FAILURE() << "face names a vertex not written before it: " << line;
+					return {};
+				}
+				face[std::size_t(c)] = positions[std::size_t(n[c] - 1)];
+			}
+		}
+	}
+	return meshes;
+}
+
+// What `assimp info` reports: faces by type and in all, mesh names (once per
+// mesh it made), node names and the animation count.
+struct Scene {
+	long long faces = -1, animations = -1;
+	std::map<std::string, long long> byType;
+	std::multiset<std::string> meshes;
+	std::set<std::string> nodes;
+};
+
+Scene AssimpInfo(const std::string& file)
+{
+	const CommandResult run = RunCommand("assimp info " + Quote(file));
+	EXPECT_EQ(run.status, 0) << run.out << run.err;
+	Scene scene;
+	std::istringstream lines(run.out);
+	bool hierarchy = false;
+	for (std::string line; std::getline(lines, line);) {
+		long long vertices = 0, bones = 0, faces = 0;
+		char type[32] = {};
+		int start = 0;
+		const std::size_t close = line.rfind("): [");
+		if (line.rfind("Faces:", 0) == 0)
+			scene.faces = std::atoll(line.c_str() + 6);
+		else if (line.rfind("Animations:", 0) == 0)
+			scene.animations = std::atoll(line.c_str() + 11);
+		else if (line == "Node hierarchy:")
+			hierarchy = true;
+		else if (hierarchy && !line.empty()) {
+			const std::size_t branch = line.rfind("\u2574"); // the tree's last drawing character
+			scene.nodes.insert(branch == std::string::npos ? line : line.substr(branch + 3));
+		} else if (close != std::string::npos && std::sscanf(line.c_str(), " %*d (%n", &start) == 0 && start > 0 &&
+			std::sscanf(line.c_str() + close, "): [%lld / %lld / %lld | %31[a-z]]", &vertices, &bones, &faces, type) == 4) {
+			// "    6 (polygon12): [2 / 0 / 1 | line]"
+			scene.byType[type] += faces;
+			scene.meshes.insert(line.substr(std::size_t(start), close - std::size_t(start)));
+		}
+	}
+	return scene;
 }
 
 // Every archive of the corpus in every model format: one file per entry (one
-// folder per archive, as entry names repeat across archives), each as the
-// single exports write it; the OBJ run once on one thread and once on four,
-// which must give the same files and report.
-TEST(ExportAll, WholeCorpusInEveryModelFormatOnAnyNumberOfThreads)
+// folder per archive, as entry names repeat across archives); the OBJ run
+// once on one thread and once on four, which must give the same files and report.
+TEST(ExportAll, WholeCorpusInEveryFormatOnAnyNumberOfThreadsImportsInAssimp)
 {
+	ASSERT_EQ(RunCommand("assimp version").status, 0) << "the assimp command is missing: install assimp-utils";
 	TempDir dir;
 	OpenArchives items;
 	std::map<std::string, nlohmann::json> inventory; // "archive/kind/name" -> sub-file
@@ -171,7 +284,8 @@ TEST(ExportAll, WholeCorpusInEveryModelFormatOnAnyNumberOfThreads)
 	ArchiveFiles files;
 	std::map<std::string, std::string> firstTree;
 	std::vector<std::string> firstLines;
-	for (const auto& [models, jobs] : {std::pair(3, 1u), std::pair(3, 4u), std::pair(1, 2u), std::pair(2, 2u)}) {
+	const std::pair<int, unsigned> runs[] = {{3, 1}, {3, 4}, {4, 2}, {1, 2}, {2, 2}}; // models, jobs
+	for (const auto& [models, jobs] : runs) {
 		SCOPED_TRACE("models " + std::to_string(models) + ", jobs " + std::to_string(jobs));
 		const ExportAllOptions options{.textures = models == 3 ? 1 : 0, .models = models, .animations = models == 3 ? 1 : 0,
 			.perArchive = true, .jobs = jobs};
@@ -183,10 +297,12 @@ TEST(ExportAll, WholeCorpusInEveryModelFormatOnAnyNumberOfThreads)
 		if (jobs == 4) {
 			EXPECT_TRUE(Tree(dir.path / "exported") == firstTree);
 			EXPECT_EQ(Lines(report, dir.path), firstLines);
+			fs::remove_all(dir.path / "exported");
+			continue;
 		}
 		std::map<std::string, std::size_t> written;
 		for (const ExportedFile& file : report.files) {
-			if (file.outcome != ExportedFile::Outcome::Written || jobs == 4)
+			if (file.outcome != ExportedFile::Outcome::Written)
 				continue;
 			const fs::path path = file.path;
 			++written[path.extension().string()];
@@ -195,7 +311,34 @@ TEST(ExportAll, WholeCorpusInEveryModelFormatOnAnyNumberOfThreads)
 			SCOPED_TRACE(file.path);
 			const std::string text = testing::ReadText(path);
 			if (path.extension() == ".obj") {
-				EXPECT_EQ(Count(text, "f "), sub["triangles"].get<std::size_t>());
+				const std::vector<Mesh> meshes = ObjMeshes(text);
+				const Faces obj = Classify(meshes, std::vector<std::string>(meshes.size()));
+				EXPECT_EQ(obj.total, sub["triangles"].get<long long>());
+				Scene scene = AssimpInfo(path);
+				EXPECT_EQ(scene.faces, obj.total - obj.dropped);
+				for (const char* type : {"triangle", "line", "point"})
+					EXPECT_EQ(scene.byType[type], obj.byType.at(type)) << type;
+			} else if (path.extension() == ".glb") {
+				const FileBytes archive = ReadWholeFile(file.archive);
+				ByteView view(archive.bytes);
+				auto model = std::make_unique<LoadedModel>();
+				ASSERT_TRUE(ReadModel(view, sub["offset"].get<std::size_t>(), *model).ok);
+				std::vector<Mesh> posed;
+				for (const std::vector<Triangle>& mesh : model->MD.meshTris)
+					for (Mesh& faces = posed.emplace_back(); const Triangle& t : mesh)
+						faces.push_back(
+							{std::to_array(t.v[0].posedPos), std::to_array(t.v[1].posedPos), std::to_array(t.v[2].posedPos)});
+				const Faces glb = Classify(posed, model->names.meshes);
+				EXPECT_EQ(glb.total, sub["triangles"].get<long long>());
+				Scene scene = AssimpInfo(path);
+				EXPECT_EQ(scene.faces, glb.total - glb.dropped);
+				EXPECT_EQ(scene.byType["triangle"], glb.byType.at("triangle"));
+				EXPECT_EQ(scene.meshes, glb.meshes);
+				for (const std::string& bone : model->names.bones)
+					EXPECT_TRUE(scene.nodes.count(bone)) << "bone " << bone;
+				std::vector<std::string> warnings;
+				const std::size_t animations = FindModelAnimations(*model, items, file.archive, files, warnings).size();
+				EXPECT_EQ(scene.animations, static_cast<long long>(animations));
 			} else if (path.extension() == ".md5mesh") {
 				EXPECT_NE(text.find("numJoints " + std::to_string(sub["bones"].get<int>()) + "\n"), std::string::npos);
 				EXPECT_EQ(text.find("nan"), std::string::npos);
@@ -221,9 +364,8 @@ TEST(ExportAll, WholeCorpusInEveryModelFormatOnAnyNumberOfThreads)
 			EXPECT_EQ(written[".png"], expected("TEX0"));
 			EXPECT_EQ(written[".psa"], expected("CHR0"));
 		}
-		if (jobs != 4) {
-			EXPECT_EQ(written[models == 3 ? ".obj" : models == 1 ? ".md5mesh" : ".psk"], expected("MDL0"));
-		}
+		const char* extensions[] = {"", ".md5mesh", ".psk", ".obj", ".glb"};
+		EXPECT_EQ(written[extensions[models]], expected("MDL0"));
 		fs::remove_all(dir.path / "exported");
 	}
 }
