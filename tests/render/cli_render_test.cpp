@@ -104,7 +104,8 @@ TEST(CliRender, FailuresAreMessages)
 	const std::vector<std::uint8_t> demo = ReadWholeFile(kDemo).bytes;
 	for (std::size_t cut : {std::size_t(0x200), std::size_t(0x800), std::size_t(0x1800), demo.size() - 16}) {
 		ASSERT_TRUE(WriteFileAtomically(dir.path / "cut.brres", std::span(demo.data(), cut)));
-		const testing::CommandResult run = Render("render " + Quote((dir.path / "cut.brres").string()) + " crate -o " + out);
+		const std::string cutPath = Quote((dir.path / "cut.brres").string());
+		const testing::CommandResult run = Render("render " + cutPath + " crate -o " + out);
 		EXPECT_TRUE(run.status == 0 || (run.status == 1 && !run.err.empty())) << cut << run.err;
 	}
 }

@@ -150,7 +150,8 @@ TEST_F(RenderTest, EveryCorpusModel)
 			state.disp.bgBlue = 1.0f;
 			const Image image = Draw(state);
 			const std::uint32_t flags = state.MV.flags;
-			for (std::uint32_t off : {0u, std::uint32_t(kFaces), std::uint32_t(kColors | kTextures), std::uint32_t(kLighting)}) {
+			const std::uint32_t switchedOff[] = {0, kFaces, kColors | kTextures, kLighting};
+			for (std::uint32_t off : switchedOff) {
 				state.MV.flags = flags & ~off; // each of the arrays left out in turn
 				EXPECT_EQ(Draw(state), Draw(state, render::DrawMode::Immediate)) << off;
 			}
@@ -289,7 +290,7 @@ TEST_F(TextureRender, ModelTexturesAndTheirMirrors)
 		viewer.Command(kCmdCloseAllFiles);
 		// quarters red, green / blue, white
 		Open("quad.brres", testing::BuildBRRES({{"3DModels(NW4R)", {{"quad", QuadModel(c.wrap)}}},
-			{"Textures(NW4R)", {{"quad", RGBA8(8, 8, [&](int x, int y) { return cases[0].corners[(y / 4) * 2 + x / 4]; })}}}}));
+			{"Textures(NW4R)", {{"quad", RGBA8(8, 8, [&](int x, int y) { return cases[0].corners[y / 4 * 2 + x / 4]; })}}}}));
 		viewer.LoadModel(Entry("quad", ItemKind::MDL0));
 		ModelView& view = viewer.editState().MV;
 		view.radius = 1.0f;
@@ -319,7 +320,7 @@ TEST_F(TextureRender, ChannelsPaddingZoomAndPalette)
 	Open("views.brres", testing::BuildBRRES({{"Textures(NW4R)",
 		{{"halves", RGBA8(4, 4, [](int x, int) { return x < 2 ? Pixel{255, 0, 0, 0} : Pixel{0, 255, 0, 128}; })},
 			{"odd", RGBA8(48, 20, [](int, int) { return kRedPixel; })},
-			{"steps", RGBA8(4, 4, [](int x, int y) { return Pixel{std::uint8_t(40 * x + 10), std::uint8_t(40 * y + 10), 0, 255}; })},
+			{"steps", RGBA8(4, 4, [](int x, int y) { return Pixel{std::uint8_t(40 * x + 10), std::uint8_t(40 * y), 0, 255}; })},
 			{"big", RGBA8(256, 256, [](int, int) { return Pixel{255, 255, 0, 255}; })}}},
 		{"Palettes(NW4R)", {{"sixteen", testing::BuildPLT0(1, std::vector<std::uint16_t>(16, 0xFFE0))}}}}));
 	const int c = kLarge / 2;

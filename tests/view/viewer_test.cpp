@@ -163,6 +163,8 @@ TEST_F(ViewerTest, MenuCommandsSwitchViews)
 	EXPECT_EQ(state().MV.flags & kCullMask, 0u);
 	viewer.Command(kCmdCullAuto);
 	EXPECT_EQ(state().MV.flags & kCullMask, std::uint32_t(kCullAuto));
+	viewer.Command(kCmdAbout);
+	EXPECT_EQ(front.messages.back().icon, MessageIcon::Information);
 }
 
 TEST_F(ViewerTest, BackgroundDialogShowsThreeDigitsAndCancelRestores)
