@@ -81,21 +81,15 @@ TEST_F(ViewerAnimTest, FailedLoadsKeepTheAnimationState)
 	std::vector<std::uint8_t> bad = demoBytes;
 	bad.at(viewer.items().GetItem(Chr0())->offset + 0x22) = 0x7F;
 	std::fill_n(bad.begin() + std::ptrdiff_t(viewer.items().GetItem(Shp0())->offset + 0x14), 12, 0xFF);
-	const std::string badPath = Write("bad.brres", bad);
-	viewer.OpenFiles({badPath});
-	int badChr0 = -1, badShp0 = -1;
-	for (const ItemRecord& item : viewer.items().items())
-		if (item.path == badPath && item.kind == ItemKind::CHR0)
-			badChr0 = item.id;
-		else if (item.path == badPath && item.kind == ItemKind::SHP0)
-			badShp0 = item.id;
+	viewer.Command(kCmdCloseAllFiles); // the model and its animation stay
+	Open("bad.brres", bad);
 	const AnimInfoTexts before = viewer.AnimInfo();
-	viewer.ActivateFileItem(badChr0);
+	viewer.ActivateFileItem(Chr0());
 	EXPECT_EQ(front.LastText().rfind("Error: damaged bone animation: ", 0), 0u) << front.LastText();
-	viewer.ActivateFileItem(badShp0);
+	viewer.ActivateFileItem(Shp0());
 	EXPECT_EQ(front.LastText().rfind("Error: damaged vertex animation: ", 0), 0u) << front.LastText();
-	std::filesystem::remove(badPath);
-	viewer.ActivateFileItem(badChr0);
+	std::filesystem::remove(Path("bad.brres"));
+	viewer.ActivateFileItem(Chr0());
 	EXPECT_EQ(front.LastText(), "Can't open file");
 	EXPECT_EQ(viewer.AnimInfo().type, before.type);
 	EXPECT_EQ(viewer.AnimInfo().frame, "00001.000");
