@@ -16,17 +16,19 @@ namespace zentarra::test {
 
 inline std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
+// The shortest text that reads back as the same float.
+inline std::string Text(float value)
+{
+	char chars[32];
+	return std::string(chars, std::to_chars(chars, chars + sizeof chars, value).ptr);
+}
+
 // "frame:value ..." in the shortest text that reads back as the same floats.
 inline std::string Track(const std::vector<Key>& keys)
 {
 	std::string text;
-	for (const Key& key : keys) {
-		char chars[64];
-		char* end = std::to_chars(chars, chars + 30, key.frame).ptr;
-		*end++ = ':';
-		end = std::to_chars(end, chars + 64, key.value).ptr;
-		text += (text.empty() ? "" : " ") + std::string(chars, end);
-	}
+	for (const Key& key : keys)
+		text += (text.empty() ? "" : " ") + Text(key.frame) + ":" + Text(key.value);
 	return text;
 }
 

@@ -1,5 +1,6 @@
 #include "anim/playback.h"
 
+#include "anim_test_util.h"
 #include "base/byte_view.h"
 #include "model/mdl0_reader.h"
 #include "support/demo_archive.h"
@@ -7,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <utility>
+#include <string>
 #include <vector>
 
 namespace zentarra {
@@ -37,15 +38,35 @@ protected:
 	// and a second bone animation: the lid now loops over 40 frames on its own.
 	void AddAnimations()
 	{
-		VAnim entry{.vtxArray = 0, .nTargets = 1, .vtxTarget = {1}, .nrmTarget = {-1}, .weightKeys = {{{0, 0}, {10, 1}}}};
-		anim.vanim = {entry};
+		anim.vanim = {{.vtxArray = 0, .nTargets = 1, .vtxTarget = {1}, .nrmTarget = {-1}, .weightKeys = {{{0, 0}, {10, 1}}}}};
 		model.MD.morph = {{0.0f}};
 		anim.type = 3;
 		anim.nFrames = -1;
 		anim.bones[kLid].nFrames = 40;
 	}
 
-	float LidAngle() const { return model.nodelist[kLid].curRot[0]; }
+	// "frame playing lid-angle", then with mixed frames " lid-frame root-frame"
+	std::string State() const
+	{
+		std::string state = test::Text(anim.frame) + " " + std::to_string(anim.playing) + " " +
+			test::Text(model.nodelist[kLid].curRot[0]);
+		if (anim.nFrames < 0)
+			state += " " + test::Text(anim.bones.at(kLid).frame) + " " + test::Text(anim.bones.at(0).frame);
+		return state;
+	}
+
+	std::string Steps(int count, int step, int speed)
+	{
+		for (int n = 0; n < count; ++n)
+			GoToNextFrame(model, step, speed);
+		return State();
+	}
+
+	std::string Run(AnimCommand command)
+	{
+		RunAnimCommand(model, command);
+		return State();
+	}
 
 	LoadedModel model;
 	AnimState& anim = model.anim;
@@ -53,104 +74,68 @@ protected:
 
 TEST_F(Playback, SpeedSetsTheStepAndFramesWrapWithoutOvershoot)
 {
-	for (int f = 1; f < 60; ++f)
-		GoToNextFrame(model, 1, 0);
-	EXPECT_EQ((std::pair{anim.frame, LidAngle()}), (std::pair{59.0f, 118.0f})); // the model follows
-	GoToNextFrame(model, 1, 0);
-	EXPECT_EQ(anim.frame, 0.0f);
-	GoToNextFrame(model, -1, 0);
-	EXPECT_EQ(anim.frame, 59.0f);
-
+	EXPECT_EQ(Steps(59, 1, 0), "59 0 118"); // the model follows
+	EXPECT_EQ(Steps(1, 1, 0), "0 0 0");
+	EXPECT_EQ(Steps(1, -1, 0), "59 0 118");
 	anim.frame = 0;
-	for (int n = 0; n < 39; ++n)
-		GoToNextFrame(model, 1, 1);
-	EXPECT_EQ(anim.frame, 58.5f);
-	GoToNextFrame(model, 1, 1); // 60 >= 60: back to 0, the overshoot dropped
-	EXPECT_EQ(anim.frame, 0.0f);
-	GoToNextFrame(model, 1, -1);
-	GoToNextFrame(model, 1, 4);
-	EXPECT_EQ(anim.frame, 3.5f);
-	GoToNextFrame(model, 1, INT_MAX);
-	EXPECT_EQ(anim.frame, 0.0f);
+	EXPECT_EQ(Steps(39, 1, 1), "58.5 0 117");
+	EXPECT_EQ(Steps(1, 1, 1), "0 0 0"); // 60 >= 60: back to 0, the overshoot dropped
+	EXPECT_EQ(Steps(1, 1, -1), "0.5 0 1");
+	EXPECT_EQ(Steps(1, 1, 4), "3.5 0 7");
+	EXPECT_EQ(Steps(1, 1, INT_MAX), "0 0 0");
 
 	anim.playing = 1; // ten presses of Slower: 2^-10 frames per step
 	for (int n = 0; n < 10; ++n)
 		HandleAnimKey(model, AnimKey::NumpadMinus);
 	EXPECT_TRUE(Play(model).redraw);
-	EXPECT_EQ(anim.frame, 0.0009765625f);
+	EXPECT_EQ(anim.frame, 0x1p-10f);
 	anim.type = 0; // playing with nothing loaded (a failed "Load and Play")
 	EXPECT_FALSE(Play(model).redraw);
 	anim.type = 1;
-
+	anim.playing = 0;
 	AddAnimations(); // per-bone frames, each wrapping at its own count
-	for (int n = 0; n < 45; ++n)
-		GoToNextFrame(model, 1, 0);
-	EXPECT_EQ((std::vector{anim.bones[kLid].frame, anim.bones[0].frame, anim.frame, LidAngle()}),
-		(std::vector{5.0f, 45.0f, 0.0009765625f, 10.0f}));
+	EXPECT_EQ(Steps(45, 1, 0), "0.0009765625 0 10 5 45");
 }
 
-TEST_F(Playback, PlayPauseStop)
+TEST_F(Playback, CommandsAndKeys)
 {
 	EXPECT_TRUE(RunAnimCommand(model, AnimCommand::Play).modelView);
-	EXPECT_EQ(anim.playing, 1);
-	GoToNextFrame(model, 1, 5);
-	AnimRefresh refresh = RunAnimCommand(model, AnimCommand::Stop);
+	EXPECT_EQ(Steps(1, 1, 5), "3.5 1 7");
+	const AnimRefresh refresh = RunAnimCommand(model, AnimCommand::Stop);
 	EXPECT_TRUE(refresh.modelView && refresh.info && refresh.redraw);
-	EXPECT_EQ((std::vector{float(anim.playing), anim.frame, LidAngle()}), (std::vector{0.0f, -1.0f, 0.0f}));
-
+	EXPECT_EQ(State(), "-1 0 0");
+	EXPECT_FALSE(GetAnimMenuState(anim).stop);
 	HandleAnimKey(model, AnimKey::Space); // out of the stopped state at frame 0
-	EXPECT_EQ((std::pair{anim.playing, anim.frame}), (std::pair{1, 0.0f}));
+	EXPECT_EQ(State(), "0 1 0");
 	HandleAnimKey(model, AnimKey::Space);
-	EXPECT_EQ(anim.playing, 0);
 	anim.frame = 12.5f;
-	RunAnimCommand(model, AnimCommand::Play); // a paused frame is kept
-	EXPECT_EQ(anim.frame, 12.5f);
-	RunAnimCommand(model, AnimCommand::Pause);
-	EXPECT_EQ(anim.playing, 0);
+	EXPECT_EQ(Run(AnimCommand::Play), "12.5 1 0"); // a paused frame is kept
+	EXPECT_EQ(Run(AnimCommand::NextFrame), "12.5 1 0"); // ignored while playing
+	EXPECT_EQ(Run(AnimCommand::Pause), "12.5 0 0");
+	EXPECT_EQ(Run(AnimCommand::NextFrame), "13 0 26"); // whole frames
+	HandleAnimKey(model, AnimKey::Left);
+	EXPECT_EQ(State(), "12 0 24");
+	anim.frame = -1.0f; // from stopped, Next gives 0 and Previous the last frame
+	EXPECT_EQ(Run(AnimCommand::NextFrame), "0 0 0");
+	anim.frame = -1.0f;
+	EXPECT_EQ(Run(AnimCommand::PreviousFrame), "59 0 118");
+	anim.playing = 1;
+	EXPECT_EQ(Run(AnimCommand::FirstFrame), "0 0 0");
 	anim.type = 0;
-	HandleAnimKey(model, AnimKey::Space);
+	HandleAnimKey(model, AnimKey::Space); // nothing loaded: no playing
 	EXPECT_EQ(anim.playing, 0);
 
 	anim.type = 1;
-	AddAnimations();
-	GoToNextFrame(model, 1, 2);
-	model.MD.morph[0][0] = 0.7f;
-	RunAnimCommand(model, AnimCommand::Stop);
-	EXPECT_EQ(anim.bones[1].frame, -1.0f);
-	EXPECT_EQ(model.MD.morph[0][0], 0.0f);
-	RunAnimCommand(model, AnimCommand::Play);
-	EXPECT_EQ(anim.bones[1].frame, 0.0f);
-	EXPECT_EQ(anim.frame, 0.0f); // not left at the stopped mark, so Stop is offered once paused
-	RunAnimCommand(model, AnimCommand::Pause);
-	EXPECT_TRUE(GetAnimMenuState(anim).stop);
-}
-
-TEST_F(Playback, NextPreviousFirst)
-{
-	anim.frame = 12.7f;
-	RunAnimCommand(model, AnimCommand::NextFrame);
-	EXPECT_EQ(anim.frame, 13.0f);
-	anim.frame = 12.7f;
-	HandleAnimKey(model, AnimKey::Left);
-	EXPECT_EQ((std::pair{anim.frame, LidAngle()}), (std::pair{11.0f, 22.0f}));
-	anim.frame = -1.0f; // from stopped, Next gives 0 and Previous the last frame
-	RunAnimCommand(model, AnimCommand::NextFrame);
-	EXPECT_EQ(anim.frame, 0.0f);
-	anim.frame = -1.0f;
-	RunAnimCommand(model, AnimCommand::PreviousFrame);
-	EXPECT_EQ(anim.frame, 59.0f);
-
-	anim.playing = 1; // ignored while playing
-	RunAnimCommand(model, AnimCommand::NextFrame);
-	EXPECT_EQ(anim.frame, 59.0f);
-	RunAnimCommand(model, AnimCommand::FirstFrame);
-	EXPECT_EQ((std::vector{anim.frame, float(anim.playing), LidAngle()}), (std::vector{0.0f, 0.0f, 0.0f}));
-
-	AddAnimations(); // per-bone frames are truncated one by one
+	AddAnimations(); // mixed frames: truncated one by one; Stop marks each, Play leaves the mark
 	anim.bones[kLid].frame = 7.5f;
 	anim.bones[0].frame = -1.0f;
-	RunAnimCommand(model, AnimCommand::NextFrame);
-	EXPECT_EQ((std::pair{anim.bones[kLid].frame, anim.bones[0].frame}), (std::pair{8.0f, 0.0f}));
+	EXPECT_EQ(Run(AnimCommand::NextFrame), "0 0 16 8 0");
+	model.MD.morph[0][0] = 0.7f;
+	EXPECT_EQ(Run(AnimCommand::Stop), "-1 0 0 -1 -1");
+	EXPECT_EQ(model.MD.morph[0][0], 0.0f);
+	EXPECT_EQ(Run(AnimCommand::Play), "0 1 0 0 0");
+	RunAnimCommand(model, AnimCommand::Pause);
+	EXPECT_TRUE(GetAnimMenuState(anim).stop);
 }
 
 TEST_F(Playback, SpeedAndRotationsOnly)
@@ -180,59 +165,37 @@ TEST_F(Playback, SpeedAndRotationsOnly)
 	EXPECT_EQ(anim.rotOnly, 0);
 }
 
-TEST_F(Playback, Unloading)
+TEST_F(Playback, UnloadingMenusAndInfoTexts)
 {
-	AddAnimations();
+	// per state: type, frame count, frame, playing; the menu items; type, frame, frame count, speed texts
+	const auto summary = [this] {
+		const AnimMenuState m = GetAnimMenuState(anim);
+		const AnimInfoTexts info = GetAnimInfoTexts(anim);
+		return std::to_string(anim.type) + " " + std::to_string(anim.nFrames) + " " + State() + " " +
+			std::to_string(m.menuEnabled) + std::to_string(m.play) + std::to_string(m.pause) + std::to_string(m.stop) +
+			std::to_string(m.unloadBones) + std::to_string(m.unloadVertices) + std::to_string(m.unloadAll) + " " +
+			info.type + "|" + info.frame + "|" + info.frameCount + "|" + info.speed;
+	};
+	anim.frame = 12.5f;
+	anim.speed = 3;
+	EXPECT_EQ(summary(), "1 60 12.5 0 0 1101101 Bones|00012.500|00060|03");
 	anim.playing = 1;
-	RunAnimCommand(model, AnimCommand::UnloadBones); // after "Add": nFrames 0, frame stuck at 0
-	EXPECT_TRUE(anim.bones.empty());
-	EXPECT_EQ((std::vector{int(anim.type), anim.nFrames, anim.playing}), (std::vector{2, 0, 1}));
+	anim.speed = -1;
+	AddAnimations();
+	EXPECT_EQ(summary(), "3 -1 12.5 1 0 0 0 1011111 Bones, Vertices|(?)|(?)|-01");
+	RunAnimCommand(model, AnimCommand::UnloadBones); // after "Add": the frame stays at 0
 	Play(model);
-	Play(model);
-	EXPECT_EQ((std::pair{anim.frame, LidAngle()}), (std::pair{0.0f, 0.0f}));
-
+	EXPECT_EQ(summary(), "2 0 0 1 0 1011011 Vertices|00000.000|00000|-01");
 	RunAnimCommand(model, AnimCommand::UnloadVertices);
-	EXPECT_TRUE(anim.vanim.empty() && model.MD.morph.empty());
-	EXPECT_TRUE(anim.type == 0 && anim.frame == -1.0f && anim.playing == 0);
+	EXPECT_EQ(summary(), "0 0 -1 0 0 0000000 (no animation loaded)|(stopped)|00000|-01");
+	EXPECT_TRUE(anim.bones.empty() && anim.vanim.empty() && model.MD.morph.empty());
 
 	SetUp();
 	AddAnimations();
 	RunAnimCommand(model, AnimCommand::UnloadVertices); // the bones stay, frame count and all
-	EXPECT_TRUE(anim.type == 1 && anim.nFrames == -1);
+	EXPECT_EQ(summary(), "1 -1 0 0 0 0 0 1101101 Bones|(?)|(?)|-01");
 	RunAnimCommand(model, AnimCommand::UnloadAll);
-	EXPECT_TRUE(anim.type == 0 && anim.nFrames == 0 && anim.frame == -1.0f && anim.bones.empty());
-}
-
-TEST_F(Playback, MenuStateAndInfoTexts)
-{
-	AnimMenuState menu = GetAnimMenuState(anim); // paused at frame 0, bones
-	EXPECT_TRUE(menu.menuEnabled && menu.play && !menu.pause && menu.stop && menu.unloadAll);
-	EXPECT_TRUE(menu.unloadBones && !menu.unloadVertices && !menu.rotationsOnlyChecked);
-	anim.playing = 1;
-	menu = GetAnimMenuState(anim);
-	EXPECT_TRUE(!menu.play && menu.pause && menu.stop);
-	anim.playing = 0;
-	anim.frame = -1.0f;
-	EXPECT_FALSE(GetAnimMenuState(anim).stop);
-	anim.type = 2;
-	EXPECT_TRUE(GetAnimMenuState(anim).unloadVertices && !GetAnimMenuState(anim).unloadBones);
-	EXPECT_FALSE(GetAnimMenuState(AnimState()).menuEnabled || GetAnimMenuState(AnimState()).unloadAll);
-
-	anim.type = 1;
-	anim.frame = 12.5f;
-	anim.speed = 3;
-	AnimInfoTexts info = GetAnimInfoTexts(anim); // type, frame, count, speed
-	EXPECT_EQ(info.type + info.frame + info.frameCount + info.speed, "Bones00012.5000006003");
-	anim.type = 3;
-	anim.frame = -1.0f;
-	anim.speed = -1;
-	info = GetAnimInfoTexts(anim);
-	EXPECT_EQ(info.type + "|" + info.frame + "|" + info.speed, "Bones, Vertices|(stopped)|-01");
-	anim.type = 2;
-	anim.nFrames = -1;
-	info = GetAnimInfoTexts(anim);
-	EXPECT_EQ(info.type + info.frame + info.frameCount, "Vertices(?)(?)");
-	EXPECT_EQ(GetAnimInfoTexts(AnimState()).type, "(no animation loaded)");
+	EXPECT_EQ(summary(), "0 0 -1 0 0 0000000 (no animation loaded)|(stopped)|00000|-01");
 }
 
 } // namespace
