@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace zentarra {
 namespace {
@@ -36,21 +37,6 @@ protected:
 		ASSERT_TRUE(ReadModel(view, archive.offset, model).ok);
 	}
 
-	// A bone animation paused at frame 10 whose lid tracks are keyed: rotation
-	// X 3 degrees and translation Y +0.1 per frame, scale 1 + 0.1 per frame.
-	void LoadLidAnimation()
-	{
-		AnimState& anim = model.anim;
-		anim.bones.resize(4);
-		BoneAnim& lid = anim.bones[kLid];
-		lid.rotKeys[0] = {{0, 0}, {20, 60}};
-		lid.transKeys[1] = {{0, 2}, {20, 4}};
-		lid.scaleKeys[0] = {{0, 1}, {20, 3}};
-		anim.type = 1;
-		anim.nFrames = 20;
-		anim.frame = 10;
-	}
-
 	// The posed position of the first corner of mesh `mesh` stored at `posIndex` on `node`.
 	const float* Posed(int mesh, int posIndex, int node) const
 	{
@@ -59,6 +45,12 @@ protected:
 				if (v.posIndex == posIndex && v.node == node)
 					return v.posedPos;
 		throw std::logic_error("no such corner");
+	}
+
+	std::vector<float> CurRot(int node) const
+	{
+		const float* rot = model.nodelist[std::size_t(node)].curRot;
+		return {rot[0], rot[1], rot[2]};
 	}
 
 	LoadedModel model;
@@ -70,50 +62,50 @@ TEST(RotationTrack, TruncatesWrapsOnceThenClamps)
 		{std::numeric_limits<float>::quiet_NaN(), 0}, {1e30f, INT_MAX - 360}};
 	for (const auto& [degrees, position] : cases)
 		EXPECT_EQ(RotationToTrackPosition(degrees), position) << degrees;
-	EXPECT_EQ(ClampTrackPosition(440, kRotationTrackMax), 360);
-	EXPECT_EQ(ClampTrackPosition(-40, kRotationTrackMax), 0);
+	EXPECT_EQ((std::pair{ClampTrackPosition(440, kRotationTrackMax), ClampTrackPosition(-40, kRotationTrackMax)}),
+		(std::pair{360, 0}));
 }
 
-TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHinge)
+TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHingeOverAnimatedScaleAndTranslation)
 {
 	model.anim.playing = 1;
 	const PoseEditResult result = RotateBone(model, kLid, {270, 0, 0}); // -90 about X: the lid opens
 	EXPECT_TRUE(result.applied && result.wasPlaying);
 	EXPECT_EQ(model.anim.playing, 0);
-	ExpectVec(model.nodelist[kLid].curRot, {270, 0, 0});
 	EXPECT_EQ(BoneTrackPositions(model, kLid), (std::array<int, 3>{270, 0, 0}));
-	ExpectVec(Posed(1, 2, kLid), {1, 4, -1.25f}, 1e-5f);        // lid corner
-	ExpectVec(Posed(1, 9, 3), {-0.2f, 4.02f, -1.1f}, 1e-5f);    // latch, a child of the lid
-	ExpectVec(Posed(1, 0, 4), {-1, 2.125f, -1.125f}, 1e-5f);    // hinge, half lid, half body
+	ExpectVec(Posed(1, 2, kLid), {1, 4, -1.25f}, 1e-5f);     // lid corner
+	ExpectVec(Posed(1, 9, 3), {-0.2f, 4.02f, -1.1f}, 1e-5f); // latch, a child of the lid
+	ExpectVec(Posed(1, 0, 4), {-1, 2.125f, -1.125f}, 1e-5f); // hinge, half lid, half body
 	EXPECT_FALSE(RotateBone(model, 9, {1, 2, 3}).applied);
-
-	// Reset while stopped: the bind rotation
-	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{0, 0, 0}));
+	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{0, 0, 0})); // stopped: the bind rotation
 	ExpectVec(Posed(1, 2, kLid), {1, 2.25f, 1}, 1e-5f);
-}
 
-TEST_F(Posing, ReposingKeepsTheAnimatedScaleAndTranslationAtAPausedFrame)
-{
-	LoadLidAnimation();
+	// paused at frame 10 of keys rotating X 3 degrees, moving Y +0.1 and scaling X by 0.1 a frame
+	AnimState& anim = model.anim;
+	anim.bones.resize(4);
+	anim.bones[kLid].rotKeys[0] = {{0, 0}, {20, 60}};
+	anim.bones[kLid].transKeys[1] = {{0, 2}, {20, 4}};
+	anim.bones[kLid].scaleKeys[0] = {{0, 1}, {20, 3}};
+	anim.type = 1;
+	anim.nFrames = 20;
+	anim.frame = 10;
 	const Matrix34& lid = model.nodelist[kLid].matrix;
 	RotateBone(model, kLid, {0, 0, 0});
-	EXPECT_EQ((std::pair{lid[7], lid[0]}), (std::pair{3.0f, 2.0f})); // translation Y, scale X at frame 10
-
-	model.anim.nFrames = -1; // added animations: the bone's own frame
-	model.anim.bones[kLid].frame = 5;
+	EXPECT_EQ((std::pair{lid[7], lid[0]}), (std::pair{3.0f, 2.0f})); // the animated translation Y and scale X
+	anim.nFrames = -1;                                                 // added animations: the bone's own frame
+	anim.bones[kLid].frame = 5;
 	RotateBone(model, kLid, {0, 0, 0});
 	EXPECT_EQ(lid[7], 2.5f);
-
-	model.anim.rotOnly = 1; // rotations only, or stopped: the bind values
+	anim.rotOnly = 1; // rotations only, or stopped: the bind values
 	RotateBone(model, kLid, {0, 0, 0});
 	EXPECT_EQ(lid[7] + lid[0], 3.0f);
 	// but Reset takes the animated rotation whatever rotOnly says (31.5 held as 31)
-	model.anim.nFrames = 20;
-	model.anim.frame = 10.5f;
+	anim.nFrames = 20;
+	anim.frame = 10.5f;
 	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{31, 0, 0}));
-	EXPECT_EQ(model.nodelist[kLid].curRot[0], 31.0f);
-	model.anim.rotOnly = 0;
-	model.anim.frame = -1;
+	EXPECT_EQ(CurRot(kLid), (std::vector<float>{31, 0, 0}));
+	anim.rotOnly = 0;
+	anim.frame = -1;
 	RotateBone(model, kLid, {0, 0, 0});
 	EXPECT_EQ(lid[7] + lid[0], 3.0f);
 }
@@ -129,8 +121,7 @@ TEST_F(Posing, MorphTargetDialog)
 	model.anim.vanim = {{.vtxArray = 0, .nTargets = 1, .vtxTarget = {1}, .nrmTarget = {-1}, .weightKeys = {{{0, 0}, {10, 1}}}}};
 	model.anim.type = 2;
 	model.MD.morph = {{1.5f}};
-	EXPECT_EQ(MorphTrackPosition(model, target), 100);
-	EXPECT_EQ(MorphTrackPosition(model, {0, 1}), 0);
+	EXPECT_EQ((std::pair{MorphTrackPosition(model, target), MorphTrackPosition(model, {0, 1})}), (std::pair{100, 0}));
 
 	// box corner 0 is (-1, 0, -1), the lid's entry 0 is (-1, 2.25, -1)
 	EXPECT_TRUE(SetMorphWeight(model, target, 50).applied);
@@ -159,7 +150,7 @@ TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
 	EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 5);
 
 	RotateBone(model, 1, {7, 7, 7}); // perturb, then play so the load has to pause
-	model.nodelist[3].curRot[0] = 99;
+	model.nodelist[3].curRot[2] = 99;
 	model.anim.playing = 1;
 	const PoseLoadResult result = LoadPose(model, saved);
 	EXPECT_TRUE(result.ok && result.wasPlaying);
@@ -181,41 +172,33 @@ TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
 TEST_F(Posing, LoadingAppliesWhatParsesAndNothingFromOtherFiles)
 {
 	model.anim.playing = 1;
-	for (const char* text : {"", "POSEX crate_lid 270 0 0", "pose\ncrate_lid 270 0 0", "\n\n  "}) {
-		const PoseLoadResult result = LoadPose(model, text);
-		EXPECT_FALSE(result.ok) << text;
-		EXPECT_EQ(result.message, kNotAPoseFile);
-	}
+	for (const char* text : {"", "POSEX crate_lid 270 0 0", "pose\ncrate_lid 270 0 0", "\n\n  "})
+		EXPECT_EQ(LoadPose(model, text).message, kNotAPoseFile) << text;
 	EXPECT_EQ((std::pair{model.anim.playing, model.nodelist[kLid].curRot[0]}), (std::pair{1, 0.0f}));
 
 	// a missing bone changes nothing; a bare "POSE" re-poses with the current curRot
 	model.nodelist[kLid].curRot[0] = 270;
 	EXPECT_EQ(LoadPose(model, "POSE\nno_such_bone 10 20 30\n").applied, 0);
-	ExpectVec(model.nodelist[0].curRot, {0, 0, 0});
+	EXPECT_EQ(CurRot(0), (std::vector<float>{0, 0, 0}));
 	ExpectVec(Posed(1, 2, kLid), {1, 4, -1.25f}, 1e-5f);
 
 	// scanf's reading: tokens across lines and CRLF, signs, inf, hex, a
 	// number running into the next name; duplicate names go to the first bone
 	model.names.bones[3] = "crate_lid";
 	LoadPose(model, "  POSE\r\ncrate_root +1\r\n2 3crate_lid -inf 0x1p1 1e1\n crate_body 4 5 6");
-	ExpectVec(model.nodelist[0].curRot, {1, 2, 3});
-	EXPECT_EQ(model.nodelist[kLid].curRot[0], -std::numeric_limits<float>::infinity());
-	EXPECT_EQ((std::pair{model.nodelist[kLid].curRot[1], model.nodelist[kLid].curRot[2]}), (std::pair{2.0f, 10.0f}));
-	ExpectVec(model.nodelist[3].curRot, {0, 0, 0});
-	ExpectVec(model.nodelist[1].curRot, {4, 5, 6});
+	const float inf = std::numeric_limits<float>::infinity();
+	EXPECT_EQ((std::vector{CurRot(0), CurRot(1), CurRot(kLid), CurRot(3)}),
+		(std::vector<std::vector<float>>{{1, 2, 3}, {4, 5, 6}, {-inf, 2, 10}, {0, 0, 0}}));
 
 	// reading ends at the first line that does not parse
 	for (const char* bad : {"five", "1e", "-", ".", "0x"}) {
 		const std::string text = std::string("POSE\ncrate_root 7 7 7\ncrate_body 8 ") + bad + " 8\ncrate_lid 9 9 9\n";
 		EXPECT_EQ(LoadPose(model, text).applied, 1) << bad;
-		ExpectVec(model.nodelist[1].curRot, {4, 5, 6});
-		EXPECT_NE(model.nodelist[kLid].curRot[0], 9.0f);
+		EXPECT_EQ((std::pair{CurRot(1), CurRot(kLid)[0]}), (std::pair{std::vector<float>{4, 5, 6}, -inf})) << bad;
 	}
 	LoadPose(model, "POSE crate_body 1e60 -1e-60 0x1p200"); // beyond float: infinity, zero
-	const float* body = model.nodelist[1].curRot;
-	EXPECT_EQ(body[0], std::numeric_limits<float>::infinity());
-	EXPECT_TRUE(body[1] == 0.0f && std::signbit(body[1]));
-	EXPECT_EQ(body[2], std::numeric_limits<float>::infinity());
+	EXPECT_EQ(CurRot(1), (std::vector<float>{inf, 0, inf}));
+	EXPECT_TRUE(std::signbit(CurRot(1)[1]));
 }
 
 } // namespace
