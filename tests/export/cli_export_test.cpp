@@ -128,36 +128,12 @@ TEST(CliInfo, NamedModelsTextAndFailures)
 	run = RunCli("info --json " + Corpus("srt.brres")); // no models is no failure
 	EXPECT_EQ(run.status, 0);
 	EXPECT_EQ(json::parse(run.out)["models"], json::array());
-
-	for (const auto& [arguments, message] : {std::pair<std::string, std::string>("/no/such/file", "Error: can't open file"),
-			 {Quote(kCorpus), "Error: can't open file"}, {Quote(kCorpus + "/INVENTORY.md"), "Error: not a valid BRRES file"},
-			 {kuribo + " kuribo nosuch", "Error: no model named \"nosuch\""},
-			 {Corpus("srt.brres") + " kuribo", "Error: no model named \"kuribo\""}}) {
-		run = RunCli("info --json " + arguments);
-		EXPECT_EQ(run.status, 1) << arguments;
-		const json info = json::parse(run.out);
-		EXPECT_EQ(info["error"].get<std::string>().substr(0, message.size()), message) << arguments;
-		EXPECT_EQ(info["models"], json::array());
-	}
+	run = RunCli("info --json " + kuribo + " kuribo nosuch");
+	EXPECT_EQ(run.status, 1);
+	EXPECT_EQ(json::parse(run.out)["error"].get<std::string>().substr(0, 30), "Error: no model named \"nosuch\"");
 	run = RunCli("info " + Corpus("mat_lib.brres")); // text: the message on stderr
 	EXPECT_EQ(run.status, 1);
 	EXPECT_NE(run.err.find("Error: this model doesn't have vertices"), std::string::npos);
-
-	// two folders each holding a model "m" without vertices: the folder settles which
-	TempDir dir;
-	const std::string twice = Quote((dir.path / "twice.brres").string());
-	WriteFile(dir.path / "twice.brres",
-		BuildBRRES({{"A", {{"m", StubSubFile("MDL0", 128)}}}, {"B", {{"m", StubSubFile("MDL0", 128)}}}}));
-	run = RunCli("info --json " + twice + " m");
-	EXPECT_EQ(run.status, 1);
-	const std::string error = json::parse(run.out)["error"];
-	EXPECT_NE(error.find("more than one model is named \"m\""), std::string::npos) << error;
-	EXPECT_NE(error.find("A/m, B/m"), std::string::npos) << error;
-	run = RunCli("export-model " + twice + " m -o " + In(dir, "m.obj"));
-	EXPECT_EQ(std::pair(run.status, run.err), std::pair(1, error + "\n"));
-	run = RunCli("export-model " + twice + " B/m -o " + In(dir, "m.obj"));
-	EXPECT_EQ(run.err, "Error: this model doesn't have vertices\n");
-	EXPECT_EQ(FilesIn(dir.path), 1u);
 }
 
 // Every refusal: its exit status and the start of its message; none leaves a file.
@@ -166,6 +142,10 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 	TempDir dir, archives;
 	const fs::path ci = archives.path / "ci.brres"; // colour-indexed without a palette of its name
 	WriteFile(ci, BuildBRRES({{"Textures(NW4R)", {{"ci", BuildTEX0(8, 8, 8, Bytes(32, 0x12))}}}}));
+	// two folders each holding a model "m" without vertices: the folder settles which
+	const std::string twice = "export-model " + Quote((archives.path / "twice.brres").string());
+	WriteFile(archives.path / "twice.brres",
+		BuildBRRES({{"A", {{"m", StubSubFile("MDL0", 128)}}}, {"B", {{"m", StubSubFile("MDL0", 128)}}}}));
 	const std::string kuribo = "export-model " + Corpus("kuribo.brres") + " kuribo", obj = " -o " + In(dir, "k.obj");
 	const std::string glb = kuribo + " -f glb -o " + In(dir, "f.glb"), png = " -o " + In(dir, "x.png");
 	const std::string walk = "export-model " + Corpus("human_walk.brres") + " human_walk -f psk -o " + In(dir, "x.psk");
@@ -179,6 +159,8 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 		{"export-model " + Quote(kCorpus + "/INVENTORY.md") + " kuribo" + obj, 1, "Error: not a valid BRRES file\n"},
 		{"export-model " + Corpus("kuribo.brres") + " nosuch" + obj, 1, "Error: no model named \"nosuch\""},
 		{"export-model " + Corpus("mat_lib.brres") + " mat_lib" + obj, 1, "Error: this model doesn't have vertices\n"},
+		{twice + " m" + obj, 1, "Error: more than one model is named \"m\"; name one as folder/name: A/m, B/m\n"},
+		{twice + " B/m" + obj, 1, "Error: this model doesn't have vertices\n"},
 		{kuribo + " -o " + In(dir, "missing/k.obj"), 1, "Error: unable to write file\n"},
 		{glb + " --anim walk_l --frame 999", 1, "Error: frame 999 is outside the animation's frames 0 to 58\n"},
 		{glb + " --anim nosuch", 1, "Error: no bone animation named \"nosuch\""},

@@ -171,7 +171,29 @@ struct CorpusFile {
 	ItemRecord missing;
 };
 
-TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePose)
+// Each texture decodes back to the core's RGBA, with its wrap modes and alpha.
+void ExpectTextures(const tinygltf::Model& gltf, const LoadedModel& model, const std::vector<GltfTexture>& textures)
+{
+	ASSERT_EQ(gltf.materials.size(), std::size_t(model.MD.nMat));
+	for (const GltfTexture& texture : textures) {
+		SCOPED_TRACE(texture.name);
+		const tinygltf::Material& material = gltf.materials.at(std::size_t(texture.material));
+		const tinygltf::Texture& tex = gltf.textures.at(std::size_t(material.pbrMetallicRoughness.baseColorTexture.index));
+		int width = 0, height = 0;
+		EXPECT_EQ(testing::DecodePNG(gltf.images.at(std::size_t(tex.source)).image, &width, &height), texture.rgba);
+		EXPECT_EQ(std::pair(width, height), std::pair(texture.width, texture.height));
+		const int mirror = model.MD.matMirror.at(std::size_t(texture.material));
+		const tinygltf::Sampler& sampler = gltf.samplers.at(std::size_t(tex.sampler));
+		EXPECT_EQ(sampler.wrapS, (mirror & 1) ? TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT : TINYGLTF_TEXTURE_WRAP_REPEAT);
+		EXPECT_EQ(sampler.wrapT, (mirror & 2) ? TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT : TINYGLTF_TEXTURE_WRAP_REPEAT);
+		bool transparent = false;
+		for (std::size_t a = 3; a < texture.rgba.size(); a += 4)
+			transparent = transparent || texture.rgba[a] != 255;
+		EXPECT_EQ(material.alphaMode, transparent ? "MASK" : "OPAQUE");
+	}
+}
+
+TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePoseAndTexturesDecodeBack)
 {
 	const struct {
 		std::string archive, model, animArchive, anim;
@@ -188,19 +210,27 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePose)
 	for (const auto& c : cases) {
 		SCOPED_TRACE(c.model + " " + c.anim + (c.still ? " still" : ""));
 		const CorpusFile file(c.archive), animFile(c.animArchive);
+		const ItemRecord& modelItem = file.Find(c.model, ItemKind::MDL0);
 		const std::size_t animOffset = animFile.Find(c.anim, c.kind).offset;
 		auto model = std::make_unique<LoadedModel>();
 		ByteView view(file.bytes), animView(animFile.bytes);
-		ASSERT_TRUE(ReadModel(view, file.Find(c.model, ItemKind::MDL0).offset, *model).ok);
+		ASSERT_TRUE(ReadModel(view, modelItem.offset, *model).ok);
+		ArchiveFiles files;
+		files.Put(file.path, file.bytes);
+		std::vector<std::string> warnings;
+		const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, modelItem.archive, file.items, files, warnings);
+		EXPECT_TRUE(warnings.empty()) << warnings.front();
 		GltfAnimation animation;
 		const GltfSourceRead read = c.kind == ItemKind::CHR0
 			? ReadGltfBoneAnimation(animView, animOffset, c.anim, *model, animation)
 			: ReadGltfVertexAnimation(animView, animOffset, c.anim, *model, animation);
 		ASSERT_TRUE(read.ok) << read.message;
-		const GltfExport glb = ExportToGLTF(*model, {}, std::span(&animation, 1), {.poseFrame = c.still ? float(c.frame) : -1.0f});
+		const GltfExport glb =
+			ExportToGLTF(*model, textures, std::span(&animation, 1), {.poseFrame = c.still ? float(c.frame) : -1.0f});
 		ASSERT_TRUE(glb.ok) << glb.message;
 		const tinygltf::Model gltf = LoadGlb(glb.bytes);
 		ASSERT_EQ(gltf.animations.size(), c.still ? 0u : 1u);
+		ExpectTextures(gltf, *model, textures);
 		const std::vector<std::array<double, 3>> fromFile = PosedCorners(gltf, c.frame / 60.0);
 
 		const AnimLoadResult loaded = c.kind == ItemKind::CHR0 ? LoadAnimation(*model, animView, animOffset, c.anim, 0)
@@ -221,40 +251,6 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePose)
 					++k;
 				}
 		EXPECT_EQ(k, fromFile.size());
-	}
-}
-
-TEST(ExportToGLTF, TexturesDecodeBackWithTheirSamplersAndAlpha)
-{
-	const CorpusFile file("kuribo.brres");
-	const ItemRecord& item = file.Find("kuribo", ItemKind::MDL0);
-	auto model = std::make_unique<LoadedModel>();
-	ByteView view(file.bytes);
-	ASSERT_TRUE(ReadModel(view, item.offset, *model).ok);
-	ArchiveFiles files;
-	files.Put(file.path, file.bytes);
-	std::vector<std::string> warnings;
-	const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, item.archive, file.items, files, warnings);
-	ASSERT_FALSE(textures.empty());
-	EXPECT_TRUE(warnings.empty()) << warnings.front();
-
-	const tinygltf::Model gltf = LoadGlb(ExportToGLTF(*model, textures, {}, GltfOptions{}).bytes);
-	ASSERT_EQ(gltf.materials.size(), std::size_t(model->MD.nMat));
-	for (const GltfTexture& texture : textures) {
-		SCOPED_TRACE(texture.name);
-		const tinygltf::Material& material = gltf.materials.at(std::size_t(texture.material));
-		const tinygltf::Texture& tex = gltf.textures.at(std::size_t(material.pbrMetallicRoughness.baseColorTexture.index));
-		int width = 0, height = 0;
-		EXPECT_EQ(testing::DecodePNG(gltf.images.at(std::size_t(tex.source)).image, &width, &height), texture.rgba);
-		EXPECT_EQ(std::pair(width, height), std::pair(texture.width, texture.height));
-		const int mirror = model->MD.matMirror.at(std::size_t(texture.material));
-		const tinygltf::Sampler& sampler = gltf.samplers.at(std::size_t(tex.sampler));
-		EXPECT_EQ(sampler.wrapS, (mirror & 1) ? TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT : TINYGLTF_TEXTURE_WRAP_REPEAT);
-		EXPECT_EQ(sampler.wrapT, (mirror & 2) ? TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT : TINYGLTF_TEXTURE_WRAP_REPEAT);
-		bool transparent = false;
-		for (std::size_t a = 3; a < texture.rgba.size(); a += 4)
-			transparent = transparent || texture.rgba[a] != 255;
-		EXPECT_EQ(material.alphaMode, transparent ? "MASK" : "OPAQUE");
 	}
 }
 

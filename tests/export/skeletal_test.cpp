@@ -105,27 +105,34 @@ bool Contains(const std::string& text, const std::string& part)
 	return text.find(part) != std::string::npos;
 }
 
-// Points posed and written (z, x, y), the hidden mesh left out; wedge numbers
-// run on across meshes; faces reversed; bones in their local pose, the root's
-// parent 0. cos 90 degrees in float is not quite 0, hence the hand's point.
-TEST(ExportToPSK, SmallSkinnedModel)
+// PSK: points posed and written (z, x, y), the hidden mesh left out; wedge
+// numbers run on across meshes; faces reversed; bones in their local pose, the
+// root's parent 0. cos 90 degrees in float is not quite 0, hence the hand's point.
+TEST(ExportToPSKAndMD5, SmallSkinnedModel)
 {
 	const BinaryExport psk = ExportToPSK(SkeletalModel(), true);
 	ASSERT_TRUE(psk.ok) << psk.message;
 	EXPECT_EQ(Dump(psk.bytes), Expected("skeletal.psk.txt"));
+	EXPECT_EQ(ExportToMD5(SkeletalModel(), true), Expected("skeletal.md5mesh"));
 
-	// without the flag the hidden mesh's wedges come between, not shared with the body's
-	const std::string all = Dump(ExportToPSK(SkeletalModel(), false).bytes);
+	// without the flag the hidden mesh is written too: in the PSK its wedges come
+	// between, not shared with the body's; in the MD5 its vertices number from 0 again
+	const std::string all = Dump(ExportToPSK(SkeletalModel(), false).bytes), allMd5 = ExportToMD5(SkeletalModel(), false);
 	EXPECT_TRUE(Contains(all, "3 0 3\n3 1 2\n3 1 3\n3 0 3\n3 1 2\n")) << all;
 	EXPECT_TRUE(Contains(all, "FACE0000 12 4\n0 2 1 0 0\n1 2 3 0 0\n4 6 5 0 0\n7 9 8 1 0\n")) << all;
+	EXPECT_TRUE(Contains(allMd5, "numMeshes 3\n"));
+	EXPECT_TRUE(
+		Contains(allMd5, "}\n\nmesh {\n\tshader \"skin_tex.tga\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"));
 
-	// no material section: an empty MATT0000 and material 0 everywhere
+	// no material section: an empty MATT0000 and material 0 everywhere; every shader "none"
 	LoadedModel bare = SkeletalModel();
 	bare.MD.hasMat = 0;
 	bare.MD.nMat = 0;
 	EXPECT_TRUE(Contains(Dump(ExportToPSK(bare, true).bytes), "4 6 5 0 0\nMATT0000 88 0\nREFSKELT"));
+	EXPECT_FALSE(Contains(ExportToMD5(bare, true), "skin_tex"));
 	EXPECT_EQ(Dump(ExportToPSK(LoadedModel(), true).bytes),
 		"ACTRHEAD 0 0\nPNTS0000 12 0\nVTXW0000 16 0\nFACE0000 12 0\nMATT0000 88 0\nREFSKELT 120 0\nRAWWEIGHTS 12 0\n");
+	EXPECT_EQ(ExportToMD5(LoadedModel(), true), "MD5Version 10\ncommandline \"\"\n\nnumJoints 0\nnumMeshes 0\n\njoints {\n}\n");
 }
 
 TEST(ExportToPSK, WedgeNumbersMustFitSixteenBits)
@@ -237,29 +244,17 @@ TEST(ExportAnimToPSA, SmallAnimation)
 	EXPECT_TRUE(Contains(dump, "BONENAMES 120 2\n" + cut + "\n\"\"\nANIMINFO 168 1\n" + cut + " \"None\" 2 ")) << dump;
 }
 
-TEST(ExportToMD5, SmallSkinnedModel)
+// Turn the arm back to 0 degrees: the joints move, the weights stay in bind space.
+TEST(ExportToMD5, PosedJointsAndBindSpaceWeights)
 {
-	const std::string bind = Expected("skeletal.md5mesh");
-	EXPECT_EQ(ExportToMD5(SkeletalModel(), true), bind);
-	// without the flag the hidden mesh is written too, numbering its vertices from 0 again
-	const std::string all = ExportToMD5(SkeletalModel(), false);
-	EXPECT_TRUE(Contains(all, "numMeshes 3\n"));
-	EXPECT_TRUE(Contains(all, "}\n\nmesh {\n\tshader \"skin_tex.tga\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"));
-
-	// turn the arm back to 0 degrees: the joints move, the weights stay in bind space
 	LoadedModel model = SkeletalModel();
 	CalcNodeMatrix(model.nodelist[1], Transfo{{1, 1, 1}, {0, 0, 0}, {1, 2, 3}});
 	for (int n = 0; n < 3; ++n)
 		CalcNodeFinalMatrix(n, model.nodelist);
-	const std::string posed = ExportToMD5(model, true);
+	const std::string posed = ExportToMD5(model, true), bind = Expected("skeletal.md5mesh");
 	EXPECT_TRUE(Contains(posed, "\t\"arm\" 0 ( 3.000000 1.000000 2.000000 ) ( 0.000000 0.000000 0.000000 )\n"
 								"\t\"hand\" 1 ( 3.000000 1.000000 3.000000 ) ( 0.000000 0.000000 0.000000 )\n")) << posed;
 	EXPECT_EQ(posed.substr(posed.find("}\n")), bind.substr(bind.find("}\n")));
-
-	// no bones, no meshes; no material section: every shader "none"
-	EXPECT_EQ(ExportToMD5(LoadedModel(), true), "MD5Version 10\ncommandline \"\"\n\nnumJoints 0\nnumMeshes 0\n\njoints {\n}\n");
-	model.MD.hasMat = 0;
-	EXPECT_FALSE(Contains(ExportToMD5(model, true), "skin_tex"));
 }
 
 TEST(ExportAnimToMD5, SmallAnimationAndBoundsTruncatedTowardZero)
