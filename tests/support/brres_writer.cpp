@@ -1,73 +1,24 @@
 #include "support/brres_writer.h"
 
+#include <algorithm>
 #include <map>
 
 namespace zentarra::testing {
-
-void ByteSink::be16(std::uint16_t value)
-{
-	u8(std::uint8_t(value >> 8));
-	u8(std::uint8_t(value));
-}
-
-void ByteSink::be32(std::uint32_t value)
-{
-	be16(std::uint16_t(value >> 16));
-	be16(std::uint16_t(value));
-}
-
-void ByteSink::be16s(std::initializer_list<std::uint16_t> values)
-{
-	for (std::uint16_t value : values)
-		be16(value);
-}
-
-void ByteSink::be32s(std::initializer_list<std::uint32_t> values)
-{
-	for (std::uint32_t value : values)
-		be32(value);
-}
-
-void ByteSink::text(std::string_view chars)
-{
-	bytes.insert(bytes.end(), chars.begin(), chars.end());
-}
-
-void ByteSink::append(const Bytes& more)
-{
-	bytes.insert(bytes.end(), more.begin(), more.end());
-}
-
-void ByteSink::alignTo(std::size_t alignment)
-{
-	while (bytes.size() % alignment)
-		bytes.push_back(0);
-}
-
-void ByteSink::patch32(std::size_t at, std::uint32_t value)
-{
-	for (std::size_t k = 0; k < 4; ++k)
-		bytes.at(at + k) = std::uint8_t(value >> (24 - 8 * k));
-}
 
 Bytes StubSubFile(std::string_view magic, std::size_t size)
 {
 	ByteSink sink;
 	sink.text(magic.substr(0, 4));
 	sink.be32(std::uint32_t(size));
-	while (sink.size() < size)
-		sink.u8(0);
+	sink.bytes.resize(std::max(size, sink.size()), 0);
 	return sink.bytes;
 }
 
 namespace {
 
-constexpr std::size_t kGroupHeader = 24;
-constexpr std::size_t kEntry = 16;
-
 std::size_t GroupSize(std::size_t entries)
 {
-	return kGroupHeader + kEntry * entries;
+	return 24 + 16 * entries; // header and reference entry, then the entries
 }
 
 } // namespace
@@ -75,17 +26,18 @@ std::size_t GroupSize(std::size_t entries)
 Layout LayoutOf(const std::vector<Folder>& folders)
 {
 	Layout layout;
-	std::size_t at = layout.rootGroup + GroupSize(folders.size());
+	layout.end = layout.rootGroup + GroupSize(folders.size());
 	for (const Folder& folder : folders) {
-		layout.folderGroups.push_back(at);
-		at += GroupSize(folder.entries.size());
+		layout.folderGroups.push_back(layout.end);
+		layout.end += GroupSize(folder.entries.size());
 	}
-	at = (at + 31) / 32 * 32;
+	std::size_t at = (layout.end + 31) / 32 * 32;
 	for (const Folder& folder : folders) {
 		layout.subFiles.emplace_back();
 		for (const SubFile& entry : folder.entries) {
 			layout.subFiles.back().push_back(at);
-			at = (at + entry.bytes.size() + 31) / 32 * 32;
+			layout.end = at + entry.bytes.size();
+			at = (layout.end + 31) / 32 * 32;
 		}
 	}
 	return layout;
@@ -96,13 +48,7 @@ Bytes BuildBRRES(const std::vector<Folder>& folders)
 	const Layout layout = LayoutOf(folders);
 
 	// name table after the last sub-file: each name as length, characters, NUL
-	std::size_t tableStart = layout.folderGroups.empty() ? layout.rootGroup + GroupSize(0) : 0;
-	for (std::size_t f = 0; f < folders.size(); ++f) {
-		tableStart = std::max(tableStart, layout.folderGroups[f] + GroupSize(folders[f].entries.size()));
-		for (std::size_t e = 0; e < folders[f].entries.size(); ++e)
-			tableStart = std::max(tableStart, layout.subFiles[f][e] + folders[f].entries[e].bytes.size());
-	}
-	tableStart = (tableStart + 3) / 4 * 4;
+	const std::size_t tableStart = (layout.end + 3) / 4 * 4;
 	ByteSink table;
 	std::map<std::string, std::size_t> nameAt; // absolute offset of each name's characters
 	const auto addName = [&](const std::string& name) {
@@ -114,10 +60,12 @@ Bytes BuildBRRES(const std::vector<Folder>& folders)
 		table.u8(0);
 		table.alignTo(4);
 	};
+	std::size_t sections = 1;
 	for (const Folder& folder : folders) {
 		addName(folder.name);
 		for (const SubFile& entry : folder.entries)
 			addName(entry.name);
+		sections += folder.entries.size();
 	}
 
 	ByteSink out;
@@ -132,15 +80,11 @@ Bytes BuildBRRES(const std::vector<Folder>& folders)
 		}
 	};
 
-	// header and root section
-	std::size_t sections = 1;
-	for (const Folder& folder : folders)
-		sections += folder.entries.size();
+	// header (byte order mark, length patched below) and root section
 	out.text("bres");
-	out.be16s({0xFEFF, 0, 0, 0, 0x10, std::uint16_t(sections)}); // byte order mark, length (patched below)
+	out.be16s({0xFEFF, 0, 0, 0, 0x10, std::uint16_t(sections)});
 	out.text("root");
 	out.be32(0); // root section size, patched below
-
 	writeGroup(layout.rootGroup, folders.size(), [&](std::size_t i) {
 		return std::pair<std::string, std::size_t>(folders[i].name, layout.folderGroups[i]);
 	});
@@ -152,7 +96,6 @@ Bytes BuildBRRES(const std::vector<Folder>& folders)
 
 	for (std::size_t f = 0; f < folders.size(); ++f)
 		for (std::size_t e = 0; e < folders[f].entries.size(); ++e) {
-			out.alignTo(32);
 			out.bytes.resize(layout.subFiles[f][e], 0);
 			out.append(folders[f].entries[e].bytes);
 		}

@@ -18,14 +18,26 @@ struct ByteSink {
 
 	std::size_t size() const { return bytes.size(); }
 	void u8(std::uint8_t value) { bytes.push_back(value); }
-	void be16(std::uint16_t value);
-	void be32(std::uint32_t value);
-	void be16s(std::initializer_list<std::uint16_t> values);
-	void be32s(std::initializer_list<std::uint32_t> values);
-	void text(std::string_view chars); // no terminator
-	void append(const Bytes& more);
-	void alignTo(std::size_t alignment); // zero padding
-	void patch32(std::size_t at, std::uint32_t value);
+	void be16(std::uint16_t value) { bytes.insert(bytes.end(), {std::uint8_t(value >> 8), std::uint8_t(value)}); }
+	void be32(std::uint32_t value) { be16s({std::uint16_t(value >> 16), std::uint16_t(value)}); }
+	void be16s(std::initializer_list<std::uint16_t> values)
+	{
+		for (const std::uint16_t value : values)
+			be16(value);
+	}
+	void be32s(std::initializer_list<std::uint32_t> values)
+	{
+		for (const std::uint32_t value : values)
+			be32(value);
+	}
+	void text(std::string_view chars) { bytes.insert(bytes.end(), chars.begin(), chars.end()); } // no terminator
+	void append(const Bytes& more) { bytes.insert(bytes.end(), more.begin(), more.end()); }
+	void alignTo(std::size_t alignment) { bytes.resize((bytes.size() + alignment - 1) / alignment * alignment, 0); }
+	void patch32(std::size_t at, std::uint32_t value)
+	{
+		for (std::size_t k = 0; k < 4; ++k)
+			bytes.at(at + k) = std::uint8_t(value >> (24 - 8 * k));
+	}
 };
 
 struct SubFile {
@@ -50,6 +62,7 @@ struct Layout {
 	std::size_t rootGroup = 0x18;
 	std::vector<std::size_t> folderGroups; // one per folder
 	std::vector<std::vector<std::size_t>> subFiles; // absolute offsets, per folder
+	std::size_t end = 0; // of the last sub-file, or of the groups
 };
 Layout LayoutOf(const std::vector<Folder>& folders);
 

@@ -9,9 +9,7 @@ Bytes EncodeYaz0(const Bytes& data)
 {
 	ByteSink out;
 	out.text("Yaz0");
-	out.be32(std::uint32_t(data.size()));
-	out.be32(0);
-	out.be32(0);
+	out.be32s({std::uint32_t(data.size()), 0, 0});
 	constexpr std::size_t kWindow = 4096, kLongest = 273, kChain = 32;
 	std::vector<std::int64_t> head(1 << 16, -1), previous(data.size(), -1);
 	const auto hash = [&](std::size_t at) {
@@ -49,14 +47,9 @@ Bytes EncodeYaz0(const Bytes& data)
 				continue;
 			}
 			const std::size_t d = distance - 1;
-			if (best <= 17) {
-				out.u8(std::uint8_t((best - 2) << 4 | d >> 8));
-				out.u8(std::uint8_t(d));
-			} else {
-				out.u8(std::uint8_t(d >> 8));
-				out.u8(std::uint8_t(d));
+			out.be16(std::uint16_t((best <= 17 ? (best - 2) << 12 : 0) | d)); // two bytes, or three for a long match
+			if (best > 17)
 				out.u8(std::uint8_t(best - 0x12));
-			}
 			for (std::size_t k = 0; k < best; ++k)
 				insert(at++);
 		}
@@ -131,17 +124,12 @@ Bytes BuildU8(const std::vector<PackedFile>& files)
 		}
 
 	ByteSink out;
-	out.be32(0x55AA382D);
-	out.be32(std::uint32_t(table));
-	out.be32(std::uint32_t(tableSize));
-	out.be32(std::uint32_t(data));
-	for (int i = 0; i < 4; ++i)
-		out.be32(0);
+	out.be32s({0x55AA382D, std::uint32_t(table), std::uint32_t(tableSize), std::uint32_t(data), 0, 0, 0, 0});
 	for (std::size_t i = 0; i < nodes.size(); ++i) {
 		const Flat& flat = nodes[i];
-		out.be32((flat.node->folder ? 0x01000000u : 0u) | std::uint32_t(nameAt[i]));
-		out.be32(std::uint32_t(flat.node->folder ? flat.parent : dataAt[i]));
-		out.be32(std::uint32_t(flat.node->folder ? flat.end : flat.node->bytes->size()));
+		out.be32s({(flat.node->folder ? 0x01000000u : 0u) | std::uint32_t(nameAt[i]),
+			std::uint32_t(flat.node->folder ? flat.parent : dataAt[i]),
+			std::uint32_t(flat.node->folder ? flat.end : flat.node->bytes->size())});
 	}
 	out.append(names.bytes);
 	for (std::size_t i = 0; i < nodes.size(); ++i)

@@ -41,22 +41,17 @@ int Luma(std::uint16_t c)
 // One 4 x 4 sub-block at (x0, y0): two colours and 32 index bits.
 void EncodeCmprSubBlock(ByteSink& out, int width, int height, const Bytes& rgba, int x0, int y0)
 {
+	const auto channel = [&](int x, int y, int c) { return Channel(rgba, width, x, y, c); };
 	std::uint16_t brightest = 0, darkest = 0;
 	bool anyOpaque = false, anyClear = false;
-	for (int y = y0; y < y0 + 4; ++y)
-		for (int x = x0; x < x0 + 4; ++x) {
-			if (x >= width || y >= height)
+	for (int y = y0; y < std::min(y0 + 4, height); ++y)
+		for (int x = x0; x < std::min(x0 + 4, width); ++x) {
+			anyClear |= channel(x, y, 3) < 128;
+			if (channel(x, y, 3) < 128)
 				continue;
-			if (Channel(rgba, width, x, y, 3) < 128) {
-				anyClear = true;
-				continue;
-			}
-			const std::uint16_t c =
-				ToRGB565(Channel(rgba, width, x, y, 0), Channel(rgba, width, x, y, 1), Channel(rgba, width, x, y, 2));
-			if (!anyOpaque || Luma(c) > Luma(brightest))
-				brightest = c;
-			if (!anyOpaque || Luma(c) < Luma(darkest))
-				darkest = c;
+			const std::uint16_t c = ToRGB565(channel(x, y, 0), channel(x, y, 1), channel(x, y, 2));
+			brightest = !anyOpaque || Luma(c) > Luma(brightest) ? c : brightest;
+			darkest = !anyOpaque || Luma(c) < Luma(darkest) ? c : darkest;
 			anyOpaque = true;
 		}
 
@@ -65,39 +60,33 @@ void EncodeCmprSubBlock(ByteSink& out, int width, int height, const Bytes& rgba,
 	if (anyClear)
 		std::swap(c0, c1);
 	const std::array<int, 3> e0 = Expand565(c0), e1 = Expand565(c1);
-	std::array<std::array<int, 3>, 4> colours{};
-	for (int k = 0; k < 3; ++k) {
-		colours[0][k] = e0[k];
-		colours[1][k] = e1[k];
+	std::array<std::array<int, 3>, 4> colours{e0, e1, {}, {}};
+	for (std::size_t k = 0; k < 3; ++k) {
 		colours[2][k] = c0 > c1 ? (2 * e0[k] + e1[k]) / 3 : (e0[k] + e1[k]) / 2;
 		colours[3][k] = (e0[k] + 2 * e1[k]) / 3;
 	}
 	const int choices = c0 > c1 ? 4 : 3;
 
-	out.be16(c0);
-	out.be16(c1);
+	out.be16s({c0, c1});
 	for (int y = y0; y < y0 + 4; ++y) {
 		std::uint8_t bits = 0;
 		for (int x = x0; x < x0 + 4; ++x) {
-			int index = 0;
-			if (x < width && y < height) {
-				if (Channel(rgba, width, x, y, 3) < 128 && choices == 3) {
-					index = 3;
-				} else {
-					int best = 1 << 30;
-					for (int i = 0; i < choices; ++i) {
-						int distance = 0;
-						for (int k = 0; k < 3; ++k) {
-							const int d = colours[std::size_t(i)][std::size_t(k)] - Channel(rgba, width, x, y, k);
-							distance += d * d;
-						}
-						if (distance < best) {
-							best = distance;
-							index = i;
-						}
+			int index = 0, best = 1 << 30;
+			const bool inside = x < width && y < height;
+			if (inside && channel(x, y, 3) < 128 && choices == 3)
+				index = 3;
+			else
+				for (int i = 0; inside && i < choices; ++i) {
+					int distance = 0;
+					for (int k = 0; k < 3; ++k) {
+						const int d = colours[std::size_t(i)][std::size_t(k)] - channel(x, y, k);
+						distance += d * d;
+					}
+					if (distance < best) {
+						best = distance;
+						index = i;
 					}
 				}
-			}
 			bits = std::uint8_t(bits << 2 | index);
 		}
 		out.u8(bits);
