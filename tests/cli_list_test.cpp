@@ -91,10 +91,12 @@ TEST(CliList, TextTreeAndExitStatus)
 {
 	const CommandResult run = RunCli("list " + Quote(kCorpus + "/brres/kuribo_with_txt.brres"));
 	EXPECT_EQ(run.status, 0);
-	for (const char* line : {"kuribo_with_txt.brres  (archive at 0x0)\n", "\n  3DModels(NW4R)/\n    kuribo-shadow  MDL0 at 0x1c0\n",
-			 "\n  Todo.txt  other at 0x1a0\n", "\n    New folder/\n"})
+	for (const char* line : {"kuribo_with_txt.brres  (archive at 0x0)\n",
+			 "\n  3DModels(NW4R)/\n    kuribo-shadow  MDL0 at 0x1c0\n", "\n  Todo.txt  other at 0x1a0\n",
+			 "\n    New folder/\n"})
 		EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
-	for (const auto& [arguments, status] : {std::pair{"list", 2}, {"", 2}, {"list --bogus x", 2}, {"frobnicate", 2}, {"--help", 0}})
+	for (const auto& [arguments, status] :
+		{std::pair{"list", 2}, {"", 2}, {"list --bogus x", 2}, {"frobnicate", 2}, {"--help", 0}})
 		EXPECT_EQ(RunCli(arguments).status, status) << arguments;
 }
 

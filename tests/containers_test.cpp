@@ -149,7 +149,8 @@ TEST(Containers, CorpusArchivesListExportAndUnpackAsLooseFiles)
 	}
 	packed.push_back({"readme.txt", {'h', 'i'}}); // no archive: left out
 	const Bytes u8 = testing::BuildU8(packed);
-	const std::string arc = Quote((dir.path / "u8" / "all.arc").string()), szs = Quote((dir.path / "szs" / "all.szs").string());
+	const std::string arc = Quote((dir.path / "u8" / "all.arc").string());
+	const std::string szs = Quote((dir.path / "szs" / "all.szs").string());
 	ASSERT_TRUE(WriteFileAtomically(dir.path / "u8" / "all.arc", u8));
 	ASSERT_TRUE(WriteFileAtomically(dir.path / "szs" / "all.szs", testing::EncodeYaz0(u8)));
 
@@ -198,7 +199,8 @@ TEST(Containers, CommandLine)
 	// names that would leave the output folder are refused, the others written
 	const fs::path evil = dir.path / "evil.arc";
 	ASSERT_TRUE(WriteFileAtomically(evil, testing::BuildU8({{"../outside", {1}}, {"fine/inside", {2}}})));
-	const testing::CommandResult unpack = RunCli("unpack " + Quote(evil.string()) + " -o " + Quote((dir.path / "out").string()));
+	const testing::CommandResult unpack =
+		RunCli("unpack " + Quote(evil.string()) + " -o " + Quote((dir.path / "out").string()));
 	EXPECT_EQ(unpack.status, 1);
 	EXPECT_NE(unpack.err.find("outside"), std::string::npos) << unpack.err;
 	EXPECT_FALSE(fs::exists(dir.path / "outside"));

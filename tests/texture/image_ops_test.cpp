@@ -39,7 +39,8 @@ TEST(ImageScale, BoxFilterWeightsWrapsAroundTheEdgesAndRounds)
 	// 2 -> 4 across: each output texel covers one input texel's width centred on
 	// its own, and the footprints at the edges wrap to the far side: 0.75 x 0 +
 	// 0.25 x 65535 = 16384 -> 64; 0.75 x 65535 -> 49151 -> 191
-	const RgbaImage wide = ScaleImage(Make(2, 1, [](int x, int) { return Texel{std::uint8_t(x ? 255 : 0), 0, 0, 255}; }), 4, 1);
+	const RgbaImage wide =
+		ScaleImage(Make(2, 1, [](int x, int) { return Texel{std::uint8_t(x ? 255 : 0), 0, 0, 255}; }), 4, 1);
 	ExpectImage(wide, 4, 1, [](int x, int) { return Texel{std::uint8_t(x < 2 ? 64 : 191), 0, 0, 255}; });
 	// 16-bit: (0 + 257 + 514 + 771 + 2) / 4 = 386 -> 1; alpha (0 + 0 + 257 + 257 + 2) / 4 = 129 -> 0
 	const RgbaImage half =

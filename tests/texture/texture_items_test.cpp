@@ -17,7 +17,8 @@ using testing::BuildTEX0;
 // A 4 x 2 CI8 texture of indices 0..7.
 Bytes Ci8Texture()
 {
-	return BuildTEX0(kTexCI8, 4, 2, testing::EncodeTexels(kTexCI8, 4, 2, [](int x, int y) { return std::uint32_t(x + y * 4); }));
+	const auto index = [](int x, int y) { return std::uint32_t(x + y * 4); };
+	return BuildTEX0(kTexCI8, 4, 2, testing::EncodeTexels(kTexCI8, 4, 2, index));
 }
 
 // A palette whose entry i is the IA8 grey i*10 + base, opaque.
@@ -64,7 +65,8 @@ TEST(OpenTextureItem, PaletteSearchOrder)
 	// the texture's own archive first, though another was opened before it
 	Opened own;
 	own.Add("other.brres", BuildBRRES({{"Palettes(NW4R)", {{"sign", Grey(100)}}}}));
-	own.Add("own.brres", BuildBRRES({{"Textures(NW4R)", {{"sign", Ci8Texture()}}}, {"Palettes(NW4R)", {{"sign", Grey(1)}}}}));
+	own.Add("own.brres",
+		BuildBRRES({{"Textures(NW4R)", {{"sign", Ci8Texture()}}}, {"Palettes(NW4R)", {{"sign", Grey(1)}}}}));
 	EXPECT_EQ(own.Reds("own.brres"), "1 31 71");
 	// archives opened before it after those opened later
 	Opened wrapped;
@@ -97,7 +99,8 @@ TEST(OpenTextureItem, UnreadableArchivesAndDamagedEntries)
 											   {"sign", Ci8Texture()}}},
 									{"Palettes(NW4R)", {{"sign", longPalette}}}}));
 	// backed by its data, but above the largest size accepted at all
-	opened.Add("big.brres", BuildBRRES({{"Textures(NW4R)", {{"big", BuildTEX0(kTexI4, 8200, 8200, Bytes(8200 * 8200 / 2))}}}}));
+	const Bytes big = BuildTEX0(kTexI4, 8200, 8200, Bytes(8200 * 8200 / 2));
+	opened.Add("big.brres", BuildBRRES({{"Textures(NW4R)", {{"big", big}}}}));
 	const std::string error = "Error: the texture ", above = "is above the 8192 x 8192 texels this program accepts";
 	const struct {
 		const char* path;
@@ -107,7 +110,8 @@ TEST(OpenTextureItem, UnreadableArchivesAndDamagedEntries)
 		std::size_t dataSize;
 	} cases[] = {
 		{"bad.brres", "huge", false, error + "\"huge\" is damaged: its size (60000 x 60000) " + above, 0},
-		{"bad.brres", "wide", false, error + "\"wide\" is damaged: its size (2000 x 2000) needs more data than the file holds", 0},
+		{"bad.brres", "wide", false, error + "\"wide\" is damaged: its size (2000 x 2000) needs more data than the file holds",
+			0},
 		{"big.brres", "big", false, error + "\"big\" is damaged: its size (8200 x 8200) " + above, 0},
 		{"bad.brres", "cut", true, "damaged", 16 * 16 * 4},
 	};
