@@ -13,6 +13,7 @@
 #include "export/export_all.h"
 #include "export/gltf_sources.h"
 #include "export/png_read.h"
+#include "export/tga.h"
 #include "model/mdl0_reader.h"
 #include "texture/texture_items.h"
 #include "support/demo_archive.h"
@@ -119,6 +120,18 @@ TEST(ExportAll, ModelTexturesOnlyWithTheModels)
 									  "TEX0 crate_band written exported/demo.brres/textures/crate_band.tga",
 									  "TEX0 crate_label written exported/demo.brres/textures/crate_label.tga",
 									  "TEX0 crate_shadow written exported/demo.brres/textures/crate_shadow.tga"}));
+
+	// the colour-indexed band went through its palette: the TGA is the decoded image
+	ArchiveFiles files;
+	TexImage band;
+	const ItemRecord& texture = *batch.items.FindItem("crate_band", ItemKind::TEX0, 0);
+	ASSERT_TRUE(DecodeTextureItem(texture, files, band).ok);
+	LoadPaletteItem(*batch.items.FindItem("crate_band", ItemKind::PLT0, 0), files, band);
+	ASSERT_TRUE(DecodeTextureItem(texture, files, band).ok);
+	testing::Bytes tga;
+	ASSERT_TRUE(WriteTGA(tga, band.width, band.height, band.data));
+	EXPECT_EQ(testing::ReadText(batch.dir.path / "exported/demo.brres/textures/crate_band.tga"),
+		std::string(tga.begin(), tga.end()));
 
 	// the viewer's batch unloads the model on display, but only for models
 	auto shown = std::make_unique<LoadedModel>();

@@ -1,5 +1,5 @@
-// PNG back through libpng, TGA byte for byte, the silent image exports, and a
-// model's textures as TGA beside it.
+// PNG back through libpng, TGA byte for byte, the silent image exports, and
+// which of a model's textures are written as TGA beside it.
 #include "archive/brres_directory.h"
 #include "export/auto_export.h"
 #include "export/cli_run.h"
@@ -7,10 +7,8 @@
 #include "export/png_read.h"
 #include "export/tga.h"
 #include "model/mdl0_reader.h"
-#include "support/demo_archive.h"
 #include "support/mdl0_writer.h"
 #include "support/tex0_writer.h"
-#include "texture/texture_items.h"
 
 #include <gtest/gtest.h>
 
@@ -140,31 +138,6 @@ struct Archive {
 	LoadedModel model;
 };
 
-TEST(ModelTextureExport, DemoModelWritesOneTgaPerMaterialAndKeepsOldFiles)
-{
-	Archive demo(testing::DemoArchive());
-	testing::TempDir dir;
-	EXPECT_EQ(demo.Export(dir.path, 0),
-		(std::vector<std::string>{"0 crate_wood written", "1 crate_band written", "2 crate_label written", "3 crate_shadow written"}));
-
-	// the colour-indexed band went through its palette: the TGA is the decoded image
-	TexImage band;
-	const ItemRecord& texture = *demo.items.FindItem("crate_band", ItemKind::TEX0, 0);
-	ASSERT_TRUE(DecodeTextureItem(texture, demo.files, band).ok);
-	LoadPaletteItem(*demo.items.FindItem("crate_band", ItemKind::PLT0, 0), demo.files, band);
-	ASSERT_TRUE(DecodeTextureItem(texture, demo.files, band).ok);
-	Bytes expected;
-	ASSERT_TRUE(WriteTGA(expected, band.width, band.height, band.data));
-	EXPECT_EQ(ReadText(dir.path / "crate_band.tga"), std::string(expected.begin(), expected.end()));
-
-	// without overwriting an existing file stays as it is
-	fs::resize_file(dir.path / "crate_wood.tga", 5);
-	EXPECT_EQ(demo.Export(dir.path, 0)[0], "0 crate_wood kept");
-	EXPECT_EQ(fs::file_size(dir.path / "crate_wood.tga"), 5u);
-	demo.Export(dir.path, 1);
-	EXPECT_EQ(fs::file_size(dir.path / "crate_wood.tga"), 18u + 64 * 64 * 3);
-}
-
 // Three meshes, five materials naming t0..t4; t1 is missing, t3's palette too.
 TEST(ModelTextureExport, OnlyMaterialsBelowTheMeshCountAndMissingOnesSkipped)
 {
@@ -196,6 +169,11 @@ TEST(ModelTextureExport, OnlyMaterialsBelowTheMeshCountAndMissingOnesSkipped)
 	const std::string t2 = ReadText(dir.path / "t2.tga"); // t2 took its white palette entry 1
 	ASSERT_EQ(t2.size(), 18u + 8 * 4 * 3);
 	EXPECT_EQ(std::uint8_t(t2[18]), 255);
+
+	// without overwriting an existing file stays as it is
+	fs::resize_file(dir.path / "t0.tga", 5);
+	EXPECT_EQ(Archive(archive()).Export(dir.path, 0)[0], "0 t0 kept");
+	EXPECT_EQ(fs::file_size(dir.path / "t0.tga"), 5u);
 }
 
 } // namespace
