@@ -14,19 +14,15 @@ using Corners = std::vector<std::array<int, 3>>; // position indices of each tri
 
 TEST(VertexDescriptor, IndexSizesMatrixCountAndTextureChannels)
 {
-	struct Low {
-		std::uint8_t byte;
-		int pos, nrm, clr;
-	};
 	// -1 absent, 0 direct, 1 8-bit index, 2 16-bit index
-	for (const Low& c : {Low{0x16, 2, 1, 0}, Low{0x00, -1, 0, 0}, Low{0x0A, 0, 0, 0}, Low{0x7C, 1, 2, 2},
-			 Low{0xC1, -1, 0, 1}}) {
+	const std::pair<std::uint8_t, std::array<int, 3>> low[] = {{0x16, {2, 1, 0}}, {0x00, {-1, 0, 0}},
+		{0x0A, {0, 0, 0}}, {0x7C, {1, 2, 2}}, {0xC1, {-1, 0, 1}}};
+	for (const auto& [byte, sizes] : low) {
 		NB nb;
-		SetNB1(c.byte, nb);
-		EXPECT_EQ((std::array{nb.posSize, nb.nrmSize, nb.clrSize}), (std::array{c.pos, c.nrm, c.clr})) << int(c.byte);
+		SetNB1(byte, nb);
+		EXPECT_EQ((std::array{nb.posSize, nb.nrmSize, nb.clrSize}), sizes) << int(byte);
 	}
-	const std::pair<int, int> matrices[] = {{0x03, 2}, {0xFF, 8}, {0x00, 0}, {0x81, 2}};
-	for (const auto& [byte, count] : matrices) {
+	for (const auto& [byte, count] : {std::pair{0x03, 2}, {0xFF, 8}, {0x00, 0}, {0x81, 2}}) {
 		NB nb;
 		SetNB2(std::uint8_t(byte), nb);
 		EXPECT_EQ(nb.mtxCount, count) << byte;
@@ -34,13 +30,12 @@ TEST(VertexDescriptor, IndexSizesMatrixCountAndTextureChannels)
 	// second byte: channels 0..3 with fields 0, 1, 2, 3; first byte: channels 4..7 with 3, 2, 1, 0
 	NB nb;
 	SetNB3(0x1B, 0xE4, nb);
-	EXPECT_EQ((std::array<int, 8>{nb.texSize[0], nb.texSize[1], nb.texSize[2], nb.texSize[3], nb.texSize[4],
-				  nb.texSize[5], nb.texSize[6], nb.texSize[7]}),
-		(std::array<int, 8>{0, 0, 1, 2, 2, 1, 0, 0}));
+	EXPECT_EQ(std::to_array(nb.texSize), (std::array<int, 8>{0, 0, 1, 2, 2, 1, 0, 0}));
 }
 
 struct Parsed {
-	std::vector<Triangle> triangles;
+	Corners corners = {};
+	std::vector<int> nodes = {}; // of every corner
 	bool damaged = false;
 	std::size_t end = 0; // where the cursor stopped
 };
@@ -58,52 +53,37 @@ Parsed Parse(const Bytes& bytes, int node = 0, int mtxCount = 0)
 	MeshInfo mesh;
 	mesh.vtxArray = 0;
 	mesh.node = node;
-	NB nb;
-	nb.posSize = 1;
-	nb.mtxCount = mtxCount;
-
-	Parsed parsed;
+	const NB nb{.posSize = 1, .mtxCount = mtxCount};
+	std::vector<Triangle> triangles;
 	ByteView file(bytes);
 	const std::uint8_t first = R8next(file);
-	ReadPolygonData(file, first, parsed.triangles, model, mesh, nb);
-	parsed.damaged = file.damaged();
-	parsed.end = file.tell();
+	ReadPolygonData(file, first, triangles, model, mesh, nb);
+	Parsed parsed{.damaged = file.damaged(), .end = file.tell()};
+	for (const Triangle& t : triangles) {
+		parsed.corners.push_back({t.v[0].posIndex, t.v[1].posIndex, t.v[2].posIndex});
+		for (const Vertex& v : t.v) {
+			parsed.nodes.push_back(v.node);
+			EXPECT_EQ(v.pos[0], float(v.posIndex)) << "corners carry their entries";
+		}
+	}
 	return parsed;
 }
 
-Corners CornersOf(const Parsed& parsed)
+TEST(DisplayList, PrimitivesGiveReversedTriangles)
 {
-	Corners corners;
-	for (const Triangle& t : parsed.triangles)
-		corners.push_back({t.v[0].posIndex, t.v[1].posIndex, t.v[2].posIndex});
-	return corners;
-}
-
-std::vector<int> NodesOf(const Parsed& parsed)
-{
-	std::vector<int> nodes;
-	for (const Triangle& t : parsed.triangles)
-		for (const Vertex& v : t.v)
-			nodes.push_back(v.node);
-	return nodes;
-}
-
-struct ListCase {
-	const char* why;
-	Bytes list;
-	Corners expected;
-};
-
-TEST(DisplayList, SoundListsGiveReversedTriangles)
-{
-	const ListCase cases[] = {
+	struct Case {
+		const char* why;
+		Bytes list;
+		Corners expected;
+		bool damaged = false;
+	};
+	const Case cases[] = {
 		{"triangles", {0x90, 0, 6, 0, 1, 2, 3, 4, 5, 0}, {{2, 1, 0}, {5, 4, 3}}},
 		{"quads split from the first to the third corner", {0x80, 0, 8, 0, 1, 2, 3, 4, 5, 6, 7, 0},
 			{{2, 1, 0}, {3, 2, 0}, {6, 5, 4}, {7, 6, 4}}},
 		{"strip of 4", {0x98, 0, 4, 0, 1, 2, 3, 0}, {{2, 1, 0}, {2, 3, 1}}},
 		{"strip of 6: every other one flipped", {0x98, 0, 6, 0, 1, 2, 3, 4, 5, 0},
 			{{2, 1, 0}, {2, 3, 1}, {4, 3, 2}, {4, 5, 3}}},
-		{"fan of 4", {0xA0, 0, 4, 0, 1, 2, 3, 0}, {{2, 1, 0}, {3, 2, 0}}},
 		{"fan of 5", {0xA0, 0, 5, 0, 1, 2, 3, 4, 0}, {{2, 1, 0}, {3, 2, 0}, {4, 3, 0}}},
 		{"commands in list order", {0x98, 0, 3, 9, 8, 7, 0xA0, 0, 3, 1, 2, 3, 0x90, 0, 3, 4, 5, 6, 0},
 			{{7, 8, 9}, {3, 2, 1}, {6, 5, 4}}},
@@ -112,56 +92,37 @@ TEST(DisplayList, SoundListsGiveReversedTriangles)
 		{"0x28 and 0x30 skipped", {0x28, 0x90, 0, 3, 0, 0x30, 0x90, 0, 3, 0, 0x90, 0, 3, 1, 2, 3, 0}, {{3, 2, 1}}},
 		{"other opcodes passed one byte at a time", {0x61, 0x08, 0x90, 0, 3, 1, 2, 3, 0x91, 0}, {{3, 2, 1}}},
 		{"opcode 0 first", {0x00, 0x90, 0, 3, 0, 1, 2, 0}, {}},
+		// partial primitives consume their vertices: the sound command behind is still found
+		{"triangles of 4", {0x90, 0, 4, 0, 1, 2, 3, 0x90, 0, 3, 4, 5, 6, 0}, {{2, 1, 0}, {6, 5, 4}}, true},
+		{"quads of 6", {0x80, 0, 6, 0, 1, 2, 3, 4, 5, 0x90, 0, 3, 4, 5, 6, 0}, {{2, 1, 0}, {3, 2, 0}, {6, 5, 4}}, true},
+		{"strip of 2", {0x98, 0, 2, 0, 1, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}, true},
+		{"fan of 0", {0xA0, 0, 0, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}, true},
+		{"strip of 1, fan of 2", {0x98, 0, 1, 7, 0xA0, 0, 2, 1, 2, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}, true},
+		// lists cut short keep their whole primitives
+		{"no closing opcode", {0x90, 0, 3, 0, 1, 2}, {{2, 1, 0}}, true},
+		{"more vertices announced than remain", {0x90, 0xFF, 0xFF, 0, 1, 2, 3, 4}, {{2, 1, 0}}, true},
 	};
-	for (const ListCase& c : cases) {
+	for (const Case& c : cases) {
 		const Parsed p = Parse(c.list);
-		EXPECT_EQ(CornersOf(p), c.expected) << c.why;
-		EXPECT_FALSE(p.damaged) << c.why;
+		EXPECT_EQ(p.corners, c.expected) << c.why;
+		EXPECT_EQ(p.damaged, c.damaged) << c.why;
+		if (c.damaged && c.list.back() == 0) {
+			EXPECT_EQ(p.end, c.list.size()) << c.why;
+		}
 	}
-
-	// opcode 0 ends the mesh, the cursor just behind it; corners carry their entries
+	// opcode 0 ends the mesh, the cursor just behind it
 	const Parsed p = Parse({0x90, 0, 3, 10, 11, 12, 0, 0x90, 0, 3, 3, 4, 5, 0});
-	EXPECT_EQ(CornersOf(p), (Corners{{12, 11, 10}}));
+	EXPECT_EQ(p.corners, (Corners{{12, 11, 10}}));
 	EXPECT_EQ(p.end, 7u);
-	EXPECT_EQ(p.triangles[0].v[0].pos[0], 12.0f);
-	EXPECT_EQ(p.triangles[0].v[2].pos[0], 10.0f);
-}
 
-TEST(DisplayList, PartialPrimitivesAreDamageAndConsumeTheirVertices)
-{
-	// each damaged command is followed by a sound one that must still be found
-	const ListCase cases[] = {
-		{"triangles of 4", {0x90, 0, 4, 0, 1, 2, 3, 0x90, 0, 3, 4, 5, 6, 0}, {{2, 1, 0}, {6, 5, 4}}},
-		{"quads of 6", {0x80, 0, 6, 0, 1, 2, 3, 4, 5, 0x90, 0, 3, 4, 5, 6, 0}, {{2, 1, 0}, {3, 2, 0}, {6, 5, 4}}},
-		{"strip of 2", {0x98, 0, 2, 0, 1, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
-		{"fan of 0", {0xA0, 0, 0, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
-		{"strip of 1, fan of 2", {0x98, 0, 1, 7, 0xA0, 0, 2, 1, 2, 0x90, 0, 3, 4, 5, 6, 0}, {{6, 5, 4}}},
-	};
-	for (const ListCase& c : cases) {
-		const Parsed p = Parse(c.list);
-		EXPECT_EQ(CornersOf(p), c.expected) << c.why;
-		EXPECT_TRUE(p.damaged) << c.why;
-		EXPECT_EQ(p.end, c.list.size()) << c.why;
-	}
-
-	// lists cut short keep their whole primitives
-	const ListCase cut[] = {
-		{"no closing opcode", {0x90, 0, 3, 0, 1, 2}, {{2, 1, 0}}},
-		{"more vertices announced than remain", {0x90, 0xFF, 0xFF, 0, 1, 2, 3, 4}, {{2, 1, 0}}},
-	};
-	for (const ListCase& c : cut) {
-		const Parsed p = Parse(c.list);
-		EXPECT_EQ(CornersOf(p), c.expected) << c.why;
-		EXPECT_TRUE(p.damaged) << c.why;
-	}
 	// every prefix of a list using every command, each in a buffer of its own
 	const Bytes full = {0x20, 0, 7, 0xB0, 0x00, 0x28, 1, 2, 3, 4, 0x30, 1, 2, 3, 4, 0x61, 0x80, 0, 4, 0, 0, 3, 1, 0,
 		2, 0, 3, 0x90, 0, 3, 0, 0, 0, 1, 0, 2, 0x98, 0, 4, 0, 0, 0, 1, 0, 2, 0, 3, 0xA0, 0, 4, 0, 0, 0, 1, 0, 2, 0, 3, 0};
-	EXPECT_EQ(Parse(full, -1, 1).triangles.size(), 7u);
+	EXPECT_EQ(Parse(full, -1, 1).corners.size(), 7u);
 	for (std::size_t n = 1; n < full.size(); ++n) {
-		const Parsed p = Parse(Bytes(full.begin(), full.begin() + std::ptrdiff_t(n)), -1, 1);
-		EXPECT_TRUE(p.damaged) << n;
-		EXPECT_LE(p.triangles.size(), 7u) << n;
+		const Parsed cut = Parse(Bytes(full.begin(), full.begin() + std::ptrdiff_t(n)), -1, 1);
+		EXPECT_TRUE(cut.damaged) << n;
+		EXPECT_LE(cut.corners.size(), 7u) << n;
 	}
 }
 
@@ -175,10 +136,9 @@ TEST(DisplayList, MatrixTable)
 		0x20, 0, 4, 0xB0, 0x00, // restart: slot 0 = node 4, slot 1 kept
 		0x90, 0, 3, 0, 0, 3, 1, 3, 2, 0};
 	const Parsed p = Parse(list, -1, 1);
-	EXPECT_EQ(NodesOf(p), (std::vector<int>{0, 9, 7, 9, 9, 4}));
+	EXPECT_EQ(p.nodes, (std::vector<int>{0, 9, 7, 9, 9, 4}));
 	EXPECT_FALSE(p.damaged);
-	// a mesh bound to one node ignores the table
-	EXPECT_EQ(NodesOf(Parse(list, 5, 1)), (std::vector<int>(6, 5)));
+	EXPECT_EQ(Parse(list, 5, 1).nodes, (std::vector<int>(6, 5))) << "a mesh bound to one node ignores the table";
 
 	// 13 loads: only the first restarts, the thirteenth finds no room
 	Bytes loads;
@@ -189,11 +149,11 @@ TEST(DisplayList, MatrixTable)
 	Bytes over = loads;
 	over.insert(over.end(), {0x90, 0, 3, 0, 0, 33, 1, 30, 2, 0}); // slots 0, 11, 10
 	const Parsed q = Parse(over, -1, 1);
-	EXPECT_EQ(NodesOf(q), (std::vector<int>{30, 31, 20}));
+	EXPECT_EQ(q.nodes, (std::vector<int>{30, 31, 20}));
 	EXPECT_TRUE(q.damaged);
 	// a restart makes room again
 	loads.insert(loads.end(), {0x20, 0, 99, 0xB0, 0x00, 0x90, 0, 3, 0, 0, 33, 1, 3, 2, 0});
-	EXPECT_EQ(NodesOf(Parse(loads, -1, 1)), (std::vector<int>{21, 31, 99}));
+	EXPECT_EQ(Parse(loads, -1, 1).nodes, (std::vector<int>{21, 31, 99}));
 }
 
 } // namespace

@@ -26,7 +26,7 @@ struct Read {
 	std::string damage;
 };
 
-Read ReadFrom(const ModelArchive& archive, int nMesh, std::uint32_t version = 11)
+Read ReadFrom(const ModelArchive& archive, int nMesh)
 {
 	Read read;
 	read.model.nMesh = nMesh;
@@ -35,24 +35,21 @@ Read ReadFrom(const ModelArchive& archive, int nMesh, std::uint32_t version = 11
 		for (int c = 0; c < 3; ++c)
 			triangles[0].v[c].uv[0] = kUv[c][0], triangles[0].v[c].uv[1] = kUv[c][1];
 	ByteView file(archive.bytes);
-	read.whole = ReadMaterials(file, archive.offset, version, read.model, read.damage);
+	read.whole = ReadMaterials(file, archive.offset, 11, read.model, read.damage);
 	EXPECT_EQ(read.whole, !file.damaged()) << "damage is marked on the file exactly when reported";
 	ExpectConsistentMaterials(read.model);
 	return read;
 }
 
-Read ReadFrom(const Mdl0Model& description, int nMesh)
-{
-	return ReadFrom(BuildModelArchive(description), nMesh, description.version);
-}
+Read ReadFrom(const Mdl0Model& description, int nMesh) { return ReadFrom(BuildModelArchive(description), nMesh); }
 
 // Every corner of the mesh has its coordinates multiplied by (s, t).
 void ExpectScaled(const BRMDL& model, std::size_t mesh, float s, float t)
 {
-	SCOPED_TRACE("mesh " + std::to_string(mesh));
 	for (int c = 0; c < 3; ++c)
 		EXPECT_EQ((std::array{model.meshTris[mesh][0].v[c].uv[0], model.meshTris[mesh][0].v[c].uv[1]}),
-			(std::array{kUv[c][0] * s, kUv[c][1] * t}));
+			(std::array{kUv[c][0] * s, kUv[c][1] * t}))
+			<< "mesh " << mesh;
 }
 
 // `count` materials with the layers "layer0" to "layer2", unscaled, and a
@@ -68,36 +65,43 @@ Mdl0Model WithMaterials(int count)
 	return model;
 }
 
-TEST(Materials, DrawListsChooseEachMeshsMaterial)
+TEST(Materials, CullTexturePaletteMirrorAndScale)
 {
-	// "Draw…" and "Draw" are draw lists, "Dra" is not; the list stored first
-	// wins, and within a list the later command; mesh 5 is in none
-	Mdl0Model model = WithMaterials(4);
-	model.drawLists = {{"DrawOpa", {{1, 0}, {2, 0}, {1, 2}}}, {"DrawXlu", {{3, 0}, {3, 1}, {3, 2}}},
-		{"Draw", {{1, 3}}}, {"Dra", {{2, 4}}}};
-	const Read read = ReadFrom(model, 6);
+	struct Case {
+		int texGens, cull;
+		Layer layer;
+		float s, t;
+		int mirror;
+		float gotS, gotT; // mirrored scales halve, a stored 0 means 1
+	};
+	const Case cases[] = {
+		{0, 2, {"none"}, 5, 7, 0, 1, 1}, // no texture-coordinate generator: no texture, the scales are not used
+		{1, 1, {"wood", "wood_pal", 2, 0}, 2, 3, 1, 1, 3},
+		{1, 3, {"stone", "", 0, 2}, 0, -0.0f, 2, 1, 0.5f},
+		{1, 0, {"glass", "", 2, 2}, 4, 0.5f, 3, 2, 0.25f},
+		{1, 2, {"sky", "", 1, 1}, 0, 0, 0, 1, 1},
+		{1, 2, {"first", "", 2, 2}, 4, 4, 2, 4, 2}, // the third layer is chosen below
+	};
+	Mdl0Model model = WithMaterials(6);
+	for (std::size_t m = 0; m < 6; ++m) {
+		Mdl0Material& material = model.materials[m];
+		material.texGens = cases[m].texGens, material.cull = cases[m].cull, material.layers[0] = cases[m].layer;
+		material.scaleS = cases[m].s, material.scaleT = cases[m].t;
+	}
+	// the chosen layer gives mirror and palette, the first matrix the scale
+	model.materials[5].shaderSignature = {0x3D, 0x23, 0, 0, 0, 0, 0x64, 0x8F};
+	model.materials[5].layers[2] = {"third", "third_pal", 0, 2};
+	model.drawLists[0].calls.push_back({1, 6});
+	const Read read = ReadFrom(model, 7);
 	EXPECT_TRUE(read.whole) << read.damage;
-	EXPECT_THAT(read.model.meshMat, ElementsAre(2, 3, 1, 1, 0, 0));
-}
-
-TEST(Materials, CullTexturePaletteAndMirrorBits)
-{
-	Mdl0Model model = WithMaterials(5);
-	// no texture-coordinate generator: no texture, and the stored scales are not used
-	model.materials[0].texGens = 0, model.materials[0].scaleS = 5, model.materials[0].scaleT = 7;
-	model.materials[1].cull = 1, model.materials[1].layers[0] = {"wood", "wood_pal", 2, 0};
-	model.materials[2].cull = 3, model.materials[2].layers[0] = {"stone", "", 0, 2};
-	model.materials[3].cull = 0, model.materials[3].layers[0] = {"glass", "", 2, 2};
-	model.materials[4].layers[0] = {"sky", "", 1, 1};
-	model.drawLists[0].calls.push_back({1, 5});
-	const Read read = ReadFrom(model, 6);
-	EXPECT_TRUE(read.whole) << read.damage;
-	EXPECT_EQ(read.model.nMat, 5);
-	EXPECT_THAT(read.model.meshCull, ElementsAre(2, 1, 3, 0, 2, 1));
-	EXPECT_THAT(read.model.texName, ElementsAre("", "wood", "stone", "glass", "sky"));
-	EXPECT_THAT(read.model.palName, ElementsAre("", "wood_pal", "", "", ""));
-	EXPECT_THAT(read.model.matMirror, ElementsAre(0, 1, 2, 3, 0));
-	ExpectScaled(read.model, 0, 1, 1);
+	EXPECT_THAT(read.model.meshCull, ElementsAre(2, 1, 3, 0, 2, 2, 1));
+	EXPECT_THAT(read.model.texName, ElementsAre("", "wood", "stone", "glass", "sky", "third"));
+	EXPECT_THAT(read.model.palName, ElementsAre("", "wood_pal", "", "", "", "third_pal"));
+	for (std::size_t m = 0; m < 6; ++m) {
+		EXPECT_EQ(read.model.matMirror[m], cases[m].mirror) << m;
+		ExpectScaled(read.model, m, cases[m].gotS, cases[m].gotT);
+	}
+	ExpectScaled(read.model, 6, 1.0f, 3.0f); // a material shared by two meshes scales each once
 }
 
 TEST(Materials, ShaderSignatureChoosesTheTextureLayer)
@@ -110,33 +114,21 @@ TEST(Materials, ShaderSignatureChoosesTheTextureLayer)
 		const char* texture;
 	};
 	const Case cases[] = {
-		{0x3C00, 0x92, 0xAECF, 1, 0, "layer1"},
-		{0x3C00, 0x92, 0xAECE, 1, 0, "layer0"},
-		{0x3C03, 0x92, 0xFFFE, 1, 0, "layer1"},
-		{0x3C03, 0x92, 0xFFF8, 1, 0, "layer1"},
-		{0x3C03, 0x92, 0x2FF8, 1, 0, "layer1"},
-		{0x3C03, 0x92, 0xFFF9, 1, 0, "layer0"},
-		{0x3C90, 0x92, 0xAFF8, 1, 0, "layer1"},
-		{0x3C90, 0x92, 0xAECF, 1, 0, "layer0"},
-		{0x3C93, 0x96, 0x0008, 1, 0, "layer1"}, // the byte at 0x97 alone tells
-		{0x3C93, 0x96, 0xFF08, 1, 0, "layer1"},
+		{0x3C00, 0x92, 0xAECF, 1, 0, "layer1"}, {0x3C00, 0x92, 0xAECE, 1, 0, "layer0"},
+		{0x3C03, 0x92, 0xFFFE, 1, 0, "layer1"}, {0x3C03, 0x92, 0xFFF8, 1, 0, "layer1"},
+		{0x3C03, 0x92, 0x2FF8, 1, 0, "layer1"}, {0x3C03, 0x92, 0xFFF9, 1, 0, "layer0"},
+		{0x3C90, 0x92, 0xAFF8, 1, 0, "layer1"}, {0x3C90, 0x92, 0xAECF, 1, 0, "layer0"},
+		{0x3C93, 0x96, 0x0008, 1, 0, "layer1"}, {0x3C93, 0x96, 0xFF08, 1, 0, "layer1"}, // the byte at 0x97 alone tells
 		{0x3C93, 0x95, 0x0008, 1, 0, "layer0"},
-		{0x3D20, 0x91, 0x48AF, 1, 0, "layer2"}, // 16 bits at the odd offset 0x91
-		{0x3D20, 0x92, 0x48AF, 1, 0, "layer0"},
-		{0x3D23, 0x92, 0x648F, 1, 0, "layer2"},
-		{0x3D23, 0x92, 0xFFF8, 1, 0, "layer2"},
+		{0x3D20, 0x91, 0x48AF, 1, 0, "layer2"}, {0x3D20, 0x92, 0x48AF, 1, 0, "layer0"}, // 16 bits at the odd 0x91
+		{0x3D23, 0x92, 0x648F, 1, 0, "layer2"}, {0x3D23, 0x92, 0xFFF8, 1, 0, "layer2"},
 		{0x3D23, 0x92, 0x48AF, 1, 0, "layer0"},
-		{0x0520, 0x92, 0x428F, 1, 0, "layer2"},
-		{0x0520, 0x92, 0x648F, 1, 0, "layer0"},
-		{0x0400, 0x92, 0, 4, 0, "layer1"}, // t 4, or t 5 with cull 2
-		{0x0400, 0x92, 0, 5, 2, "layer1"},
-		{0x0400, 0x92, 0, 5, 1, "layer0"},
-		{0x0400, 0x92, 0, 5, 0, "layer0"},
-		{0x0400, 0x92, 0, 3, 2, "layer0"},
+		{0x0520, 0x92, 0x428F, 1, 0, "layer2"}, {0x0520, 0x92, 0x648F, 1, 0, "layer0"},
+		{0x0400, 0x92, 0, 4, 0, "layer1"}, {0x0400, 0x92, 0, 5, 2, "layer1"}, // t 4, or t 5 with cull 2
+		{0x0400, 0x92, 0, 5, 1, "layer0"}, {0x0400, 0x92, 0, 5, 0, "layer0"}, {0x0400, 0x92, 0, 3, 2, "layer0"},
 		{0x3BF0, 0x92, 0xAECF, 4, 2, "layer0"}, // a common shader
 	};
 	for (const Case& c : cases) {
-		SCOPED_TRACE("case " + std::to_string(&c - cases));
 		Mdl0Model model = WithMaterials(1);
 		Mdl0Material& material = model.materials[0];
 		material.texGens = c.t, material.cull = c.cull;
@@ -145,63 +137,37 @@ TEST(Materials, ShaderSignatureChoosesTheTextureLayer)
 		signature[c.at - 0x8C] = std::uint8_t(c.value >> 8), signature[c.at - 0x8B] = std::uint8_t(c.value);
 		const Read read = ReadFrom(model, 1);
 		EXPECT_TRUE(read.whole) << read.damage;
-		EXPECT_THAT(read.model.texName, ElementsAre(c.texture));
+		EXPECT_THAT(read.model.texName, ElementsAre(c.texture)) << "case " << &c - cases;
 	}
 }
 
-TEST(Materials, ScalesHalveWhenMirroredAndStoredZeroMeansOne)
+TEST(Materials, DrawListsChooseEachMeshsMaterial)
 {
-	struct Case {
-		float s, t;
-		int wrapS, wrapT;
-		float gotS, gotT;
-	};
-	const Case cases[] = {{2, 3, 2, 1, 1, 3}, {0, 0, 1, 1, 1, 1}, {0, -0.0f, 1, 2, 1, 0.5f}, {4, 0.5f, 2, 2, 2, 0.25f},
-		{4, 4, 2, 2, 4, 2}};
-	Mdl0Model model = WithMaterials(5);
-	for (std::size_t m = 0; m < 5; ++m) {
-		model.materials[m].scaleS = cases[m].s, model.materials[m].scaleT = cases[m].t;
-		model.materials[m].layers[0].wrapS = cases[m].wrapS, model.materials[m].layers[0].wrapT = cases[m].wrapT;
-	}
-	// the chosen (third) layer gives mirror and palette, the first matrix the scale
-	model.materials[4].shaderSignature = {0x3D, 0x23, 0, 0, 0, 0, 0x64, 0x8F};
-	model.materials[4].layers[2] = {"third", "third_pal", 0, 2};
-	model.drawLists[0].calls.push_back({0, 5});
+	// "Draw…" and "Draw" are draw lists, "Dra" is not; the list stored first
+	// wins, and within a list the later command; mesh 5 is in none
+	Mdl0Model model = WithMaterials(4);
+	model.drawLists = {{"DrawOpa", {{1, 0}, {2, 0}, {1, 2}}}, {"DrawXlu", {{3, 0}, {3, 1}, {3, 2}}},
+		{"Draw", {{1, 3}}}, {"Dra", {{2, 4}}}};
 	const Read read = ReadFrom(model, 6);
 	EXPECT_TRUE(read.whole) << read.damage;
-	for (std::size_t m = 0; m < 5; ++m)
-		ExpectScaled(read.model, m, cases[m].gotS, cases[m].gotT);
-	ExpectScaled(read.model, 5, 1.0f, 3.0f); // a material shared by two meshes scales each once
-	EXPECT_EQ(read.model.texName[4], "third");
-	EXPECT_EQ(read.model.palName[4], "third_pal");
-	EXPECT_EQ(read.model.matMirror[4], 2);
-}
+	EXPECT_THAT(read.model.meshMat, ElementsAre(2, 3, 1, 1, 0, 0));
 
-TEST(Materials, ModelsWithoutMaterials)
-{
-	const Read read = ReadFrom(Mdl0Model{}, 1);
-	EXPECT_TRUE(read.whole) << read.damage;
-	EXPECT_EQ(read.model.hasMat, 0);
-	EXPECT_THAT(read.model.meshMat, ElementsAre(0));
-	ExpectScaled(read.model, 0, 1, 1);
-}
-
-TEST(Materials, DrawCommandsNamingMissingMeshesOrMaterialsAreLeftOut)
-{
-	Mdl0Model model = WithMaterials(3);
+	// commands naming missing meshes or materials are left out
 	model.drawLists = {{"DrawOpa", {{1, 0}, {1, 7}, {9, 1}, {2, 1}}}};
-	const Read read = ReadFrom(model, 2);
-	EXPECT_FALSE(read.whole);
-	EXPECT_THAT(read.damage, HasSubstr("mesh 7"));
-	EXPECT_THAT(read.damage, HasSubstr("material 9"));
-	EXPECT_THAT(read.model.meshMat, ElementsAre(1, 2));
+	const Read missing = ReadFrom(model, 2);
+	EXPECT_FALSE(missing.whole);
+	EXPECT_THAT(missing.damage, HasSubstr("mesh 7"));
+	EXPECT_THAT(missing.damage, HasSubstr("material 9"));
+	EXPECT_THAT(missing.model.meshMat, ElementsAre(1, 2));
 
-	// without materials every mesh shows material 0: naming others is harmless
+	// without materials every mesh shows material 0, unscaled: naming others is harmless
 	model.materials.clear();
 	model.drawLists = {{"DrawOpa", {{1, 0}, {2, 1}}}};
 	const Read none = ReadFrom(model, 2);
 	EXPECT_TRUE(none.whole) << none.damage;
+	EXPECT_EQ(none.model.hasMat, 0);
 	EXPECT_THAT(none.model.meshMat, ElementsAre(0, 0));
+	ExpectScaled(none.model, 0, 1, 1);
 }
 
 TEST(Materials, DrawListsEndAtTheEndOfTheFile)
@@ -240,7 +206,7 @@ TEST(Materials, RecordsOutsideTheFileLeaveTheirMeshesWithoutTexture)
 	Put32(b, material(2) + 0x30, 0x7FFFFFF0);                          // its layers
 	Put32(b, material(1) + 0x28, 0x7FFFFFF0);                          // its shader: first layer
 	const std::size_t first = DataField(b, archive.offset, kMaterialsSlot, 0);
-	Put32(b, first, 0x7FFFFFF0);                                       // the record
+	Put32(b, first, 0x7FFFFFF0); // the record
 	const Read read = ReadFrom(archive, 4);
 	EXPECT_FALSE(read.whole);
 	EXPECT_THAT(read.model.texName, ElementsAre("", "layer0", "", ""));

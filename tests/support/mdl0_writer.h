@@ -11,8 +11,8 @@
 //   (32-byte aligned), materials with their texture layers, shaders, objects
 //   (header, vertex declaration at +0x80 or later, display list 0xE0 behind
 //   it), and a table of names, each preceded by its length.
-// Versions 8 and 9 use the short header (materials at S+0x28, objects at
-// S+0x30); every other version the long one (S+0x30, S+0x38).
+// Every version gets the long header of version 11 (materials at S+0x30,
+// objects at S+0x38).
 //
 // Usage:
 //   Mdl0Model model;
@@ -107,9 +107,7 @@ struct Mdl0Mesh {
 struct Mdl0Bone {
 	std::string name = {};
 	int node = 0, parent = -1;
-	std::array<float, 3> scale = {1, 1, 1};
-	std::array<float, 3> rot = {0, 0, 0}; // degrees
-	std::array<float, 3> trans = {0, 0, 0};
+	std::array<float, 3> scale = {1, 1, 1}, rot = {0, 0, 0}, trans = {0, 0, 0}; // rotation in degrees
 };
 
 struct Blend {
@@ -138,8 +136,7 @@ struct DrawList {
 
 // A texture layer; wrap modes 0 clamp, 1 repeat, 2 mirrored repeat.
 struct Layer {
-	std::string texture = {};
-	std::string palette = {}; // empty: no palette
+	std::string texture = {}, palette = {}; // empty: no palette
 	int wrapS = 1, wrapT = 1;
 };
 
