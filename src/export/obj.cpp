@@ -4,6 +4,7 @@
 #include "base/text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cassert>
 #include <charconv>
@@ -182,6 +183,11 @@ ObjText FormatOBJ(const BRMDL& model, const ModelNames& names, std::string_view 
 		if (!(skipHidden && IsHidden(model, m)))
 			corners += MeshTriangles(model, m).size() * 3;
 	std::vector<UniqueVertex> records(corners);
+	// each vertex's position, texture coordinate (flipped) and normal, gathered
+	// while numbering so the text is made from them without another walk over
+	// the triangles
+	std::vector<std::array<float, 8>> vertices;
+	vertices.reserve(corners / 4);
 	CornerTable seen;
 	std::size_t bound = 16 + modelName.size();
 	long long base = 0;
@@ -197,8 +203,9 @@ ObjText FormatOBJ(const BRMDL& model, const ModelNames& names, std::string_view 
 			for (std::size_t c = 0; c < 3; ++c)
 				if (LookForVertex2(triangles[t].v[c], mesh, t * 3 + c, seen, counter)) {
 					const Vertex& v = triangles[t].v[c];
-					for (const float value : {v.posedPos[0], v.posedPos[1], v.posedPos[2], v.posedNrm[0], v.posedNrm[1],
-							 v.posedNrm[2], v.uv[0], 1.0f - v.uv[1]})
+					vertices.push_back({v.posedPos[0], v.posedPos[1], v.posedPos[2], v.uv[0], 1.0f - v.uv[1],
+						v.posedNrm[0], v.posedNrm[1], v.posedNrm[2]});
+					for (const float value : vertices.back())
 						largest = std::max(largest, std::fabs(value));
 				}
 		meshes.push_back(Mesh{m, first, counter});
@@ -218,21 +225,15 @@ ObjText FormatOBJ(const BRMDL& model, const ModelNames& names, std::string_view 
 	for (const Mesh& mesh : meshes) {
 		const std::vector<Triangle>& triangles = MeshTriangles(model, mesh.m);
 		const std::span<const UniqueVertex> numbered(records.data() + mesh.first, triangles.size() * 3);
-		for (std::size_t k = 0; k < numbered.size(); ++k)
-			if (numbered[k].duplicateOf == -1)
-				PutFloats(at, "v", triangles[k / 3].v[k % 3].posedPos);
+		const std::span<const std::array<float, 8>> own(vertices.data() + base, std::size_t(mesh.vertices));
+		for (const std::array<float, 8>& v : own)
+			PutFloats(at, "v", std::span(v).subspan<0, 3>());
 		*at++ = '\n';
-		for (std::size_t k = 0; k < numbered.size(); ++k) {
-			if (numbered[k].duplicateOf != -1)
-				continue;
-			const float* uv = triangles[k / 3].v[k % 3].uv;
-			const float flipped[2] = {uv[0], 1.0f - uv[1]};
-			PutFloats(at, "vt", flipped);
-		}
+		for (const std::array<float, 8>& v : own)
+			PutFloats(at, "vt", std::span(v).subspan<3, 2>());
 		*at++ = '\n';
-		for (std::size_t k = 0; k < numbered.size(); ++k)
-			if (numbered[k].duplicateOf == -1)
-				PutFloats(at, "vn", triangles[k / 3].v[k % 3].posedNrm);
+		for (const std::array<float, 8>& v : own)
+			PutFloats(at, "vn", std::span(v).subspan<5, 3>());
 
 		Put(at, "\ng ");
 		if (mesh.m < names.meshes.size())
