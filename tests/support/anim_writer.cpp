@@ -22,10 +22,8 @@ void WriteGroup(ByteSink& out, const std::vector<std::size_t>& names, const std:
 	out.be32(std::uint32_t(names.size()));
 	out.append(Bytes(16, 0)); // root record
 	for (std::size_t i = 0; i < names.size(); ++i) {
-		out.be32(std::uint32_t(i + 1) << 16); // search-tree fields, never read
-		out.be32(0);
-		out.be32(std::uint32_t(names[i] - kGroupAt));
-		out.be32(std::uint32_t(data[i] - kGroupAt));
+		// search-tree fields, never read, then the offsets
+		out.be32s({std::uint32_t(i + 1) << 16, 0, std::uint32_t(names[i] - kGroupAt), std::uint32_t(data[i] - kGroupAt)});
 	}
 }
 
@@ -49,10 +47,8 @@ Chr0Field Keyed(std::uint32_t format, std::size_t count, bool scaled, float step
 	ByteSink block;
 	block.be16(std::uint16_t(count));
 	block.append(Bytes(6, 0));
-	if (scaled) {
-		block.be32(Bits(step));
-		block.be32(Bits(base));
-	}
+	if (scaled)
+		block.be32s({Bits(step), Bits(base)});
 	block.append(keys);
 	return {.format = format, .block = block.bytes};
 }
@@ -93,8 +89,7 @@ Chr0Field Keys12(const std::vector<std::pair<float, float>>& frameValue)
 Chr0Field BytesPerFrame(float step, float base, const std::vector<std::uint8_t>& bytes)
 {
 	ByteSink block;
-	block.be32(Bits(step));
-	block.be32(Bits(base));
+	block.be32s({Bits(step), Bits(base)});
 	block.append(bytes);
 	return {.format = 4, .block = block.bytes};
 }
@@ -110,23 +105,22 @@ Chr0Field FloatsPerFrame(const std::vector<float>& values)
 Chr0Entry AutoEntry(std::string name, std::vector<Chr0Field> scale, std::vector<Chr0Field> rot,
 	std::vector<Chr0Field> trans)
 {
-	// fixed bits and the format of the group's keyed fields
-	const auto group = [](const std::vector<Chr0Field>& fields, std::uint32_t (*fixedBit)(int),
-		std::uint32_t (*format)(std::uint32_t)) {
+	// per axis its fixed bit, or the group's key format
+	const auto group = [](const std::vector<Chr0Field>& fields, int fixedBit, int formatBit) {
 		std::uint32_t code = 0;
 		for (std::size_t axis = 0; axis < fields.size(); ++axis)
-			code |= fields[axis].format ? format(fields[axis].format) : fixedBit(int(axis));
+			code |= fields[axis].format ? fields[axis].format << formatBit : 1u << (fixedBit + int(axis));
 		return code;
 	};
-	std::uint32_t code = scale.empty() ? kChrScaleOne : 0;
-	if (scale.size() == 1)
-		code |= kChrScaleUniform | (scale[0].format ? ChrScaleFormat(scale[0].format) : 0xE000);
+	std::uint32_t code = scale.empty() ? 0x8 : 0; // scale one
+	if (scale.size() == 1) // uniform, fixed on all three axes or keyed
+		code |= 0x10 | (scale[0].format ? scale[0].format << 25 : 0xE000);
 	else
-		code |= group(scale, ChrScaleFixed, ChrScaleFormat);
+		code |= group(scale, 13, 25);
 	if (!rot.empty())
-		code |= kChrRotation | group(rot, ChrRotFixed, ChrRotFormat);
+		code |= 0x800000 | group(rot, 16, 27);
 	if (!trans.empty())
-		code |= kChrTranslation | group(trans, ChrTransFixed, ChrTransFormat);
+		code |= 0x1000000 | group(trans, 19, 30);
 	Chr0Entry entry{std::move(name), code, std::move(scale)};
 	entry.fields.insert(entry.fields.end(), rot.begin(), rot.end());
 	entry.fields.insert(entry.fields.end(), trans.begin(), trans.end());
@@ -166,21 +160,13 @@ Bytes BuildCHR0(const Chr0Anim& anim)
 
 	ByteSink out;
 	out.text("CHR0");
-	out.be32(std::uint32_t(names.size()));
-	out.be32(5);
-	out.be32(0); // archive offset
-	out.be32(kGroupAt);
-	out.be32(0); // user data
-	out.be32(std::uint32_t(nameAt[0]));
-	out.be32(0);
-	out.be16(std::uint16_t(anim.frames));
-	out.be16(std::uint16_t(count));
-	out.be32(1); // loops
-	out.be32(0); // scaling rule
+	// size, version, archive offset, the group, user data, name, 0
+	out.be32s({std::uint32_t(names.size()), 5, 0, kGroupAt, 0, std::uint32_t(nameAt[0]), 0});
+	out.be16s({std::uint16_t(anim.frames), std::uint16_t(count)});
+	out.be32s({1, 0}); // loops, scaling rule
 	WriteGroup(out, {nameAt.begin() + 1, nameAt.end()}, entryAt);
 	for (std::size_t i = 0; i < count; ++i) {
-		out.be32(std::uint32_t(nameAt[i + 1] - entryAt[i]));
-		out.be32(anim.entries[i].code);
+		out.be32s({std::uint32_t(nameAt[i + 1] - entryAt[i]), anim.entries[i].code});
 		for (std::uint32_t word : words[i])
 			out.be32(word);
 	}
@@ -216,12 +202,9 @@ Bytes BuildSHP0(const Shp0Anim& anim)
 	for (std::size_t i = 0; i < count; ++i) {
 		const Shp0Entry& entry = anim.entries[i];
 		const std::size_t targets = entry.targets.size();
-		body.be32(7); // flags
-		body.be32(0); // name offset
-		body.be16(indexOf(entry.base));
-		body.be16(std::uint16_t(targets));
-		body.be32(entry.mask);
-		body.be32(std::uint32_t(20 + 4 * targets));
+		body.be32s({7, 0}); // flags, name offset
+		body.be16s({indexOf(entry.base), std::uint16_t(targets)});
+		body.be32s({entry.mask, std::uint32_t(20 + 4 * targets)});
 		for (std::size_t t = 0; t < targets; ++t) {
 			const Shp0Target& target = entry.targets[t];
 			if (entry.mask >> (t % 32) & 1) {
@@ -252,26 +235,13 @@ Bytes BuildSHP0(const Shp0Anim& anim)
 
 	ByteSink out;
 	out.text("SHP0");
-	out.be32(std::uint32_t(body.size()));
-	out.be32(4);
-	out.be32(0); // archive offset
-	out.be32(kGroupAt);
-	out.be32(std::uint32_t(table));
-	out.be32(0);
-	out.be32(std::uint32_t(nameAt[sets.size()]));
-	out.be32(0);
-	out.be16(std::uint16_t(anim.frames));
-	out.be16(std::uint16_t(sets.size()));
+	// size, version, archive offset, the group, the name table, user data, name, 0
+	out.be32s({std::uint32_t(body.size()), 4, 0, kGroupAt, std::uint32_t(table), 0, std::uint32_t(nameAt[sets.size()]), 0});
+	out.be16s({std::uint16_t(anim.frames), std::uint16_t(sets.size())});
 	out.be32(1); // loops
 	WriteGroup(out, {nameAt.begin() + std::ptrdiff_t(sets.size()) + 1, nameAt.end()}, entryAt);
 	out.append(Bytes(body.bytes.begin() + std::ptrdiff_t(out.size()), body.bytes.end()));
 	return out.bytes;
-}
-
-void Patch16(Bytes& bytes, std::size_t at, std::uint16_t value)
-{
-	bytes.at(at) = std::uint8_t(value >> 8);
-	bytes.at(at + 1) = std::uint8_t(value);
 }
 
 AnimArchive BuildAnimArchive(const Mdl0Model& model, const std::vector<Chr0Anim>& chr0s,

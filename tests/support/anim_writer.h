@@ -16,18 +16,6 @@
 
 namespace zentarra::testing {
 
-// CHR0 entry code bits.
-inline constexpr std::uint32_t kChrScaleOne = 0x8;
-inline constexpr std::uint32_t kChrScaleUniform = 0x10;
-inline constexpr std::uint32_t kChrRotation = 0x800000;
-inline constexpr std::uint32_t kChrTranslation = 0x1000000;
-constexpr std::uint32_t ChrScaleFixed(int axis) { return 0x2000u << axis; }
-constexpr std::uint32_t ChrRotFixed(int axis) { return 0x10000u << axis; }
-constexpr std::uint32_t ChrTransFixed(int axis) { return 0x80000u << axis; }
-constexpr std::uint32_t ChrScaleFormat(std::uint32_t code) { return code << 25; }
-constexpr std::uint32_t ChrRotFormat(std::uint32_t code) { return code << 27; }
-constexpr std::uint32_t ChrTransFormat(std::uint32_t code) { return code << 30; }
-
 // A field of a CHR0 entry: a fixed float, or a key block (format != 0).
 struct Chr0Field {
 	float value = 0;
@@ -78,9 +66,6 @@ struct Shp0Anim {
 };
 // Base and target names enter the name table in order of first use.
 Bytes BuildSHP0(const Shp0Anim& anim);
-
-// Overwrites a big-endian 16-bit field, to damage a built file.
-void Patch16(Bytes& bytes, std::size_t at, std::uint16_t value);
 
 // The model in "3DModels(NW4R)", the animations in "AnmChr(NW4R)" and
 // "AnmShp(NW4R)", and where each sub-file landed.
