@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <random>
 #include <utility>
@@ -19,7 +21,6 @@ using test::Bits;
 using test::ExpectMatrix;
 using test::ExpectVec;
 using test::Product;
-
 
 TEST(Normals, LengthUnitAndUsableTest)
 {
@@ -122,14 +123,11 @@ std::vector<Node> BindPose()
 TEST(CalcNodeMatrix, SameBitsAsTheStatedArithmeticAndInverses)
 {
 	const Transfo t{{3.09f, 2.42f, 3.53f}, {328.8f, -97.1f, -124.7f}, {-1.36f, 5.42f, 6.34f}};
-	const auto expectBits = [](const Matrix34& m, const std::array<std::uint32_t, 12>& bits) {
-		for (int e = 0; e < 12; ++e)
-			EXPECT_EQ(test::Bits(m[e]), bits[e]) << "element " << e;
-	};
-	expectBits(LocalMatrix(t), {0x3E5EA469, 0x3F7E5EA9, 0x404D624A, 0xBFAE147B, 0x3EA0C4A4, 0xC00CDFBC, 0x3FB6103D,
-		0x40AD70A4, 0x40443E5A, 0x3E1EAB35, 0xBEBF14EF, 0x40CAE148});
-	expectBits(ReverseMatrix(t), {0x3CBA8B30, 0x3D06B3A1, 0x3EA46CDC, 0xC00BBB87, 0x3E2DBCEB, 0xBEC07007, 0x3CD8BEED,
-		0x40066895, 0x3E83DBB1, 0x3DE9C5BE, 0xBCF55A26, 0xBDA0DAE2});
+	using Words = std::array<std::uint32_t, 12>;
+	ExpectMatrix(LocalMatrix(t), std::bit_cast<Matrix34>(Words{0x3E5EA469, 0x3F7E5EA9, 0x404D624A, 0xBFAE147B, 0x3EA0C4A4,
+		0xC00CDFBC, 0x3FB6103D, 0x40AD70A4, 0x40443E5A, 0x3E1EAB35, 0xBEBF14EF, 0x40CAE148}));
+	ExpectMatrix(ReverseMatrix(t), std::bit_cast<Matrix34>(Words{0x3CBA8B30, 0x3D06B3A1, 0x3EA46CDC, 0xC00BBB87, 0x3E2DBCEB,
+		0xBEC07007, 0x3CD8BEED, 0x40066895, 0x3E83DBB1, 0x3DE9C5BE, 0xBCF55A26, 0xBDA0DAE2}));
 
 	std::mt19937 rng(20240611);
 	std::uniform_real_distribution<float> scale(0.25f, 4.0f), angle(-360, 360), move(-50, 50);
