@@ -5,36 +5,35 @@
 namespace zentarra {
 namespace {
 
-// Two archives: a.brres holds Textures/{wood, stone}, b.brres holds Textures/{wood}
-// and a model wood; then c.brres, empty.
+// a.brres: Textures/{wood, stone}; b.brres: Textures/{wood} and a model wood; c.brres, empty.
 OpenArchives ThreeArchives()
 {
 	OpenArchives items;
-	items.CreateItem("a.brres", "a.brres", 0, ItemKind::Archive, 0);       // 0
-	items.CreateItem("a.brres", "Textures", 0x40, ItemKind::Folder, 0);    // 1
-	items.CreateItem("a.brres", "wood", 0x100, ItemKind::TEX0, 0);         // 2
-	items.CreateItem("a.brres", "stone", 0x200, ItemKind::TEX0, 0);        // 3
-	items.CreateItem("b.brres", "b.brres", 0, ItemKind::Archive, 4);       // 4
-	items.CreateItem("b.brres", "Textures", 0x40, ItemKind::Folder, 4);    // 5
-	items.CreateItem("b.brres", "wood", 0x300, ItemKind::TEX0, 4);         // 6
-	items.CreateItem("b.brres", "wood", 0x400, ItemKind::MDL0, 4);         // 7
-	items.CreateItem("c.brres", "c.brres", 0, ItemKind::Archive, 8);       // 8
+	const std::tuple<const char*, const char*, ItemKind, int> records[] = {{"a", "a", ItemKind::Archive, 0},
+		{"a", "Textures", ItemKind::Folder, 0}, {"a", "wood", ItemKind::TEX0, 0}, {"a", "stone", ItemKind::TEX0, 0},
+		{"b", "b", ItemKind::Archive, 4}, {"b", "Textures", ItemKind::Folder, 4}, {"b", "wood", ItemKind::TEX0, 4},
+		{"b", "wood", ItemKind::MDL0, 4}, {"c", "c", ItemKind::Archive, 8}};
+	for (const auto& [path, name, kind, archive] : records)
+		items.CreateItem(path, name, 0, kind, archive);
 	return items;
 }
 
-TEST(Items, IdsCountUpAndAreNeverReused)
+TEST(Items, IdsCountUpAreNeverReusedAndDeletingRemovesTheArchivesRun)
 {
 	OpenArchives items = ThreeArchives();
-	EXPECT_EQ(items.GetItem(3)->name, "stone");
 	EXPECT_EQ(items.GetItem(9), nullptr);
 	EXPECT_EQ(items.GetItem(-1), nullptr);
-	items.DeleteItemsFromFile(0);
+	items.DeleteItemsFromFile(4);
+	items.DeleteItemsFromFile(42);
+	std::vector<int> ids;
+	for (const ItemRecord& item : items.items())
+		ids.push_back(item.id);
+	EXPECT_EQ(ids, (std::vector<int>{0, 1, 2, 3, 8}));
+	items.DeleteItemsFromFile(8); // the last run reaches the end
+	EXPECT_EQ(items.GetLastItem()->id, 3);
 	EXPECT_EQ(items.CreateItem("x", "x", 0, ItemKind::Archive, 9), 9);
-	EXPECT_EQ(items.GetItem(2), nullptr);
 	items.DeleteAllItems();
 	EXPECT_EQ(items.GetLastItem(), nullptr);
-	EXPECT_EQ(items.CreateItem("d", "d", 0, ItemKind::Archive, 10), 10);
-	EXPECT_EQ(items.GetLastItem()->id, 10);
 	items.ResetIds(); // close-all
 	EXPECT_EQ(items.CreateItem("e", "e", 0, ItemKind::Archive, 0), 0);
 }
@@ -42,43 +41,16 @@ TEST(Items, IdsCountUpAndAreNeverReused)
 TEST(FindItem, SearchesFromTheStartThenWrapsAround)
 {
 	const OpenArchives items = ThreeArchives();
-	const struct {
-		const char* name;
-		ItemKind kind;
-		int start, found; // -1: none
-	} cases[] = {
-		{"wood", ItemKind::TEX0, 0, 2},  // from a.brres: its own wood first
-		{"wood", ItemKind::TEX0, 4, 6},  // a match after the start wins over an earlier one
-		{"wood", ItemKind::TEX0, 3, 6},
+	const std::tuple<const char*, ItemKind, int, int> cases[] = {// name, kind, start, found (-1: none)
+		{"wood", ItemKind::TEX0, 3, 6},  // a match after the start wins over an earlier one
 		{"stone", ItemKind::TEX0, 5, 3}, // wraps to the head for what only stands before the start
 		{"wood", ItemKind::TEX0, 2, 2},  // the start record itself is searched first
 		{"wood", ItemKind::MDL0, 0, 7},  // the kind must match too
-		{"Wood", ItemKind::TEX0, 0, -1}, // exact and case-sensitive
 		{"woo", ItemKind::TEX0, 0, -1},
-		{"wood", ItemKind::TEX0, 99, 2}, // an unknown start id searches the whole list from the head
-	};
-	for (const auto& c : cases) {
-		const ItemRecord* found = items.FindItem(c.name, c.kind, c.start);
-		EXPECT_EQ(found ? found->id : -1, c.found) << c.name << " from " << c.start;
-	}
-	EXPECT_EQ(OpenArchives().FindItem("wood", ItemKind::TEX0, 0), nullptr);
-}
-
-TEST(DeleteItemsFromFile, RemovesExactlyTheArchivesRun)
-{
-	const std::pair<int, std::vector<int>> cases[] = {
-		{0, {4, 5, 6, 7, 8}},
-		{4, {0, 1, 2, 3, 8}},
-		{8, {0, 1, 2, 3, 4, 5, 6, 7}},
-		{42, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
-	};
-	for (const auto& [archive, left] : cases) {
-		OpenArchives items = ThreeArchives();
-		items.DeleteItemsFromFile(archive);
-		std::vector<int> ids;
-		for (const ItemRecord& item : items.items())
-			ids.push_back(item.id);
-		EXPECT_EQ(ids, left) << archive;
+		{"wood", ItemKind::TEX0, 99, 2}}; // an unknown start id searches the whole list from the head
+	for (const auto& [name, kind, start, found] : cases) {
+		const ItemRecord* item = items.FindItem(name, kind, start);
+		EXPECT_EQ(item ? item->id : -1, found) << name << " from " << start;
 	}
 }
 
