@@ -60,35 +60,26 @@ TEST(ReadBRRES, ListsFoldersAndEntriesInDirectoryOrderAndBuildsTheTree)
 	EXPECT_EQ(full.expanded, (std::vector<int>{0, 1, 4, 7, 9, 11})); // the archive first, then each folder
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts)
-{
-	Bytes all;
-	for (const Bytes& part : parts)
-		all.insert(all.end(), part.begin(), part.end());
-	return all;
-}
-
 TEST(ReadBRRES, ArchivesFoundAnywhereBackToBackAndBehindPartialMagics)
 {
 	const Bytes one = BuildBRRES({{"Textures(NW4R)", {{"a", StubSubFile("TEX0")}}}});
 	const Bytes two = BuildBRRES({{"AnmChr(NW4R)", {{"b", StubSubFile("CHR0")}, {"c", StubSubFile("CHR0")}}}});
-	const Bytes junk(1001, 0xAB); // odd length: the second archive starts misaligned
-	struct Case {
-		Bytes file;
-		std::vector<std::size_t> archives; // where each starts
+	const Bytes junk(1001, 'b'); // odd length: the second archive starts misaligned
+	const auto concat = [](std::initializer_list<Bytes> parts) {
+		Bytes all;
+		for (const Bytes& part : parts)
+			all.insert(all.end(), part.begin(), part.end());
+		return all;
 	};
-	std::vector<Case> cases = {{Concat({junk, one, junk, two, junk}), {1001, 1001 + one.size() + 1001}}};
-	for (const std::string prefix : {"b", "bb", "bre", "brebre", "bbrrbree"})
-		cases.push_back({Concat({Bytes(prefix.begin(), prefix.end()), one}), {prefix.size()}});
-	for (const Bytes& none : {Bytes{}, Bytes{'b', 'r', 'e'}, Bytes(4096, 'b'), Bytes{'B', 'R', 'E', 'S'}})
-		cases.push_back({none, {}});
-
+	const std::pair<Bytes, std::vector<std::size_t>> cases[] = {// the file, where each archive starts
+		{concat({junk, one, junk, two, junk}), {1001, 1001 + one.size() + 1001}},
+		{concat({{'b', 'b', 'r', 'r', 'b', 'r', 'e', 'e'}, one}), {8}}, {{}, {}}, {{'b', 'r', 'e', 'B', 'R', 'E', 'S'}, {}}};
 	const std::size_t entryInOne = testing::LayoutOf({{"", {{"", StubSubFile("TEX0")}}}}).subFiles[0][0];
-	for (const Case& c : cases) {
-		const auto scan = ScanBytes(c.file);
-		EXPECT_EQ(scan.result.archives, int(c.archives.size()));
+	for (const auto& [file, starts] : cases) {
+		const auto scan = ScanBytes(file);
+		EXPECT_EQ(scan.result.archives, int(starts.size()));
 		EXPECT_FALSE(scan.result.damaged) << scan.result.damage;
-		testing::ExpectItemsInsideFile(scan, c.file.size());
+		testing::ExpectItemsInsideFile(scan, file.size());
 		// each item belongs to the archive item before it, at its offset
 		std::vector<std::size_t> archives;
 		for (const ItemRecord& item : scan.items.items()) {
@@ -97,8 +88,8 @@ TEST(ReadBRRES, ArchivesFoundAnywhereBackToBackAndBehindPartialMagics)
 			else
 				EXPECT_EQ(scan.items.GetItem(item.archive)->offset, archives.back()) << item.name;
 		}
-		EXPECT_EQ(archives, c.archives);
-		EXPECT_TRUE(c.archives.empty() || scan.items.items().at(2).offset == c.archives[0] + entryInOne);
+		EXPECT_EQ(archives, starts);
+		EXPECT_TRUE(starts.empty() || scan.items.items().at(2).offset == starts[0] + entryInOne);
 	}
 }
 
