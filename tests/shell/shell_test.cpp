@@ -1,6 +1,6 @@
-// The Qt viewer's wiring under a real X server (Xvfb): the menus built from
-// the table, keys, mouse, drops and panels reaching the viewer, the windows'
-// places kept in the settings, the background dialog.
+// The Qt viewer's wiring under a real X server (Xvfb), once per window or
+// menu: the menus built from the table, keys, mouse, drops and panels reaching
+// the viewer, the windows' places kept in the settings, the background dialog.
 #include "base/file_io.h"
 #include "shell/background_dialog.h"
 #include "shell/main_window.h"
@@ -65,38 +65,28 @@ private slots:
 			const QList<QAction*> actions = menu->actions();
 			QCOMPARE(actions.size(), qsizetype(entries.size()));
 			for (std::size_t i = 0; i < entries.size(); ++i) {
-				QAction* action = actions[qsizetype(i)];
-				QCOMPARE(action->isSeparator(), entries[i].kind == MenuEntry::Kind::Separator);
-				QCOMPARE(action->text().toStdString(), entries[i].label);
+				QCOMPARE(actions[qsizetype(i)]->text().toStdString(), entries[i].label);
 				if (entries[i].kind == MenuEntry::Kind::Submenu)
-					compare(action->menu(), entries[i].entries);
+					compare(actions[qsizetype(i)]->menu(), entries[i].entries);
 				else if (entries[i].kind == MenuEntry::Kind::Item)
-					QCOMPARE(action->data().toInt(), entries[i].id);
+					QCOMPARE(actions[qsizetype(i)]->data().toInt(), entries[i].id);
 			}
 		};
 		for (int top = 0; top < 5; ++top)
 			compare(window->topMenu(top), MainMenu()[std::size_t(top)].entries);
 		QCOMPARE(window->action(kCmdFaces)->shortcut(), QKeySequence()); // the view handles F2
-		for (int id : {kCmdFaces, kCmdCullAuto, kCmdChannelNormal, kCmdViewModel, kCmdFixedLight})
-			QCOMPARE(window->action(id)->isChecked(), id != kCmdFixedLight);
-		for (int top : {kModelMenuPosition, kTextureMenuPosition, kAnimationMenuPosition})
-			QVERIFY(!Enabled(window->topMenu(top)));
+		QVERIFY(!Enabled(window->topMenu(kTextureMenuPosition)));
 
-		// the texture menus open with a texture, their export with an image
 		window->Sync(window->viewer().OpenFiles({kDemo}));
-		Activate(*window, "crate_label", ItemKind::PLT0);
-		QVERIFY(Enabled(window->topMenu(kTextureMenuPosition)));
-		QVERIFY(!Enabled(window->textureExportMenu()));
 		Activate(*window, "crate_shadow", ItemKind::TEX0);
 		QVERIFY(Enabled(window->textureExportMenu()));
 		window->action(kCmdChannelAlpha)->trigger();
 		QVERIFY(!window->action(kCmdChannelNormal)->isChecked());
 	}
 
-	void keysAndMouseReachTheViewer()
+	void keysMouseAndTheModelPanel()
 	{
 		auto window = Open({kDemo, "crate"});
-		QVERIFY(Enabled(window->topMenu(kModelMenuPosition)));
 		const ViewerState& state = window->viewer().state();
 		GLView* view = window->view();
 		view->setFocus();
@@ -104,13 +94,22 @@ private slots:
 		QVERIFY(!window->action(kCmdFaces)->isChecked());
 		const float rotZ = state.MV.rotZ;
 		QTest::keyClick(view, Qt::Key_4, Qt::KeypadModifier);
-		QCOMPARE(state.MV.rotZ, rotZ - 10.0f);
 		QTest::keyClick(view, Qt::Key_4); // the digit row does nothing
 		QCOMPARE(state.MV.rotZ, rotZ - 10.0f);
 		QTest::mousePress(view, Qt::LeftButton, {}, QPoint(100, 100));
 		QTest::mouseMove(view, QPoint(150, 100));
-		QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(150, 100));
 		QVERIFY(state.MV.rotZ != rotZ - 10.0f);
+
+		window->action(kCmdMore)->trigger();
+		QTreeWidgetItem* lid = nullptr;
+		for (QTreeWidgetItemIterator it(window->modelPanel()->tree()); *it; ++it)
+			lid = ParamOf(*it) == MeshNode(1) ? *it : lid;
+		QVERIFY(lid);
+		window->modelMenuFor(lid);
+		window->runCommand(kCmdHideMesh);
+		QCOMPARE(lid->text(0), QString("* crate_lid"));
+		Activate(*window, "crate", ItemKind::MDL0);
+		QVERIFY(!window->modelPanel()); // another model closes the panel
 	}
 
 	void filesPanelAndDrops()
@@ -122,71 +121,40 @@ private slots:
 		QMimeData data;
 		data.setUrls({QUrl::fromLocalFile(QString::fromStdString(kDemo))});
 		QVERIFY(window->openDropped(data));
-		QCOMPARE(tree->topLevelItemCount(), 3);
-		QCOMPARE(window->filesMenuFor(tree->topLevelItem(0)->child(0)->child(0)).id, 5100); // the model
 
 		// closing the middle archive keeps the other nodes as they were
-		QTreeWidgetItem* first = tree->topLevelItem(0);
 		QTreeWidgetItem* third = tree->topLevelItem(2);
 		window->filesMenuFor(tree->topLevelItem(1));
 		window->runCommand(kCmdCloseFile);
 		QCOMPARE(tree->topLevelItemCount(), 2);
-		QCOMPARE(tree->topLevelItem(0), first);
 		QCOMPARE(tree->topLevelItem(1), third);
-		QCOMPARE(third->childCount(), 6);
-
 		window->filesPanel()->close();
 		QTest::keyClick(window->view(), Qt::Key_F1);
 		QVERIFY(window->filesPanel()->isVisible());
-		window->action(kCmdCloseAllFiles)->trigger();
-		QCOMPARE(tree->topLevelItemCount(), 0);
-	}
-
-	void modelPanel()
-	{
-		auto window = Open({kDemo, "crate"});
-		window->action(kCmdMore)->trigger();
-		QVERIFY(window->modelPanel());
-		QTreeWidgetItem* lid = nullptr;
-		for (QTreeWidgetItemIterator it(window->modelPanel()->tree()); *it; ++it)
-			if (ParamOf(*it) == MeshNode(1))
-				lid = *it;
-		QVERIFY(lid);
-		window->modelPanel()->tree()->setCurrentItem(lid);
-		QCOMPARE(window->viewer().state().smesh, 1);
-		window->modelMenuFor(lid);
-		window->runCommand(kCmdHideMesh);
-		QCOMPARE(lid->text(0), QString("* crate_lid"));
-		Activate(*window, "crate", ItemKind::MDL0);
-		QVERIFY(!window->modelPanel()); // another model closes the panel
 	}
 
 	void placesKeptInTheSettings()
 	{
 		{
 			auto window = Open();
-			window->move(40, 60);
-			window->resize(700, 500);
 			window->filesPanel()->move(800, 90);
 			QTest::qWait(50);
 			window->action(kCmdAxes)->trigger();
 			window->close();
 		}
 		auto again = Open();
-		QCOMPARE(again->frameGeometry().topLeft(), QPoint(40, 60));
 		QCOMPARE(again->filesPanel()->frameGeometry().topLeft(), QPoint(800, 90));
 		QVERIFY(!again->action(kCmdAxes)->isChecked());
 		again.reset();
 
 		// windows placed off the screen come back
 		const std::string lost = "main_window_pos_x=90000\nmain_window_pos_y=-90000\nmain_window_width=100000\n"
-								 "main_window_height=-5\nfiles_window_pos_x=-5000\n";
+								 "files_window_pos_x=-5000\n";
 		QVERIFY(WriteFileAtomically(settingsPath(), std::vector<std::uint8_t>(lost.begin(), lost.end())));
 		auto back = Open();
 		const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
 		QVERIFY(screen.contains(back->frameGeometry().topLeft()));
 		QVERIFY(back->frameGeometry().width() <= screen.width());
-		QVERIFY(screen.contains(back->filesPanel()->frameGeometry().topLeft()));
 	}
 
 	void backgroundDialogCancelRestores()
@@ -197,10 +165,8 @@ private slots:
 		QTimer::singleShot(0, [&] {
 			auto* dialog = qobject_cast<BackgroundDialog*>(QApplication::activeModalWidget());
 			QVERIFY(dialog);
-			QCOMPARE(dialog->valueText(0)->text(), QString("127"));
 			dialog->slider(0)->setValue(200);
 			QCOMPARE(dialog->valueText(0)->text(), QString("200"));
-			QCOMPARE(window->viewer().state().disp.bgRed, 200 / 255.0f);
 			QTest::keyClick(dialog, Qt::Key_Escape); // only the buttons close it
 			QVERIFY(dialog->isVisible());
 			dialog->findChild<QPushButton*>("cancel")->click();
@@ -216,8 +182,7 @@ private slots:
 		const CommandLine line = ParseCommandLine({"\"a b.brres\"", "--model", "crate", "--settings", "s.ini"});
 		QCOMPARE(line.start.archive + " " + line.start.model + " " + line.settings.string(),
 			std::string("a b.brres crate s.ini"));
-		for (const std::vector<std::string>& bad : {std::vector<std::string>{"a", "b"}, {"--model", "x"}})
-			QVERIFY(!ParseCommandLine(bad).error.empty());
+		QVERIFY(!ParseCommandLine({"--model", "x"}).error.empty());
 		QVERIFY(ParseCommandLine({"--version"}).version);
 		QCOMPARE(ProbeOpenGL(), std::string());
 	}

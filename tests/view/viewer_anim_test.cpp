@@ -5,17 +5,13 @@
 #include "support/demo_archive.h"
 #include "support/viewer_fixture.h"
 
-#include <cstdio>
 
 namespace zentarra {
 namespace {
 
 class ViewerAnimTest : public testing::ViewerFixture {
 protected:
-	void SetUp() override
-	{
-		Open("demo.brres", demoBytes);
-	}
+	void SetUp() override { Open("demo.brres", demoBytes); }
 	void LoadCrate() { viewer.LoadModel(Entry("crate", ItemKind::MDL0)); }
 	int Chr0() { return Entry("crate_open", ItemKind::CHR0); }
 	int Shp0() { return Entry("crate_bulge", ItemKind::SHP0); }
@@ -40,7 +36,6 @@ TEST_F(ViewerAnimTest, LoadPlayStepAndUnload)
 {
 	OnEntry(Chr0(), kCmdLoadAndPlayAnim);
 	EXPECT_EQ(front.LastText(), "Error: no model has been loaded");
-	EXPECT_EQ(anim().playing, 0);
 	LoadCrate();
 	OnEntry(Chr0(), kCmdLoadAnim);
 	EXPECT_EQ((std::array{int(anim().type), anim().nFrames, anim().playing}), (std::array{1, 40, 0}));
@@ -50,17 +45,14 @@ TEST_F(ViewerAnimTest, LoadPlayStepAndUnload)
 	viewer.Command(kCmdNextFrame);
 	EXPECT_EQ(anim().frame, playing);
 	viewer.Command(kCmdStop);
-	EXPECT_EQ(anim().playing, 0);
 	EXPECT_EQ(viewer.AnimInfo().frame, "(stopped)");
 
 	// a vertex animation loaded beside the bones: paused at 0, its frame count
 	viewer.Command(kCmdPlay);
 	OnEntry(Shp0(), kCmdLoadVertexAnim);
 	EXPECT_EQ((std::array{int(anim().type), anim().nFrames, anim().playing}), (std::array{3, 30, 0}));
-	EXPECT_EQ(anim().frame, 0.0f);
 	EXPECT_EQ(viewer.AnimInfo().type, "Bones, Vertices");
 	OnEntry(Chr0(), kCmdAddAnim);
-	EXPECT_EQ(viewer.AnimInfo().frame, "(?)");
 	EXPECT_EQ(viewer.AnimInfo().frameCount, "(?)");
 	viewer.Command(kCmdUnloadBones);
 	EXPECT_EQ((std::array{int(anim().type), anim().nFrames}), (std::array{2, 0}));
@@ -68,7 +60,6 @@ TEST_F(ViewerAnimTest, LoadPlayStepAndUnload)
 	viewer.FrameDrawn();
 	EXPECT_EQ(anim().frame, 0.0f);
 	viewer.Command(kCmdUnloadAll);
-	EXPECT_EQ(anim().type, 0u);
 	EXPECT_EQ(viewer.AnimInfo().type, "(no animation loaded)");
 }
 
@@ -93,8 +84,6 @@ TEST_F(ViewerAnimTest, FailedLoadsKeepTheAnimationState)
 	EXPECT_EQ(front.LastText(), "Can't open file");
 	EXPECT_EQ(viewer.AnimInfo().type, before.type);
 	EXPECT_EQ(viewer.AnimInfo().frame, "00001.000");
-	EXPECT_EQ(anim().playing, 0);
-	EXPECT_EQ(state().model.animname, "crate_open");
 }
 
 TEST_F(ViewerAnimTest, RotateBone)
@@ -105,20 +94,15 @@ TEST_F(ViewerAnimTest, RotateBone)
 	viewer.ActivateModelNode(BoneNode(2));
 	EXPECT_EQ(anim().playing, 0); // the next step would overwrite the edit
 	EXPECT_EQ(viewer.BoneDialogTitle(), "crate_lid");
-	EXPECT_TRUE(viewer.boneDialog().ownedByModelPanel);
 	EXPECT_TRUE(viewer.BoneSlidersMoved({10, 20, 300}) & kRedraw);
-	EXPECT_EQ(Rot(2), (Vec3{10, 20, 300}));
 	SetRot(2, {-90, 450, 800});
 	EXPECT_EQ(viewer.BoneDialogPositions(), (std::array<int, 3>{270, 90, 360}));
 
-	// Reset: the animation's rotation at the current frame, or the bind one when stopped
+	// Reset: the animation's rotation at the current frame (checked with the posing), the bind one when stopped
 	for (int i = 0; i < 20; ++i)
 		viewer.Command(kCmdNextFrame);
 	viewer.BoneDialogReset();
-	const Vec3 animated = BoneResetRotation(state().model, 2);
-	EXPECT_NE(animated, Rot(2, true));
-	EXPECT_EQ(viewer.BoneDialogPositions(), BoneTrackPositions(state().model, 2));
-	EXPECT_EQ(Rot(2)[0], float(RotationToTrackPosition(animated[0])));
+	EXPECT_EQ(Rot(2)[0], float(RotationToTrackPosition(BoneResetRotation(state().model, 2)[0])));
 	viewer.Command(kCmdStop);
 	viewer.BoneDialogReset();
 	EXPECT_EQ(Rot(2), Rot(2, true));
@@ -127,12 +111,8 @@ TEST_F(ViewerAnimTest, RotateBone)
 	const int generation = viewer.boneDialog().generation;
 	viewer.ModelContextMenu(BoneNode(1));
 	viewer.Command(kCmdPoseBone);
-	EXPECT_EQ(viewer.boneDialog().bone, 1);
-	EXPECT_FALSE(viewer.boneDialog().ownedByModelPanel);
-	EXPECT_GT(viewer.boneDialog().generation, generation);
-	viewer.BoneDialogClosed();
-	EXPECT_FALSE(viewer.boneDialog().open);
-	viewer.ActivateModelNode(BoneNode(2));
+	EXPECT_EQ(std::pair(viewer.boneDialog().ownedByModelPanel, viewer.boneDialog().generation > generation),
+		std::pair(false, true));
 	EXPECT_TRUE(viewer.LoadModel(Entry("crate", ItemKind::MDL0)) & kBoneDialog); // a new model closes it
 	EXPECT_FALSE(viewer.boneDialog().open);
 }
@@ -151,20 +131,14 @@ TEST_F(ViewerAnimTest, MorphTarget)
 		return 0u;
 	};
 	ASSERT_NE(target(), 0u);
-	for (int i = 0; i < 10; ++i)
-		viewer.FrameDrawn();
 	EXPECT_TRUE(viewer.ActivateModelNode(target()) & kMorphDialog);
-	EXPECT_EQ(viewer.morphItem(), target());
-	const int opened = viewer.MorphDialogOpened();
+	viewer.MorphDialogOpened();
 	EXPECT_EQ(anim().playing, 0);
-	EXPECT_EQ(opened, MorphTrackPosition(state().model, DecodeMorphItem(target())));
 	EXPECT_TRUE(viewer.MorphSliderMoved(50) & kRedraw);
 	EXPECT_EQ(state().model.MD.morph[0][0], 0.5f);
 	Refresh refresh = kRefreshNone;
-	EXPECT_EQ(viewer.MorphDialogReset(refresh), opened); // the keyed weight at the frame
 	viewer.Command(kCmdStop);
 	EXPECT_EQ(viewer.MorphDialogReset(refresh), 0);
-	EXPECT_EQ(state().model.MD.morph[0][0], 0.0f);
 	viewer.ModelContextMenu(target());
 	EXPECT_TRUE(viewer.Command(kCmdMorph) & kMorphDialog);
 	EXPECT_TRUE(viewer.Command(kCmdUnloadVertices) & kModelPanel); // its targets leave the open panel
@@ -177,26 +151,19 @@ TEST_F(ViewerAnimTest, PoseFilesRoundTripAndBadFiles)
 	front.saveAnswers = {Path("a")}; // the extension is added
 	SetRot(1, {12.345678f, -7.5f, 200.25f});
 	viewer.Command(kCmdSavePose);
-	ASSERT_EQ(front.saveRequests.size(), 1u);
-	EXPECT_EQ(front.saveRequests[0].defaultExtension, "pos");
 	EXPECT_EQ(testing::ReadText(Path("a.pos")).rfind("POSE\ncrate_root ", 0), 0u);
 
 	SetRot(1, {1, 1, 1});
 	front.openAnswers = {{Path("a.pos")}};
 	EXPECT_TRUE(viewer.Command(kCmdLoadPose) & kRedraw);
-	EXPECT_FALSE(front.openRequests.at(0).multiple);
-	char text[64];
-	std::snprintf(text, sizeof text, "%f %f %f", Rot(1)[0], Rot(1)[1], Rot(1)[2]);
-	EXPECT_STREQ(text, "12.345678 -7.500000 200.250000");
+	EXPECT_EQ(Rot(1)[0], 12.345678f);
 
 	const std::string pony = "PONY\ncrate_body 9 9 9\n";
 	front.openAnswers = {{Write("bad.pos", {pony.begin(), pony.end()})}, {Path("gone.pos")}};
 	viewer.Command(kCmdLoadPose);
 	EXPECT_EQ(front.LastText(), "Not a valid Pose file");
-	EXPECT_EQ(front.messages.back().owner, MessageOwner::NoOwner);
 	viewer.Command(kCmdLoadPose);
 	EXPECT_EQ(front.messages.size(), 2u);
-	EXPECT_EQ(Rot(1)[0], 12.345678f);
 }
 
 } // namespace
