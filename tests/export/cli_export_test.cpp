@@ -34,12 +34,6 @@ std::size_t FilesIn(const fs::path& dir)
 	return std::size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
-Bytes ReadBytes(const fs::path& path)
-{
-	const std::string text = ReadText(path);
-	return Bytes(text.begin(), text.end());
-}
-
 void WriteFile(const fs::path& path, const Bytes& bytes)
 {
 	std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -55,9 +49,14 @@ TEST(CliInfo, JsonMatchesTheInventory)
 		const json info = json::parse(run.out);
 		EXPECT_EQ(info["path"], file);
 		json models = json::array(), textures = json::array(), animations = json::array();
+		bool noVertices = false;
 		for (const json& sub : archive["subfiles"]) {
+			noVertices = noVertices || (sub["kind"] == "MDL0" && sub["vertices"] == 0);
 			if (sub["kind"] == "MDL0")
-				models.push_back(sub);
+				models.push_back({{"name", sub["name"]}, {"version", sub["version"]}, {"meshes", sub["objects"]},
+					{"triangles", sub["triangles"]}, {"bones", sub["bones"]}, {"materials", sub["materials"]},
+					{"weightedNodes", sub["envelopes"]}, {"meshNames", sub["objects"]}, {"textures", sub["materials"]},
+					{"palettes", sub["materials"]}});
 			else if (sub["kind"] == "TEX0")
 				textures.push_back({{"name", sub["name"]}, {"folder", sub["folder"]}, {"format", sub["format_name"]},
 					{"formatCode", sub["format"]}, {"width", sub["width"]}, {"height", sub["height"]}});
@@ -69,34 +68,25 @@ TEST(CliInfo, JsonMatchesTheInventory)
 		EXPECT_EQ(info["textureEntries"], textures);
 		animationsCompared += animations.size();
 		texturesCompared += textures.size();
-
 		// a model without vertices fails the whole file
-		if (std::any_of(models.begin(), models.end(), [](const json& sub) { return sub["vertices"] == 0; })) {
-			EXPECT_EQ(run.status, 1);
-			EXPECT_EQ(info["error"], "Error: this model doesn't have vertices");
-			EXPECT_TRUE(info["models"].empty());
+		if (noVertices) {
+			EXPECT_EQ(std::tuple(run.status, info["error"], info["models"]),
+				std::tuple(1, json("Error: this model doesn't have vertices"), json::array()));
 			continue;
 		}
 		EXPECT_EQ(run.status, 0) << run.err;
 		EXPECT_FALSE(info.contains("error"));
-		ASSERT_EQ(info["models"].size(), models.size());
-		modelsCompared += models.size();
-		for (std::size_t i = 0; i < models.size(); ++i) {
-			const json &want = models[i], &got = info["models"][i];
-			SCOPED_TRACE(want["name"].get<std::string>());
-			for (const auto& [ours, theirs] : {std::pair("name", "name"), {"version", "version"}, {"meshes", "objects"},
-					 {"triangles", "triangles"}, {"bones", "bones"}, {"materials", "materials"},
-					 {"weightedNodes", "envelopes"}})
-				EXPECT_EQ(got[ours], want[theirs]) << ours;
-			EXPECT_GE(got["nodes"].get<int>(), got["bones"].get<int>() + got["weightedNodes"].get<int>());
-			EXPECT_EQ(got["meshNames"].size(), want["objects"].get<std::size_t>());
-			EXPECT_EQ(got["textures"].size(), want["materials"].get<std::size_t>());
-			ASSERT_EQ(got["palettes"].size(), want["materials"].get<std::size_t>());
-			if (want["palettes"] == 0) {
-				EXPECT_EQ(got["palettes"], json(std::vector<std::string>(got["palettes"].size())));
-			}
-			EXPECT_FALSE(got.contains("damaged"));
+		json got = json::array();
+		for (const json& model : info["models"]) {
+			json same = model; // the lists by their sizes, the node count as its lower bound
+			for (const char* list : {"meshNames", "textures", "palettes"})
+				same[list] = model[list].size();
+			EXPECT_GE(model["nodes"].get<int>(), model["bones"].get<int>() + model["weightedNodes"].get<int>());
+			same.erase("nodes");
+			got.push_back(same);
 		}
+		EXPECT_EQ(got, models);
+		modelsCompared += models.size();
 	}
 	EXPECT_GE(modelsCompared, 21u);
 	EXPECT_EQ(texturesCompared, 136u);
@@ -110,13 +100,8 @@ TEST(CliInfo, NamedModelsTextAndFailures)
 	EXPECT_EQ(run.status, 0);
 	const json models = json::parse(run.out)["models"];
 	ASSERT_EQ(models.size(), 2u); // in the order asked for
-	EXPECT_EQ(models[1]["name"], "kuribo-shadow");
-	EXPECT_EQ(models[0]["name"], "kuribo");
-	EXPECT_EQ(models[0]["meshNames"], json::array({"polygon0"}));
-	EXPECT_EQ(models[0]["textures"], json::array({"kuribo"}));
-	EXPECT_EQ(models[0]["palettes"], json::array({""}));
-	EXPECT_EQ(models[0]["nodes"], 14);
-
+	EXPECT_EQ(std::tuple(models[0]["name"], models[0]["palettes"], models[1]["name"]),
+		std::tuple(json("kuribo"), json::array({""}), json("kuribo-shadow")));
 	run = RunCli("info " + kuribo);
 	EXPECT_EQ(std::pair(run.status, run.err), std::pair(0, std::string()));
 	EXPECT_NE(run.out.find("3DModels(NW4R)/kuribo  MDL0 version 11\n"
@@ -125,9 +110,6 @@ TEST(CliInfo, NamedModelsTextAndFailures)
 						   "  material 1: texture \"kuribo\", palette \"\"\n"),
 		std::string::npos)
 		<< run.out;
-	run = RunCli("info --json " + Corpus("srt.brres")); // no models is no failure
-	EXPECT_EQ(run.status, 0);
-	EXPECT_EQ(json::parse(run.out)["models"], json::array());
 	run = RunCli("info --json " + kuribo + " kuribo nosuch");
 	EXPECT_EQ(run.status, 1);
 	EXPECT_EQ(json::parse(run.out)["error"].get<std::string>().substr(0, 30), "Error: no model named \"nosuch\"");
@@ -158,7 +140,6 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 		{"export-model /no/such/file kuribo" + obj, 1, "Error: can't open file\n"},
 		{"export-model " + Quote(kCorpus + "/INVENTORY.md") + " kuribo" + obj, 1, "Error: not a valid BRRES file\n"},
 		{"export-model " + Corpus("kuribo.brres") + " nosuch" + obj, 1, "Error: no model named \"nosuch\""},
-		{"export-model " + Corpus("mat_lib.brres") + " mat_lib" + obj, 1, "Error: this model doesn't have vertices\n"},
 		{twice + " m" + obj, 1, "Error: more than one model is named \"m\"; name one as folder/name: A/m, B/m\n"},
 		{twice + " B/m" + obj, 1, "Error: this model doesn't have vertices\n"},
 		{kuribo + " -o " + In(dir, "missing/k.obj"), 1, "Error: unable to write file\n"},
@@ -202,47 +183,28 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 	EXPECT_EQ(FilesIn(dir.path), 2u); // no temporary file left behind
 }
 
-std::string MaterialText(int number, const std::string& texture)
-{
-	return "newmtl mat" + std::to_string(number) + "\n\tNs 10\n\tNi 1.0\n\td 1.0\n\tTf 1 1 1\n\tillum 2\n\t" +
-		"Ka 0.5 0.5 0.5\n\tKd 0.9 0.9 0.9\n\tKs 0.0 0.0 0.0\n\tmap_Kd " + texture + ".tga\n\n";
-}
-
-TEST(CliExportModel, ObjWithMtlAndTheGltfFlavours)
+// Posed exports and animations on their model are compared with the viewer's in tests/view.
+TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
 {
 	TempDir dir;
 	const std::string kuribo = "export-model " + Corpus("kuribo.brres") + " kuribo";
 	CommandResult run = RunCli(kuribo + " -f obj -o " + In(dir, "k.obj"));
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.err + run.out, "");
-	EXPECT_EQ(ReadText(dir.path / "k.obj").substr(0, 19), "mtllib kuribo.mtl\n\n"); // named after the model, written beside the OBJ
-	EXPECT_EQ(ReadText(dir.path / "k.mtl"), MaterialText(1, "kuribo"));
-
-	run = RunCli("export-model " + Corpus("moray.brres") + " '3DModels(NW4R)/moray' -o " + In(dir, "moray.obj"));
-	ASSERT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(ReadText(dir.path / "moray.mtl"),
-		MaterialText(1, "hojiro_eye") + MaterialText(2, "hojiro_body") + MaterialText(3, "hojiro_kiba"));
-	EXPECT_EQ(FilesIn(dir.path), 4u);
+	EXPECT_EQ(std::tuple(run.status, run.err, run.out), std::tuple(0, "", ""));
+	EXPECT_EQ(ReadText(dir.path / "k.obj").substr(0, 19), "mtllib kuribo.mtl\n\n"); // named after the model, beside the OBJ
+	EXPECT_EQ(ReadText(dir.path / "k.mtl"), "newmtl mat1\n\tNs 10\n\tNi 1.0\n\td 1.0\n\tTf 1 1 1\n\tillum 2\n\t"
+											 "Ka 0.5 0.5 0.5\n\tKd 0.9 0.9 0.9\n\tKs 0.0 0.0 0.0\n\tmap_Kd kuribo.tga\n\n");
 
 	run = RunCli(kuribo + " -f gltf -o " + In(dir, "k.gltf") + " --anim walk_l --anim walk_r");
-	ASSERT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.err + run.out, "");
+	EXPECT_EQ(std::tuple(run.status, run.err, run.out), std::tuple(0, "", ""));
 	const json gltf = json::parse(ReadText(dir.path / "k.gltf"));
 	EXPECT_EQ(gltf["buffers"][0]["uri"], "k.bin"); // beside it, named after the file
 	EXPECT_EQ(fs::file_size(dir.path / "k.bin"), gltf["buffers"][0]["byteLength"].get<std::size_t>());
-	EXPECT_EQ(gltf["images"][0]["uri"], "kuribo.png");
-	EXPECT_EQ(gltf["animations"].size(), 2u);
-	EXPECT_EQ(FilesIn(dir.path), 7u);
+	EXPECT_EQ(std::pair(gltf["images"][0]["uri"], gltf["animations"].size()), std::pair(json("kuribo.png"), 2ul));
 	ASSERT_EQ(RunCli(kuribo + " -f glb -o " + In(dir, "k.glb")).status, 0);
 	EXPECT_EQ(ReadText(dir.path / "k.glb").substr(0, 4), "glTF"); // one file, images inside
-	EXPECT_EQ(FilesIn(dir.path), 8u);
-}
+	EXPECT_EQ(FilesIn(dir.path), 6u);
 
-// Posed exports and animations on their model are compared with the viewer's in tests/view.
-TEST(CliExportAnim, PsaWithoutItsModel)
-{
-	TempDir dir;
-	const CommandResult run = RunCli("export-anim " + Corpus("cow.brres") + " 'AnmChr(NW4R)/walk' -o " + In(dir, "walk.psa"));
+	run = RunCli("export-anim " + Corpus("cow.brres") + " 'AnmChr(NW4R)/walk' -o " + In(dir, "walk.psa"));
 	ASSERT_EQ(run.status, 0) << run.err;
 	const std::string psa = ReadText(dir.path / "walk.psa");
 	EXPECT_EQ(psa.substr(0, 8), "ANIMHEAD");
@@ -254,21 +216,19 @@ TEST(CliExportTexture, PngAndTgaOfTheSameImageAndAModelsTexturesBesideIt)
 	TempDir dir;
 	CommandResult run = RunCli("export-texture " + kDemo + " crate_band -o " + In(dir, "band.png"));
 	EXPECT_EQ(std::pair(run.status, run.err), std::pair(0, std::string()));
-	int width = 0, height = 0;
-	const Bytes rgba = DecodePNG(ReadBytes(dir.path / "band.png"), &width, &height);
+	const std::string png = ReadText(dir.path / "band.png");
+	const Bytes rgba = DecodePNG(Bytes(png.begin(), png.end()));
 	ASSERT_EQ(rgba.size(), 32u * 32u * 4u);
-	EXPECT_EQ(std::pair(width, height), std::pair(32, 32));
 	run = RunCli("export-texture " + kDemo + " 'Textures(NW4R)/crate_band' -f tga -o " + In(dir, "band.tga"));
 	ASSERT_EQ(run.status, 0) << run.err;
-	const Bytes file = ReadBytes(dir.path / "band.tga");
-	ASSERT_EQ(file.size(), 18u + 32 * 32 * 3); // opaque: 24 bits
+	const std::string tga = ReadText(dir.path / "band.tga");
+	ASSERT_EQ(tga.size(), 18u + 32 * 32 * 3); // opaque: 24 bits
 	// the TGA's first pixel is the bottom-left texel, B G R
-	const std::size_t bottomLeft = 31 * 32 * 4;
-	EXPECT_EQ((Bytes{file[20], file[19], file[18]}), (Bytes{rgba[bottomLeft], rgba[bottomLeft + 1], rgba[bottomLeft + 2]}));
+	EXPECT_EQ((std::string{tga[20], tga[19], tga[18]}), std::string(rgba.end() - 32 * 4, rgba.end() - 32 * 4 + 3));
 	// a palette named by the user wins over the texture's own
 	run = RunCli("export-texture " + kDemo + " crate_band --palette crate_label -o " + In(dir, "other.png"));
 	ASSERT_EQ(run.status, 0) << run.err;
-	EXPECT_NE(DecodePNG(ReadBytes(dir.path / "other.png")), rgba);
+	EXPECT_NE(ReadText(dir.path / "other.png"), png);
 
 	std::ofstream(dir.path / "crate_wood.tga") << "old";
 	run = RunCli("export-model " + kDemo + " crate --textures -o " + In(dir, "crate.obj"));
