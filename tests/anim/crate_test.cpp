@@ -322,11 +322,15 @@ TEST_F(Playback, CommandsAndKeys)
 TEST_F(Playback, SpeedAndRotationsOnly)
 {
 	anim.defaultSpeed = -3;
+	const AnimRefresh refresh = RunAnimCommand(model, AnimCommand::Faster);
+	EXPECT_TRUE(refresh.info && !refresh.modelView);
+	RunAnimCommand(model, AnimCommand::Slower);
+	RunAnimCommand(model, AnimCommand::Slower);
+	EXPECT_EQ(anim.speed, -1);
 	anim.speed = INT_MAX;
 	HandleAnimKey(model, AnimKey::NumpadPlus); // saturates
 	EXPECT_EQ(anim.speed, INT_MAX);
-	const AnimRefresh refresh = RunAnimCommand(model, AnimCommand::DefaultSpeed);
-	EXPECT_TRUE(refresh.info && !refresh.modelView);
+	RunAnimCommand(model, AnimCommand::DefaultSpeed);
 	EXPECT_EQ(anim.speed, -3);
 
 	// the lid's translation track stops applying at the next recalculation
