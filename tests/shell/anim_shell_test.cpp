@@ -4,55 +4,23 @@
 #include "anim/pose.h"
 #include "shell/anim_windows.h"
 #include "shell/export_all_dialog.h"
-#include "shell/main_window.h"
-#include "shell/startup.h"
-#include "support/scene.h"
+#include "shell_window.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
-
-#include <filesystem>
 
 namespace zentarra::shell {
 
-namespace fs = std::filesystem;
-
-const std::string kDemo = std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres";
-
-class AnimShellTest : public QObject {
+class AnimShellTest : public QObject, ShellWindows {
 	Q_OBJECT
 
-	fs::path m_folder;
-	testing::ScriptedDialogs m_dialogs;
-
-	std::unique_ptr<MainWindow> Open(const StartOptions& options)
-	{
-		auto window = std::make_unique<MainWindow>(m_dialogs);
-		window->Start(m_folder / "zentarra.ini", options);
-		if (!QTest::qWaitForWindowExposed(window.get()))
-			qWarning("window not exposed");
-		return window;
-	}
-	static QTreeWidgetItem* FileNode(MainWindow& window, const char* name, ItemKind kind)
-	{
-		return window.filesNode(window.viewer().FindEntry(name, kind));
-	}
 	static const AnimState& Anim(MainWindow& window) { return window.viewer().state().model.anim; }
 
 private slots:
-	void init()
-	{
-		m_folder = fs::temp_directory_path() / ("zentarra-anim-shell-" + std::string(QTest::currentTestFunction()));
-		fs::remove_all(m_folder);
-		fs::create_directories(m_folder);
-		m_dialogs = {};
-	}
+	void init() { Fresh(); }
 	void cleanup() { fs::remove_all(m_folder); }
 
 	void playbackFramesKeysAndInfo()
@@ -168,10 +136,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-	QSurfaceFormat::setDefaultFormat(zentarra::shell::ViewFormat());
-	QApplication app(argc, argv);
-	zentarra::shell::AnimShellTest test;
-	return QTest::qExec(&test, argc, argv);
+	return zentarra::shell::RunShellTests<zentarra::shell::AnimShellTest>(argc, argv);
 }
 
 #include "anim_shell_test.moc"

@@ -3,59 +3,25 @@
 // the viewer, the windows' places kept in the settings, the background dialog.
 #include "base/file_io.h"
 #include "shell/background_dialog.h"
-#include "shell/main_window.h"
-#include "shell/startup.h"
-#include "support/scene.h"
+#include "shell_window.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
-#include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
-
-#include <filesystem>
 
 namespace zentarra::shell {
 
-namespace fs = std::filesystem;
-
-const std::string kDemo = std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres";
-
-class ShellTest : public QObject {
+class ShellTest : public QObject, ShellWindows {
 	Q_OBJECT
 
-	fs::path m_folder;
-	testing::ScriptedDialogs m_dialogs;
-
-	fs::path settingsPath() const { return m_folder / "zentarra.ini"; }
-	std::unique_ptr<MainWindow> Open(const StartOptions& options = {})
-	{
-		auto window = std::make_unique<MainWindow>(m_dialogs);
-		window->Start(settingsPath(), options);
-		if (!QTest::qWaitForWindowExposed(window.get()))
-			qWarning("window not exposed");
-		return window;
-	}
-	// A double-click on an entry of the files panel.
-	static void Activate(MainWindow& window, const char* name, ItemKind kind)
-	{
-		emit window.filesPanel()->tree()->itemDoubleClicked(window.filesNode(window.viewer().FindEntry(name, kind)), 0);
-	}
 	static bool Enabled(QMenu* menu) { return menu->menuAction()->isEnabled(); }
 
 private slots:
-	void init()
-	{
-		m_folder = fs::temp_directory_path() / ("zentarra-shell-" + std::string(QTest::currentTestFunction()));
-		fs::remove_all(m_folder);
-		fs::create_directories(m_folder);
-		m_dialogs = {};
-	}
+	void init() { Fresh(); }
 	void cleanup() { fs::remove_all(m_folder); }
 
 	void menusFollowTheTableAndTheState()
@@ -192,10 +158,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-	QSurfaceFormat::setDefaultFormat(zentarra::shell::ViewFormat());
-	QApplication app(argc, argv);
-	zentarra::shell::ShellTest test;
-	return QTest::qExec(&test, argc, argv);
+	return zentarra::shell::RunShellTests<zentarra::shell::ShellTest>(argc, argv);
 }
 
 #include "shell_test.moc"
