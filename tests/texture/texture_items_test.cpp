@@ -62,17 +62,15 @@ struct Opened {
 TEST(OpenTextureItem, PaletteSearchOrder)
 {
 	const Bytes textures = BuildBRRES({{"Textures(NW4R)", {{"sign", Ci8Texture()}}}});
-	// the texture's own archive first, though another was opened before it
-	Opened own;
-	own.Add("other.brres", BuildBRRES({{"Palettes(NW4R)", {{"sign", Grey(100)}}}}));
-	own.Add("own.brres",
+	// the texture's own archive first, though another was opened before it; for
+	// one without, archives opened before it after those opened later
+	Opened opened;
+	opened.Add("other.brres", BuildBRRES({{"Palettes(NW4R)", {{"sign", Grey(100)}}}}));
+	opened.Add("own.brres",
 		BuildBRRES({{"Textures(NW4R)", {{"sign", Ci8Texture()}}}, {"Palettes(NW4R)", {{"sign", Grey(1)}}}}));
-	EXPECT_EQ(own.Reds("own.brres"), "1 31 71");
-	// archives opened before it after those opened later
-	Opened wrapped;
-	wrapped.Add("other.brres", BuildBRRES({{"Palettes(NW4R)", {{"sign", Grey(100)}}}}));
-	wrapped.Add("bare.brres", textures);
-	EXPECT_EQ(wrapped.Reds("bare.brres"), "100 130 170");
+	opened.Add("bare.brres", textures);
+	EXPECT_EQ(opened.Reds("own.brres"), "1 31 71");
+	EXPECT_EQ(opened.Reds("bare.brres"), "100 130 170");
 
 	// none anywhere: the palette loaded last, from whatever archive, or a refusal
 	Opened bare;
@@ -88,39 +86,25 @@ TEST(OpenTextureItem, PaletteSearchOrder)
 
 TEST(OpenTextureItem, UnreadableArchivesAndDamagedEntries)
 {
-	std::vector<std::uint16_t> entries(300, 0xFFFF);
-	Bytes longPalette = testing::BuildPLT0(kPaletteIA8, entries);
+	Bytes longPalette = testing::BuildPLT0(kPaletteIA8, std::vector<std::uint16_t>(300, 0xFFFF));
 	longPalette.resize(0x40 + 40); // claims 300 entries, holds 20
-	Opened opened;
-	opened.Add("bad.brres", BuildBRRES({{"Textures(NW4R)",
-										   {{"huge", BuildTEX0(kTexI8, 60000, 60000, Bytes(32, 7))},
-											   {"wide", BuildTEX0(kTexI8, 2000, 2000, Bytes(32, 7))},
-											   {"cut", BuildTEX0(kTexI8, 16, 16, Bytes(100, 9))}, // 256 bytes needed
-											   {"sign", Ci8Texture()}}},
-									{"Palettes(NW4R)", {{"sign", longPalette}}}}));
 	// backed by its data, but above the largest size accepted at all
 	const Bytes big = BuildTEX0(kTexI4, 8200, 8200, Bytes(8200 * 8200 / 2));
-	opened.Add("big.brres", BuildBRRES({{"Textures(NW4R)", {{"big", big}}}}));
-	const std::string error = "Error: the texture ", above = "is above the 8192 x 8192 texels this program accepts";
-	const struct {
-		const char* path;
-		const char* name;
-		bool ok;
-		std::string message;
-		std::size_t dataSize;
-	} cases[] = {
-		{"bad.brres", "huge", false, error + "\"huge\" is damaged: its size (60000 x 60000) " + above, 0},
-		{"bad.brres", "wide", false, error + "\"wide\" is damaged: its size (2000 x 2000) needs more data than the file holds",
-			0},
-		{"big.brres", "big", false, error + "\"big\" is damaged: its size (8200 x 8200) " + above, 0},
-		{"bad.brres", "cut", true, "damaged", 16 * 16 * 4},
-	};
-	for (const auto& c : cases) {
+	Opened opened;
+	const Bytes wide = BuildTEX0(kTexI8, 2000, 2000, Bytes(32)), cut = BuildTEX0(kTexI8, 16, 16, Bytes(100, 9));
+	const testing::Folder folder = {"Textures(NW4R)", {{"big", big}, {"wide", wide}, {"cut", cut}, {"sign", Ci8Texture()}}};
+	opened.Add("bad.brres", BuildBRRES({folder, {"Palettes(NW4R)", {{"sign", longPalette}}}}));
+	const std::string error = "Error: the texture ";
+	const std::tuple<const char*, bool, std::string, std::size_t> cases[] = {// name, ok, message part, texel bytes
+		{"big", false, error + "\"big\" is damaged: its size (8200 x 8200) is above the 8192 x 8192 texels", 0},
+		{"wide", false, error + "\"wide\" is damaged: its size (2000 x 2000) needs more data than the file holds", 0},
+		{"cut", true, "the file ends inside its image", 16 * 16 * 4}}; // 256 bytes needed
+	for (const auto& [name, ok, message, size] : cases) {
 		TexImage image;
-		const TextureOpenResult result = DecodeTextureItem(opened.Texture(c.path, c.name), opened.files, image);
-		EXPECT_EQ(result.ok, c.ok) << c.name;
-		EXPECT_NE(result.message.find(c.message), std::string::npos) << result.message;
-		EXPECT_EQ(image.data.size(), c.dataSize) << c.name;
+		const TextureOpenResult result = DecodeTextureItem(opened.Texture("bad.brres", name), opened.files, image);
+		EXPECT_EQ(result.ok, ok) << name;
+		EXPECT_NE(result.message.find(message), std::string::npos) << result.message;
+		EXPECT_EQ(image.data.size(), size) << name;
 	}
 	TexImage image;
 	const TextureOpenResult damaged =
