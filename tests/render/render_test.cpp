@@ -156,11 +156,10 @@ TEST_F(RenderTest, EveryCorpusModel)
 				EXPECT_NE(image, Draw(state));
 				state.MV.flags |= kTextures;
 			}
-			int model = 0;
-			for (int y = kSize / 2 - 8; y < kSize / 2 + 8; ++y)
-				for (int x = kSize / 2 - 8; x < kSize / 2 + 8; ++x)
-					model += image.at(x, y) != kBlue ? 1 : 0;
-			EXPECT_GT(model, 0);
+			bool centre = false;
+			for (int i = 0; i < 256; ++i)
+				centre = centre || image.at(kSize / 2 - 8 + i % 16, kSize / 2 - 8 + i / 16) != kBlue;
+			EXPECT_TRUE(centre);
 			++models;
 		}
 	}
@@ -168,15 +167,11 @@ TEST_F(RenderTest, EveryCorpusModel)
 	EXPECT_GE(textured, 15);
 }
 
-// Real archives cut short, and the demo with bytes overwritten across its
-// model: each opens with a message or what reads, and what reads draws.
+// The demo with bytes overwritten across its model (cut archives are walked
+// by the loader's tests): each opens with a message or what reads, and what reads draws.
 TEST_F(RenderTest, DamagedArchivesDrawWhatReads)
 {
 	std::vector<std::vector<std::uint8_t>> damaged;
-	for (const char* file : {"brres/kuribo.brres", "brres/FlagB2.brres"}) {
-		const std::vector<std::uint8_t> whole = ReadWholeFile(testing::kCorpusDir + "/" + file).bytes;
-		damaged.emplace_back(whole.begin(), whole.begin() + std::ptrdiff_t(whole.size() / 3));
-	}
 	const std::vector<std::uint8_t> demo = ReadWholeFile(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres").bytes;
 	for (std::size_t at = 0x40; at + 4 < demo.size(); at += demo.size() / 23) {
 		damaged.push_back(demo);
@@ -197,7 +192,6 @@ TEST_F(RenderTest, DamagedArchivesDrawWhatReads)
 		}
 		EXPECT_TRUE(!viewer.items().items().empty() || !front.messages.empty());
 	}
-
 }
 
 TEST(Offscreen, NoDisplayIsAMessage)
@@ -207,8 +201,8 @@ TEST(Offscreen, NoDisplayIsAMessage)
 	EXPECT_FALSE(error.empty());
 }
 
-// Textures: a framebuffer large enough for a 256 x 256 texture at zoom 2.
-constexpr int kLarge = 600;
+// Textures: a framebuffer larger than a 32 x 32 texture at zoom 8.
+constexpr int kLarge = 300;
 
 testing::Bytes RGBA8(int width, int height, const std::function<Pixel(int, int)>& texel)
 {
@@ -312,10 +306,9 @@ TEST_F(TextureRender, ChannelsPaddingZoomAndPalette)
 	} channels[] = {{0, kBlue, {0, 128, 127, 255}}, {1, kRedPixel, kGreenPixel}, {2, {0, 0, 0, 255}, {128, 128, 128, 255}}};
 	for (const auto& ch : channels) {
 		const Image image = Show("halves", ItemKind::TEX0, ch.channel, 8);
-		const Pixel left = image.at(c - 8, c), right = image.at(c + 8, c);
 		for (std::size_t i = 0; i < 3; ++i) { // the framebuffer's alpha is whatever the texel's was
-			EXPECT_EQ(left[i], ch.left[i]) << ch.channel;
-			EXPECT_NEAR(right[i], ch.right[i], 1) << ch.channel;
+			EXPECT_EQ(image.at(c - 8, c)[i], ch.left[i]) << ch.channel;
+			EXPECT_NEAR(image.at(c + 8, c)[i], ch.right[i], 1) << ch.channel;
 		}
 	}
 
@@ -329,10 +322,8 @@ TEST_F(TextureRender, ChannelsPaddingZoomAndPalette)
 
 	// nearest magnification: 4 pixels a texel, edges on the texel boundaries
 	const Image steps = Show("steps", ItemKind::TEX0, 0, 4);
-	for (int k = 0; k < 4; ++k) {
-		EXPECT_EQ(steps.at(c - 8 + 4 * k, c - 3), steps.at(c - 8 + 4 * k + 3, c - 3)) << k;
-		EXPECT_EQ(steps.at(c - 8 + 4 * k, c - 3)[0], 40 * k + 10) << k;
-	}
+	for (int x = c - 8; x < c + 8; ++x)
+		EXPECT_EQ(steps.at(x, c - 3)[0], 40 * ((x - c + 8) / 4) + 10) << x;
 
 	// a palette of 16 entries: the first row of 4-pixel cells, the other rows transparent
 	const Image palette = Show("sixteen", ItemKind::PLT0);

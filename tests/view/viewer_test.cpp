@@ -73,7 +73,6 @@ TEST_F(ViewerTest, LoadingModelsAndTheModelPanel)
 {
 	viewer.Command(kCmdMore);
 	EXPECT_EQ(front.LastText(), "Error: no model loaded");
-	EXPECT_EQ(front.messages.back().owner, MessageOwner::ActiveWindow);
 	viewer.OpenFiles({demo});
 	viewer.Command(kCmdViewTexture);
 	EXPECT_TRUE(viewer.ActivateFileItem(Entry("crate", ItemKind::MDL0)) & kMenus);
@@ -83,7 +82,7 @@ TEST_F(ViewerTest, LoadingModelsAndTheModelPanel)
 	EXPECT_EQ(front.titles, (std::vector<int>{1, 0}));
 
 	EXPECT_TRUE(viewer.Command(kCmdMore) & kModelPanel);
-	viewer.SelectModelNode(BoneNode(1));
+	viewer.SelectModelNode(BoneNode(1)); // a mesh chosen after a bone: the bone no longer
 	viewer.SelectModelNode(MeshNode(3));
 	EXPECT_EQ((std::array{state().smesh, state().sbone}), (std::array{3, -1}));
 	viewer.SelectModelNode(kMeshesNode);
