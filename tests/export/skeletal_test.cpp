@@ -9,6 +9,7 @@
 #include "model/mdl0_reader.h"
 #include "support/corpus.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +22,9 @@
 
 namespace zentarra {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 Vertex SkinCorner(int pos, int uv, int node)
 {
@@ -51,9 +55,7 @@ LoadedModel SkeletalModel()
 		model.nodelist[n].parent = n - 1;
 	}
 	model.nodelist[1].rot[2] = 90;
-	model.nodelist[1].trans[0] = 1;
-	model.nodelist[1].trans[1] = 2;
-	model.nodelist[1].trans[2] = 3;
+	std::copy_n(std::array{1.0f, 2.0f, 3.0f}.begin(), 3, model.nodelist[1].trans);
 	model.nodelist[2].trans[1] = 1;
 	model.nodelist[3].nWeights = 2;
 	model.nodelist[3].wNode = {1, 2};
@@ -171,18 +173,6 @@ std::string Dump(const std::vector<std::uint8_t>& bytes)
 	return out;
 }
 
-// The record count in a chunk header line of a dump.
-std::uint32_t CountOf(const std::string& dump, const std::string& id)
-{
-	const std::size_t at = dump.find(id + ' ');
-	return at == std::string::npos ? 0 : std::uint32_t(std::stoul(dump.substr(dump.find(' ', at + id.size() + 1))));
-}
-
-bool Contains(const std::string& text, const std::string& part)
-{
-	return text.find(part) != std::string::npos;
-}
-
 // PSK: points posed and written (z, x, y), the hidden mesh left out; wedge
 // numbers run on across meshes; faces reversed; bones in their local pose, the
 // root's parent 0. cos 90 degrees in float is not quite 0, hence the hand's point.
@@ -192,48 +182,40 @@ TEST(ExportToPSKAndMD5, SmallSkinnedModel)
 	ASSERT_TRUE(psk.ok) << psk.message;
 	EXPECT_EQ(Dump(psk.bytes), Expected("skeletal.psk.txt"));
 	EXPECT_EQ(ExportToMD5(SkeletalModel(), true), Expected("skeletal.md5mesh"));
-
-	// without the flag the hidden mesh is written too: in the PSK its wedges come
-	// between, not shared with the body's; in the MD5 its vertices number from 0 again
-	const std::string all = Dump(ExportToPSK(SkeletalModel(), false).bytes), allMd5 = ExportToMD5(SkeletalModel(), false);
-	EXPECT_TRUE(Contains(all, "3 0 3\n3 1 2\n3 1 3\n3 0 3\n3 1 2\n")) << all;
-	EXPECT_TRUE(Contains(all, "FACE0000 12 4\n0 2 1 0 0\n1 2 3 0 0\n4 6 5 0 0\n7 9 8 1 0\n")) << all;
-	EXPECT_TRUE(Contains(allMd5, "numMeshes 3\n"));
-	EXPECT_TRUE(
-		Contains(allMd5, "}\n\nmesh {\n\tshader \"skin_tex.tga\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"));
+	// without the flag the hidden mesh's wedges come between, not shared with the body's
+	EXPECT_THAT(Dump(ExportToPSK(SkeletalModel(), false).bytes), HasSubstr("FACE0000 12 4\n0 2 1 0 0\n1 2 3 0 0\n4 6 5 0 0\n"));
+	EXPECT_THAT(ExportToMD5(SkeletalModel(), false), HasSubstr("numMeshes 3\n"));
 
 	// no material section: an empty MATT0000 and material 0 everywhere; every shader "none"
 	LoadedModel bare = SkeletalModel();
 	bare.MD.hasMat = 0;
 	bare.MD.nMat = 0;
-	EXPECT_TRUE(Contains(Dump(ExportToPSK(bare, true).bytes), "4 6 5 0 0\nMATT0000 88 0\nREFSKELT"));
-	EXPECT_FALSE(Contains(ExportToMD5(bare, true), "skin_tex"));
+	EXPECT_THAT(Dump(ExportToPSK(bare, true).bytes), HasSubstr("4 6 5 0 0\nMATT0000 88 0\nREFSKELT"));
+	EXPECT_THAT(ExportToMD5(bare, true), Not(HasSubstr("skin_tex")));
 	EXPECT_EQ(Dump(ExportToPSK(LoadedModel(), true).bytes),
 		"ACTRHEAD 0 0\nPNTS0000 12 0\nVTXW0000 16 0\nFACE0000 12 0\nMATT0000 88 0\nREFSKELT 120 0\nRAWWEIGHTS 12 0\n");
 	EXPECT_EQ(ExportToMD5(LoadedModel(), true), "MD5Version 10\ncommandline \"\"\n\nnumJoints 0\nnumMeshes 0\n\njoints {\n}\n");
 }
 
+// One mesh of 65538 distinct corners but for the last `repeats`, equal to the
+// first ones: three repeats leave 65535 wedges, numbered 0 to 65534; two, one too many.
 TEST(ExportToPSK, WedgeNumbersMustFitSixteenBits)
 {
-	// one mesh of distinct corners, the last `repeats` equal to the first ones
-	const auto wedges = [](std::size_t repeats) {
+	for (const std::size_t repeats : {3, 2}) {
 		LoadedModel model;
 		model.MD.nMesh = 1;
 		std::vector<Triangle>& tris = model.MD.meshTris.emplace_back(21846);
 		for (std::size_t k = 0, corners = 21846 * 3; k < corners; ++k)
 			tris[k / 3].v[k % 3].posIndex = int(k + repeats < corners ? k : k + repeats - corners);
-		return ExportToPSK(model, true);
-	};
-	// 65538 corners, three of them repeats: 65535 wedges, numbered 0 to 65534
-	const BinaryExport fits = wedges(3);
-	ASSERT_TRUE(fits.ok) << fits.message;
-	const std::string dump = Dump(fits.bytes);
-	EXPECT_EQ(CountOf(dump, "PNTS0000"), 65535u);
-	EXPECT_TRUE(Contains(dump, "\n65532 65534 65533 0 0\n0 2 1 0 0\nMATT0000"));
-	const BinaryExport refused = wedges(2); // a 65536th wedge
-	EXPECT_FALSE(refused.ok);
-	EXPECT_EQ(refused.message, kTooManyWedges);
-	EXPECT_TRUE(refused.bytes.empty());
+		const BinaryExport psk = ExportToPSK(model, true);
+		if (repeats == 2) { // a 65536th wedge
+			EXPECT_EQ(std::tuple(psk.ok, psk.message, psk.bytes.empty()), std::tuple(false, kTooManyWedges, true));
+			continue;
+		}
+		const std::string dump = Dump(psk.bytes);
+		EXPECT_THAT(dump, HasSubstr("PNTS0000 12 65535\n"));
+		EXPECT_THAT(dump, HasSubstr("\n65532 65534 65533 0 0\n0 2 1 0 0\nMATT0000"));
+	}
 }
 
 TEST(ExportToPSK, DamagedSkeletonKeepsCountsConsistent)
@@ -249,32 +231,27 @@ TEST(ExportToPSK, DamagedSkeletonKeepsCountsConsistent)
 
 	// bone 0 at weight 1 stands in for every unusable influence
 	const std::string dump = Dump(ExportToPSK(model, true).bytes);
-	EXPECT_TRUE(Contains(dump, "\"hand\" 0 0 0 0 0 0 1 0 0 0\nRAWWEIGHTS 12 7\n1 0 0\n1 1 0\n1 2 0\n1 3 0\n1 4 0\n"
-							   "1 5 0\n1 6 2\n")) << dump;
-	EXPECT_TRUE(Contains(dump, "4 6 5 0 0\n"));
+	EXPECT_THAT(dump, HasSubstr("4 6 5 0 0\n"));
+	EXPECT_THAT(dump, HasSubstr("\"hand\" 0 0 0 0 0 0 1 0 0 0\nRAWWEIGHTS 12 7\n1 0 0\n1 1 0\n"
+								 "1 2 0\n1 3 0\n1 4 0\n1 5 0\n1 6 2\n"));
 	// the MD5 vertex lines announce exactly the weight lines that follow
-	const std::string md5 = ExportToMD5(model, true);
-	EXPECT_TRUE(Contains(md5, "\tshader \"none\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"
-							  "\tvert 1 ( 0.000000 0.000000 ) 1 1\n\tvert 2 ( 0.000000 0.000000 ) 2 1\n\n"
-							  "\tnumtris 1\n\ttri 0 0 2 1\n\n\tnumweights 3\n\tweight 0 0 1.000000 ( 3.000000 1.000000 2.000000 )\n"
-							  "\tweight 1 0 1.000000 ( 3.000000 0.000000 3.000000 )\n"
-							  "\tweight 2 2 1.000000 ( 0.000000 0.000000 0.000000 )\n}\n")) << md5;
+	EXPECT_THAT(ExportToMD5(model, true),
+		HasSubstr("\tshader \"none\"\n\n\tnumverts 3\n\tvert 0 ( 0.000000 0.000000 ) 0 1\n"
+				  "\tvert 1 ( 0.000000 0.000000 ) 1 1\n\tvert 2 ( 0.000000 0.000000 ) 2 1\n\n"
+				  "\tnumtris 1\n\ttri 0 0 2 1\n\n\tnumweights 3\n\tweight 0 0 1.000000 ( 3.000000 1.000000 2.000000 )\n"
+				  "\tweight 1 0 1.000000 ( 3.000000 0.000000 3.000000 )\n"
+				  "\tweight 2 2 1.000000 ( 0.000000 0.000000 0.000000 )\n}\n"));
 }
 
 TEST(GetQuatFromMatrix, IdentityTurnsAndSigns)
 {
 	EXPECT_EQ(GetQuatFromMatrix(kIdentity34), (std::array<float, 4>{1, 0, 0, 0}));
-	const auto turned = [](float x, float y, float z) {
-		Node node;
-		CalcNodeMatrix(node, Transfo{{1, 1, 1}, {x, y, z}, {7, 8, 9}});
-		return GetQuatFromMatrix(node.matrix);
-	};
 	// each imaginary part takes the sign of its off-diagonal difference: the inverse turn
-	EXPECT_EQ(turned(0, 0, 90), (std::array<float, 4>{0.70710677f, 0, 0, -0.70710677f}));
-	const std::array<float, 4> x60 = turned(60, 0, 0);
+	Node node;
+	CalcNodeMatrix(node, Transfo{{1, 1, 1}, {60, 0, 0}, {7, 8, 9}});
+	const std::array<float, 4> x60 = GetQuatFromMatrix(node.matrix);
 	EXPECT_NEAR(x60[0], 0.8660254f, 1e-7f);
 	EXPECT_NEAR(x60[1], -0.5f, 1e-7f);
-
 	// a zero part with a negative difference is -0; a negative radicand gives 0
 	Matrix34 m = kIdentity34;
 	m[1] = -0.5f; // m01 - m10 = -1, z's radicand 1 - 1 - 1 + 1 = 0
@@ -286,12 +263,13 @@ TEST(GetQuatFromMatrix, IdentityTurnsAndSigns)
 	EXPECT_EQ(GetQuatFromMatrix(Matrix34{e, 0, 0, 0, 0, e, 0, 0, 0, 0, e, 0})[0], 0.5f + e);
 }
 
+// Ascending tracks on whole or fractional frames, some with repeated frames,
+// some shuffled, asked for frames forwards and back.
 TEST(TrackSampler, SameValuesAsInterpolateFrame)
 {
 	std::mt19937 random(5);
 	std::uniform_real_distribution<float> value(-500, 500);
 	for (int round = 0; round < 300; ++round) {
-		// ascending tracks on whole or fractional frames, some with repeated frames, some shuffled
 		std::vector<Key> keys(std::size_t(random() % 12));
 		float frame = float(int(random() % 5)) - 2;
 		for (Key& key : keys)
@@ -307,19 +285,17 @@ TEST(TrackSampler, SameValuesAsInterpolateFrame)
 
 // Frame-major keys: translation (z, x, y), rotation (z, x, y, w), time; the
 // hand has no tracks; scale is not exported; track time is frames x 30.
+// Names longer than their field keep a terminating NUL; missing names are empty.
 TEST(ExportAnimToPSA, SmallAnimation)
 {
-	const std::vector<std::string> names = {"root", "arm", "hand"};
-	const BinaryExport psa = ExportAnimToPSA(SkeletalAnimation(), 3, names, "wave");
+	const BinaryExport psa = ExportAnimToPSA(SkeletalAnimation(), 3, std::vector<std::string>{"root", "arm", "hand"}, "wave");
 	ASSERT_TRUE(psa.ok) << psa.message;
 	EXPECT_EQ(Dump(psa.bytes), Expected("skeletal.psa.txt"));
-
-	// names longer than their field keep a terminating NUL; missing names are empty
 	AnimState one = SkeletalAnimation();
 	one.nFrames = 1;
 	const std::string longName(100, 'n'), cut = '"' + longName.substr(0, 63) + '"';
-	const std::string dump = Dump(ExportAnimToPSA(one, 2, std::vector<std::string>{longName}, longName).bytes);
-	EXPECT_TRUE(Contains(dump, "BONENAMES 120 2\n" + cut + "\n\"\"\nANIMINFO 168 1\n" + cut + " \"None\" 2 ")) << dump;
+	EXPECT_THAT(Dump(ExportAnimToPSA(one, 2, std::vector<std::string>{longName}, longName).bytes),
+		HasSubstr("BONENAMES 120 2\n" + cut + "\n\"\"\nANIMINFO 168 1\n" + cut + " \"None\" 2 "));
 }
 
 // Turn the arm back to 0 degrees: the joints move, the weights stay in bind space.
@@ -330,11 +306,13 @@ TEST(ExportToMD5, PosedJointsAndBindSpaceWeights)
 	for (int n = 0; n < 3; ++n)
 		CalcNodeFinalMatrix(n, model.nodelist);
 	const std::string posed = ExportToMD5(model, true), bind = Expected("skeletal.md5mesh");
-	EXPECT_TRUE(Contains(posed, "\t\"arm\" 0 ( 3.000000 1.000000 2.000000 ) ( 0.000000 0.000000 0.000000 )\n"
-								"\t\"hand\" 1 ( 3.000000 1.000000 3.000000 ) ( 0.000000 0.000000 0.000000 )\n")) << posed;
+	EXPECT_THAT(posed, HasSubstr("\t\"arm\" 0 ( 3.000000 1.000000 2.000000 ) ( 0.000000 0.000000 0.000000 )\n"
+								 "\t\"hand\" 1 ( 3.000000 1.000000 3.000000 ) ( 0.000000 0.000000 0.000000 )\n"));
 	EXPECT_EQ(posed.substr(posed.find("}\n")), bind.substr(bind.find("}\n")));
 }
 
+// The bounds: (0 - 0.3) x 2 = -0.6, (3 + 0.3) x 2 = 6.6 truncated toward zero;
+// beyond the int range they saturate; NaN gives 0.
 TEST(ExportAnimToMD5, SmallAnimationAndBoundsTruncatedTowardZero)
 {
 	const auto exported = [](float radius) {
@@ -343,15 +321,10 @@ TEST(ExportAnimToMD5, SmallAnimationAndBoundsTruncatedTowardZero)
 		return result.text;
 	};
 	EXPECT_EQ(exported(1.5f), Expected("skeletal.md5anim"));
-	const auto bounds = [&](float radius) {
-		const std::string text = exported(radius);
-		const std::size_t at = text.find("bounds {\n") + 9;
-		return text.substr(at, text.find('\n', at) - at);
-	};
-	EXPECT_EQ(bounds(0.3f), "\t( 0 0 0 ) ( 6 6 6 )"); // (0 - 0.3) x 2 = -0.6, (3 + 0.3) x 2 = 6.6
-	EXPECT_EQ(bounds(std::numeric_limits<float>::infinity()),
-		"\t( -2147483648 -2147483648 -2147483648 ) ( 2147483647 2147483647 2147483647 )");
-	EXPECT_EQ(bounds(std::numeric_limits<float>::quiet_NaN()), "\t( 0 0 0 ) ( 0 0 0 )");
+	EXPECT_THAT(exported(0.3f), HasSubstr("bounds {\n\t( 0 0 0 ) ( 6 6 6 )\n"));
+	EXPECT_THAT(exported(std::numeric_limits<float>::infinity()),
+		HasSubstr("\t( -2147483648 -2147483648 -2147483648 ) ( 2147483647 2147483647 2147483647 )\n"));
+	EXPECT_THAT(exported(std::numeric_limits<float>::quiet_NaN()), HasSubstr("bounds {\n\t( 0 0 0 ) ( 0 0 0 )\n"));
 }
 
 TEST(AnimationExport, MixedOrEmptyAnimationsAreRefusedByPSAAndMD5)
@@ -368,9 +341,9 @@ TEST(AnimationExport, MixedOrEmptyAnimationsAreRefusedByPSAAndMD5)
 }
 
 // How many times `what` starts a line, and the sum of the numbers behind it.
-std::pair<std::size_t, long long> Lines(const std::string& text, const std::string& what)
+std::pair<long long, long long> Lines(const std::string& text, const std::string& what)
 {
-	std::pair<std::size_t, long long> found{0, 0};
+	std::pair<long long, long long> found{0, 0};
 	for (std::size_t at = text.find('\n' + what); at != std::string::npos; at = text.find('\n' + what, at + 1)) {
 		++found.first;
 		found.second += std::atoll(text.c_str() + at + 1 + what.size());
@@ -378,6 +351,7 @@ std::pair<std::size_t, long long> Lines(const std::string& text, const std::stri
 	return found;
 }
 
+// Per mesh the same vertices in the MD5 as wedges in the PSK, the same weights.
 TEST(CorpusExport, EveryModelToPSKAndMD5)
 {
 	int exported = 0;
@@ -386,29 +360,26 @@ TEST(CorpusExport, EveryModelToPSKAndMD5)
 		ByteView view(bytes);
 		if (!ReadModel(view, sub["offset"].template get<std::size_t>(), model).ok)
 			return; // a material library without geometry
-		std::size_t triangles = 0;
+		long long triangles = 0;
 		for (const std::vector<Triangle>& mesh : model.MD.meshTris)
-			triangles += mesh.size();
-
+			triangles += static_cast<long long>(mesh.size());
 		const BinaryExport psk = ExportToPSK(model, false);
 		ASSERT_TRUE(psk.ok) << psk.message;
-		const std::string dump = Dump(psk.bytes);
-		const std::uint32_t points = CountOf(dump, "PNTS0000"), weights = CountOf(dump, "RAWWEIGHTS");
-		EXPECT_EQ(CountOf(dump, "VTXW0000"), points);
-		EXPECT_EQ(CountOf(dump, "FACE0000"), triangles);
-		EXPECT_EQ(CountOf(dump, "REFSKELT"), std::uint32_t(model.nBones));
+		// the chunk headers' counts, the records' lines
+		const std::string dump = '\n' + Dump(psk.bytes), md5 = ExportToMD5(model, false);
+		const long long points = Lines(dump, "PNTS0000 12 ").second, weights = Lines(dump, "RAWWEIGHTS 12 ").second;
+		EXPECT_EQ(Lines(dump, "VTXW0000 16 ").second, points);
+		EXPECT_EQ(Lines(dump, "FACE0000 12 ").second, triangles);
+		EXPECT_EQ(Lines(dump, "REFSKELT 120 ").second, model.nBones);
 		EXPECT_GE(weights, points);
-		EXPECT_FALSE(Contains(dump, "nan"));
-
-		// per mesh the same vertices as the wedges, and the same weights
-		const std::string md5 = ExportToMD5(model, false);
-		EXPECT_FALSE(Contains(md5, "nan") || Contains(md5, "inf"));
-		EXPECT_EQ(Lines(md5, "mesh {").first, std::size_t(model.MD.nMesh));
-		EXPECT_EQ(Lines(md5, "\t\"").first, std::size_t(model.nBones));
+		EXPECT_THAT(dump + md5, Not(HasSubstr("nan")));
+		EXPECT_THAT(md5, Not(HasSubstr("inf")));
+		EXPECT_EQ(Lines(md5, "mesh {").first, model.MD.nMesh);
+		EXPECT_EQ(Lines(md5, "\t\"").first, model.nBones);
 		EXPECT_EQ(Lines(md5, "\tvert ").first, points);
 		EXPECT_EQ(Lines(md5, "\tnumverts ").second, points);
 		EXPECT_EQ(Lines(md5, "\ttri ").first, triangles);
-		EXPECT_EQ(Lines(md5, "\tnumtris ").second, (long long)triangles);
+		EXPECT_EQ(Lines(md5, "\tnumtris ").second, triangles);
 		EXPECT_EQ(Lines(md5, "\tweight ").first, weights);
 		EXPECT_EQ(Lines(md5, "\tnumweights ").second, weights);
 		++exported;
