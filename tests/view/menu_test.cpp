@@ -22,7 +22,7 @@ std::set<int> Checked(const MenuState& menu, std::initializer_list<int> ids, boo
 TEST(MenuState, ChecksFollowTheState)
 {
 	ViewerState state;
-	const std::pair<std::uint32_t, int> culling[] = {{0xC0, kCmdCullAuto}, {0x40, kCmdCullOn}, {0x80, kCmdCullOff}};
+	const std::pair<std::uint32_t, int> culling[] = {{0xC0, kCmdCullAuto}, {0x80, kCmdCullOff}};
 	for (const auto& [bits, checked] : culling) {
 		state.MV.flags = kFaces | kAutoExportTextures | bits;
 		EXPECT_EQ(Checked(GetMenuState(state), {kCmdCullAuto, kCmdCullOn, kCmdCullOff, kCmdFaces, kCmdAxes,
@@ -38,9 +38,6 @@ TEST(MenuState, ChecksFollowTheState)
 		EXPECT_EQ(Checked(GetMenuState(state), {kCmdChannelNormal, kCmdChannelColors, kCmdChannelAlpha, kCmdViewModel,
 			kCmdViewTexture, kCmdViewPalette}), c.checked) << c.channel;
 	}
-	state.disp.autoExpand = 1;
-	state.model.anim.rotOnly = 1;
-	EXPECT_EQ(Checked(GetMenuState(state), {kCmdAutoExpand, kCmdRotationsOnly}).size(), 2u);
 	state.TD.loaded = 1;
 	state.modelMenuEnabled = true;
 	EXPECT_TRUE(GetMenuState(state).textureExport);
@@ -77,8 +74,7 @@ TEST(MenuState, AnimationMenuByPlaybackState)
 TEST(PanelMenus, ByKindAndClass)
 {
 	const std::pair<ItemKind, int> kinds[] = {{ItemKind::MDL0, 5100}, {ItemKind::TEX0, 5200}, {ItemKind::PLT0, 5300},
-		{ItemKind::CHR0, 5400}, {ItemKind::SHP0, 5500}, {ItemKind::Archive, 5000}, {ItemKind::Folder, 5999},
-		{ItemKind::Other, 5999}};
+		{ItemKind::CHR0, 5400}, {ItemKind::SHP0, 5500}, {ItemKind::Archive, 5000}, {ItemKind::Folder, 5999}};
 	for (const auto& [kind, id] : kinds) {
 		const PopupMenu menu = FilesPanelMenu(&kind);
 		EXPECT_EQ(menu.id, id);
