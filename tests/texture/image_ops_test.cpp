@@ -54,16 +54,12 @@ TEST(ImageScale, BoxFilterWeightsWrapsAroundTheEdgesAndRounds)
 	EXPECT_TRUE(ScaleImage(Make(16, 8, Coded), 0, 4).rgba.empty());
 }
 
-TEST(ImagePadAndMirror, PaddedAtTopLeftAndMirroredIntoFourQuadrants)
+TEST(ImageMirror, PaddedAtTopLeftMirroredIntoFourQuadrantsAlphaAsGreyAndPaletteSwatch)
 {
 	ExpectImage(PadToPowerOf2(Make(48, 20, Coded)), 64, 32,
 		[](int x, int y) { return x < 48 && y < 20 ? Coded(x, y) : Texel{0, 0, 0, 0}; });
 	ExpectImage(MirrorT(MirrorS(Make(64, 64, Coded))), 128, 128,
 		[](int x, int y) { return Coded(x < 64 ? x : 127 - x, y < 64 ? y : 127 - y); });
-}
-
-TEST(ImageViews, AlphaAsGreyAndPaletteSwatch)
-{
 	ExpectImage(AlphaAsGrey(Make(3, 2, Coded)), 3, 2, [](int x, int y) {
 		const std::uint8_t a = Coded(x, y)[3];
 		return Texel{a, a, a, a};
