@@ -338,7 +338,7 @@ TEST_F(TextureRender, ScaleImageIsGluScaleImage)
 	std::mt19937 random(7);
 	const struct {
 		int width, height, outWidth, outHeight;
-	} sizes[] = {{48, 20, 64, 32}, {1, 1024, 4, 256}, {7, 3, 256, 2}};
+	} sizes[] = {{48, 20, 64, 32}, {1, 1024, 4, 256}, {64, 64, 32, 32}, {7, 3, 256, 2}};
 	for (const auto& s : sizes) {
 		RgbaImage in{s.width, s.height, {}};
 		for (int i = 0; i < s.width * s.height * 4; ++i)
