@@ -99,14 +99,13 @@ std::vector<std::array<double, 3>> PosedCorners(const tinygltf::Model& gltf, dou
 			track[std::size_t(channel.target_node)] = Sample(gltf, animation.samplers.at(std::size_t(channel.sampler)), t);
 		}
 	std::vector<Mat4> global(gltf.nodes.size());
-	const auto visit = [&](auto& self, int node, const Mat4& parent) -> void {
-		const std::size_t n = std::size_t(node);
+	const auto visit = [&](auto& self, std::size_t n, const Mat4& parent) -> void {
 		global[n] = Multiply(parent, Trs(trans[n], rot[n], scale[n]));
 		for (int child : gltf.nodes[n].children)
-			self(self, child, global[n]);
+			self(self, std::size_t(child), global[n]);
 	};
 	for (int root : gltf.scenes.at(0).nodes)
-		visit(visit, root, Mat4{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+		visit(visit, std::size_t(root), Mat4{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
 
 	std::vector<std::array<double, 3>> out;
 	for (std::size_t n = 0; n < gltf.nodes.size(); ++n) {
@@ -121,15 +120,19 @@ std::vector<std::array<double, 3>> PosedCorners(const tinygltf::Model& gltf, dou
 			for (std::size_t i = 0; i < positions.size(); ++i)
 				positions[i] = float(positions[i] + w.at(k) * delta[i]);
 		}
-		std::vector<Mat4> joints;
-		std::vector<std::uint16_t> jointIds;
-		std::vector<float> jointWeights;
+		// an unskinned mesh as skinned by one joint: its node
+		std::vector<Mat4> joints = {global[n]};
+		std::vector<std::uint16_t> jointIds(positions.size() / 3 * 4);
+		std::vector<float> jointWeights(jointIds.size());
+		for (std::size_t i = 0; i < jointWeights.size(); i += 4)
+			jointWeights[i] = 1;
 		if (node.skin >= 0) {
 			const tinygltf::Skin& skin = gltf.skins.at(std::size_t(node.skin));
 			const std::vector<float> ibm = Read<float>(gltf, skin.inverseBindMatrices);
+			joints.clear();
 			for (std::size_t j = 0; j < skin.joints.size(); ++j) {
 				Mat4 inverse;
-				std::copy(ibm.begin() + std::ptrdiff_t(j * 16), ibm.begin() + std::ptrdiff_t(j * 16 + 16), inverse.begin());
+				std::copy_n(ibm.begin() + std::ptrdiff_t(j * 16), 16, inverse.begin());
 				joints.push_back(Multiply(global[std::size_t(skin.joints[j])], inverse));
 			}
 			jointIds = Read<std::uint16_t>(gltf, primitive.attributes.at("JOINTS_0"));
@@ -137,16 +140,12 @@ std::vector<std::array<double, 3>> PosedCorners(const tinygltf::Model& gltf, dou
 		}
 		for (std::uint32_t index : Read<std::uint32_t>(gltf, primitive.indices)) {
 			const float* p = &positions[index * 3];
-			std::array<double, 3> posed = {p[0], p[1], p[2]};
-			if (node.skin >= 0) {
-				posed = {};
-				for (std::size_t i = 0; i < 4; ++i) {
-					const Mat4& m = joints.at(jointIds[index * 4 + i]);
-					for (std::size_t r = 0; r < 3; ++r)
-						posed[r] += jointWeights[index * 4 + i] * (m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r]);
-				}
+			std::array<double, 3>& posed = out.emplace_back();
+			for (std::size_t i = 0; i < 4; ++i) {
+				const Mat4& m = joints.at(jointIds[index * 4 + i]);
+				for (std::size_t r = 0; r < 3; ++r)
+					posed[r] += jointWeights[index * 4 + i] * (m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r]);
 			}
-			out.push_back(posed);
 		}
 	}
 	return out;
@@ -159,16 +158,15 @@ struct CorpusFile {
 		ByteView view(bytes);
 		ReadBRRES(view, path, items, nullptr);
 	}
-	const ItemRecord& Find(std::string_view name, ItemKind kind) const
+	std::size_t Offset(std::string_view name, ItemKind kind) const
 	{
 		const ItemRecord* item = items.FindItem(name, kind, 0);
 		EXPECT_TRUE(item) << name << " in " << path;
-		return item ? *item : missing;
+		return item ? item->offset : 0;
 	}
 	std::string path;
 	std::vector<std::uint8_t> bytes;
 	OpenArchives items;
-	ItemRecord missing;
 };
 
 // Each texture decodes back to the core's RGBA, with its wrap modes and alpha.
@@ -176,30 +174,29 @@ void ExpectTextures(const tinygltf::Model& gltf, const LoadedModel& model, const
 {
 	ASSERT_EQ(gltf.materials.size(), std::size_t(model.MD.nMat));
 	for (const GltfTexture& texture : textures) {
-		SCOPED_TRACE(texture.name);
 		const tinygltf::Material& material = gltf.materials.at(std::size_t(texture.material));
 		const tinygltf::Texture& tex = gltf.textures.at(std::size_t(material.pbrMetallicRoughness.baseColorTexture.index));
-		int width = 0, height = 0;
-		EXPECT_EQ(testing::DecodePNG(gltf.images.at(std::size_t(tex.source)).image, &width, &height), texture.rgba);
-		EXPECT_EQ(std::pair(width, height), std::pair(texture.width, texture.height));
+		EXPECT_EQ(testing::DecodePNG(gltf.images.at(std::size_t(tex.source)).image), texture.rgba) << texture.name;
 		const int mirror = model.MD.matMirror.at(std::size_t(texture.material));
 		const tinygltf::Sampler& sampler = gltf.samplers.at(std::size_t(tex.sampler));
-		EXPECT_EQ(sampler.wrapS, (mirror & 1) ? TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT : TINYGLTF_TEXTURE_WRAP_REPEAT);
-		EXPECT_EQ(sampler.wrapT, (mirror & 2) ? TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT : TINYGLTF_TEXTURE_WRAP_REPEAT);
+		EXPECT_EQ(std::pair(sampler.wrapS == TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT, sampler.wrapT == TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT),
+			std::pair((mirror & 1) != 0, (mirror & 2) != 0)) << texture.name;
 		bool transparent = false;
 		for (std::size_t a = 3; a < texture.rgba.size(); a += 4)
 			transparent = transparent || texture.rgba[a] != 255;
-		EXPECT_EQ(material.alphaMode, transparent ? "MASK" : "OPAQUE");
+		EXPECT_EQ(material.alphaMode, transparent ? "MASK" : "OPAQUE") << texture.name;
 	}
 }
 
+// The corners from the file, at the animation's frame or as a still at it,
+// against the core's posed corners at that frame.
 TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePoseAndTexturesDecodeBack)
 {
 	const struct {
 		std::string archive, model, animArchive, anim;
 		ItemKind kind;
 		int frame;
-		bool still; // a still at that frame (poseFrame) instead of the animation
+		bool still;
 	} cases[] = {
 		{"kuribo.brres", "kuribo", "kuribo.brres", "walk_l", ItemKind::CHR0, 30, false},
 		{"human_walk.brres", "human_walk", "human_walk_chr0.brres", "human_walk", ItemKind::CHR0, 35, false},
@@ -210,15 +207,14 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePoseAndTexturesDecodeBa
 	for (const auto& c : cases) {
 		SCOPED_TRACE(c.model + " " + c.anim + (c.still ? " still" : ""));
 		const CorpusFile file(c.archive), animFile(c.animArchive);
-		const ItemRecord& modelItem = file.Find(c.model, ItemKind::MDL0);
-		const std::size_t animOffset = animFile.Find(c.anim, c.kind).offset;
+		const std::size_t animOffset = animFile.Offset(c.anim, c.kind);
 		auto model = std::make_unique<LoadedModel>();
 		ByteView view(file.bytes), animView(animFile.bytes);
-		ASSERT_TRUE(ReadModel(view, modelItem.offset, *model).ok);
+		ASSERT_TRUE(ReadModel(view, file.Offset(c.model, ItemKind::MDL0), *model).ok);
 		ArchiveFiles files;
 		files.Put(file.path, file.bytes);
 		std::vector<std::string> warnings;
-		const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, modelItem.archive, file.items, files, warnings);
+		const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, 0 /* the archive's item */, file.items, files, warnings);
 		EXPECT_TRUE(warnings.empty()) << warnings.front();
 		GltfAnimation animation;
 		const GltfSourceRead read = c.kind == ItemKind::CHR0
@@ -243,9 +239,8 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePoseAndTexturesDecodeBa
 			for (const Triangle& triangle : mesh)
 				for (const Vertex& corner : triangle.v) {
 					ASSERT_LT(k, fromFile.size());
-					double size = 1;
-					for (float p : corner.posedPos)
-						size = std::max(size, std::fabs(double(p)));
+					const float* p = corner.posedPos;
+					const double size = std::max({1.0f, std::fabs(p[0]), std::fabs(p[1]), std::fabs(p[2])});
 					for (std::size_t r = 0; r < 3; ++r)
 						ASSERT_NEAR(fromFile[k][r], corner.posedPos[r], 1e-4 * size) << "corner " << k;
 					++k;
@@ -259,31 +254,31 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePoseAndTexturesDecodeBa
 TEST(ExportToGLTF, WeightsKeepTheFourLargestAndParentLoopsHangFromTheRoot)
 {
 	auto model = std::make_unique<LoadedModel>();
-	Node blend;
-	blend.nWeights = 6;
+	std::vector<Node>& nodes = model->nodelist;
+	nodes.resize(7);
 	for (int b = 0; b < 6; ++b) {
-		Node& bone = model->nodelist.emplace_back();
-		bone.bone = b;
-		bone.trans[0] = float(b);
+		nodes[std::size_t(b)].bone = b;
+		nodes[std::size_t(b)].trans[0] = float(b);
 		model->names.bones.push_back("bone" + std::to_string(b));
 		model->bonemap.push_back(b);
-		blend.wNode.push_back(b);
+		nodes[6].wNode.push_back(b);
 	}
-	blend.weight = {0.05f, 0.3f, 0.1f, 0.25f, 0.2f, 0.1f};
-	model->nodelist.push_back(blend);
+	nodes[6].nWeights = 6;
+	nodes[6].weight = {0.05f, 0.3f, 0.1f, 0.25f, 0.2f, 0.1f};
 	model->nBones = 6;
 	model->nNodes = 7;
-	ResetBones(model->MD, model->nodelist);
-	const auto corner = [](float x, float y, int node) {
-		Vertex v;
-		v.pos[0] = x;
-		v.pos[1] = y;
-		v.node = node;
-		v.posIndex = int(x) * 2 + int(y);
-		return v;
+	ResetBones(model->MD, nodes);
+	const auto triangle = [](int node, std::array<int, 6> xy) {
+		Triangle t;
+		for (std::size_t c = 0; c < 3; ++c) {
+			t.v[c].pos[0] = float(xy[2 * c]);
+			t.v[c].pos[1] = float(xy[2 * c + 1]);
+			t.v[c].node = node;
+			t.v[c].posIndex = xy[2 * c] * 2 + xy[2 * c + 1];
+		}
+		return t;
 	};
-	model->MD.meshTris.push_back({Triangle{{corner(0, 0, 6), corner(1, 0, 6), corner(0, 1, 6)}},
-		Triangle{{corner(1, 0, 6), corner(1, 1, 6), corner(0, 1, 6)}}, Triangle{{corner(0, 0, 0), corner(1, 0, 0), corner(0, 1, 0)}}});
+	model->MD.meshTris = {{triangle(6, {0, 0, 1, 0, 0, 1}), triangle(6, {1, 0, 1, 1, 0, 1}), triangle(0, {0, 0, 1, 0, 0, 1})}};
 	model->MD.meshInfo.emplace_back();
 	model->MD.nMesh = 1;
 	model->names.meshes = {"blend"};
@@ -303,7 +298,6 @@ TEST(ExportToGLTF, WeightsKeepTheFourLargestAndParentLoopsHangFromTheRoot)
 	EXPECT_EQ(weights[0] + weights[1] + weights[2] + weights[3], 1.0f);
 	EXPECT_EQ(std::vector<float>(weights.end() - 4, weights.end()), (std::vector<float>{1, 0, 0, 0}));
 
-	std::vector<Node>& nodes = model->nodelist;
 	nodes[1].parent = 2; // a loop of two
 	nodes[2].parent = 1;
 	nodes[3].parent = 3; // a node its own parent
@@ -321,7 +315,7 @@ TEST(ExportToGLTF, WeightsKeepTheFourLargestAndParentLoopsHangFromTheRoot)
 TEST(ExportToGLTF, DamagedModelsAndAnimationsExportOrRefuse)
 {
 	const CorpusFile file("kuribo.brres");
-	const std::size_t modelAt = file.Find("kuribo", ItemKind::MDL0).offset, animAt = file.Find("walk_l", ItemKind::CHR0).offset;
+	const std::size_t modelAt = file.Offset("kuribo", ItemKind::MDL0), animAt = file.Offset("walk_l", ItemKind::CHR0);
 	const auto exportPrefix = [&](std::size_t modelBytes, std::size_t animBytes) {
 		SCOPED_TRACE("model cut at " + std::to_string(modelBytes) + ", animation at " + std::to_string(animBytes));
 		const std::vector<std::uint8_t> model(file.bytes.begin(), file.bytes.begin() + std::ptrdiff_t(modelBytes));

