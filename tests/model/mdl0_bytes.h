@@ -33,8 +33,7 @@ inline std::size_t DataField(const Bytes& b, std::size_t mdl0, std::size_t slot,
 
 inline std::size_t DataAt(const Bytes& b, std::size_t mdl0, std::size_t slot, std::size_t i)
 {
-	const std::size_t field = DataField(b, mdl0, slot, i);
-	return field - 0x24 - 16 * i + Get32(b, field);
+	return mdl0 + Get32(b, mdl0 + slot) + Get32(b, DataField(b, mdl0, slot, i));
 }
 
 // Copies the first `keep` bytes of definition i's byte code to the end of the
@@ -52,8 +51,8 @@ inline void CutDefinitionAtEnd(ModelArchive& archive, std::size_t i, std::size_t
 // Whatever the file held: every node index is inside the table and every parent chain ends.
 inline void ExpectConsistentNodes(const LoadedModel& model)
 {
-	ASSERT_EQ(model.nodelist.size(), std::size_t(model.nNodes));
-	ASSERT_TRUE(model.bonemap.size() == std::size_t(model.nBones) && model.names.bones.size() == model.bonemap.size());
+	ASSERT_TRUE(model.nodelist.size() == std::size_t(model.nNodes) && model.bonemap.size() == std::size_t(model.nBones));
+	ASSERT_EQ(model.names.bones.size(), model.bonemap.size());
 	for (const int node : model.bonemap)
 		ASSERT_TRUE(node >= 0 && node < model.nNodes);
 	for (const Node& node : model.nodelist) {
@@ -62,10 +61,8 @@ inline void ExpectConsistentNodes(const LoadedModel& model)
 			ASSERT_TRUE(blended >= 0 && blended < model.nNodes);
 		ASSERT_TRUE(node.bone >= -1 && node.bone < model.nBones);
 		int steps = 0;
-		for (int p = node.parent; p != -1; p = model.nodelist[std::size_t(p)].parent) {
-			ASSERT_TRUE(p >= 0 && p < model.nNodes);
-			ASSERT_LE(++steps, model.nNodes) << "parent chain loops";
-		}
+		for (int p = node.parent; p != -1; p = model.nodelist[std::size_t(p)].parent)
+			ASSERT_TRUE(p >= 0 && p < model.nNodes && ++steps <= model.nNodes) << "parent chain loops";
 	}
 }
 
