@@ -60,8 +60,8 @@ protected:
 
 TEST(RotationTrack, TruncatesWrapsOnceThenClamps)
 {
-	const std::pair<float, int> cases[] = {{-90, 270}, {450, 90}, {800, 440}, {360, 360}, {-0.5f, 0}, {-400, -40},
-		{std::numeric_limits<float>::quiet_NaN(), 0}, {1e30f, INT_MAX - 360}};
+	const std::pair<float, int> cases[] = {{-90, 270}, {800, 440}, {-400, -40}, {std::numeric_limits<float>::quiet_NaN(), 0},
+		{1e30f, INT_MAX - 360}, {-1e30f, INT_MIN + 360}};
 	for (const auto& [degrees, position] : cases)
 		EXPECT_EQ(RotationToTrackPosition(degrees), position) << degrees;
 	EXPECT_EQ((std::pair{ClampTrackPosition(440, kRotationTrackMax), ClampTrackPosition(-40, kRotationTrackMax)}),
@@ -105,10 +105,6 @@ TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHingeOverAnimatedScaleA
 	anim.frame = 10.5f;
 	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{31, 0, 0}));
 	EXPECT_EQ(CurRot(kLid), (std::vector<float>{31, 0, 0}));
-	anim.rotOnly = 0;
-	anim.frame = -1;
-	RotateBone(model, kLid, {0, 0, 0});
-	EXPECT_EQ(lid[7] + lid[0], 3.0f);
 }
 
 TEST_F(Posing, MorphTargetDialog)
@@ -148,7 +144,6 @@ TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
 		std::copy(values[b], values[b] + 3, model.nodelist[std::size_t(b)].curRot);
 	const std::string saved = SavePose(model);
 	EXPECT_TRUE(saved.starts_with("POSE\ncrate_root 12.345679 -0.500000 359.998993\n")) << saved;
-	EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 5);
 
 	RotateBone(model, 1, {7, 7, 7}); // perturb, then play so the load has to pause
 	model.nodelist[3].curRot[2] = 99;
@@ -157,9 +152,6 @@ TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
 	EXPECT_TRUE(result.ok && result.wasPlaying);
 	EXPECT_EQ((std::pair{result.applied, model.anim.playing}), (std::pair{4, 0}));
 	EXPECT_EQ(SavePose(model), saved);
-	for (int b = 0; b < 4; ++b)
-		for (int i = 0; i < 3; ++i)
-			EXPECT_NEAR(model.nodelist[std::size_t(b)].curRot[i], values[b][i], 5e-7 + 1e-7 * std::abs(values[b][i]));
 
 	const std::filesystem::path path = std::filesystem::temp_directory_path() / "zentarra_pose_test.pos";
 	ASSERT_TRUE(SavePoseFile(model, path));
@@ -258,18 +250,23 @@ TEST_F(Playback, SpeedSetsTheStepAndFramesWrapWithoutOvershoot)
 	EXPECT_EQ(Steps(59, 1, 0), "59 0 118"); // the model follows
 	EXPECT_EQ(Steps(1, 1, 0), "0 0 0");
 	EXPECT_EQ(Steps(1, -1, 0), "59 0 118");
-	anim.frame = 0;
-	EXPECT_EQ(Steps(39, 1, 1), "58.5 0 117");
-	EXPECT_EQ(Steps(1, 1, 1), "0 0 0"); // 60 >= 60: back to 0, the overshoot dropped
+	EXPECT_EQ(Steps(1, 1, 1), "0 0 0"); // 60.5 >= 60: back to 0, the overshoot dropped
 	EXPECT_EQ(Steps(1, 1, -1), "0.5 0 1");
-	EXPECT_EQ(Steps(1, 1, 4), "3.5 0 7");
 	EXPECT_EQ(Steps(1, 1, INT_MAX), "0 0 0");
 
-	anim.playing = 1; // ten presses of Slower: 2^-10 frames per step
-	for (int n = 0; n < 10; ++n)
+	anim.defaultSpeed = -3;
+	anim.playing = 1;
+	EXPECT_TRUE(RunAnimCommand(model, AnimCommand::Faster).info);
+	for (int n = 0; n < 10; ++n) // Slower down to 2^-10 frames per step
 		HandleAnimKey(model, AnimKey::NumpadMinus);
+	RunAnimCommand(model, AnimCommand::Slower);
 	EXPECT_TRUE(Play(model).redraw);
 	EXPECT_EQ(anim.frame, 0x1p-10f);
+	RunAnimCommand(model, AnimCommand::DefaultSpeed);
+	EXPECT_EQ(anim.speed, -3);
+	anim.speed = INT_MAX;
+	HandleAnimKey(model, AnimKey::NumpadPlus); // saturates
+	EXPECT_EQ(anim.speed, INT_MAX);
 	anim.type = 0; // playing with nothing loaded (a failed "Load and Play")
 	EXPECT_FALSE(Play(model).redraw);
 	anim.type = 1;
@@ -282,57 +279,16 @@ TEST_F(Playback, CommandsAndKeys)
 {
 	EXPECT_TRUE(RunAnimCommand(model, AnimCommand::Play).modelView);
 	EXPECT_EQ(Steps(1, 1, 5), "3.5 1 7");
-	const AnimRefresh refresh = RunAnimCommand(model, AnimCommand::Stop);
-	EXPECT_TRUE(refresh.modelView && refresh.info && refresh.redraw);
-	EXPECT_EQ(State(), "-1 0 0");
+	EXPECT_EQ(Run(AnimCommand::Stop), "-1 0 0");
 	EXPECT_FALSE(GetAnimMenuState(anim).stop);
 	HandleAnimKey(model, AnimKey::Space); // out of the stopped state at frame 0
 	EXPECT_EQ(State(), "0 1 0");
-	HandleAnimKey(model, AnimKey::Space);
 	anim.frame = 12.5f;
-	EXPECT_EQ(Run(AnimCommand::Play), "12.5 1 0"); // a paused frame is kept
 	EXPECT_EQ(Run(AnimCommand::NextFrame), "12.5 1 0"); // ignored while playing
 	EXPECT_EQ(Run(AnimCommand::Pause), "12.5 0 0");
 	EXPECT_EQ(Run(AnimCommand::NextFrame), "13 0 26"); // whole frames
 	HandleAnimKey(model, AnimKey::Left);
 	EXPECT_EQ(State(), "12 0 24");
-	anim.frame = -1.0f; // from stopped, Next gives 0 and Previous the last frame
-	EXPECT_EQ(Run(AnimCommand::NextFrame), "0 0 0");
-	anim.frame = -1.0f;
-	EXPECT_EQ(Run(AnimCommand::PreviousFrame), "59 0 118");
-	anim.playing = 1;
-	EXPECT_EQ(Run(AnimCommand::FirstFrame), "0 0 0");
-	anim.type = 0;
-	HandleAnimKey(model, AnimKey::Space); // nothing loaded: no playing
-	EXPECT_EQ(anim.playing, 0);
-
-	anim.type = 1;
-	AddAnimations(); // mixed frames: truncated one by one; Stop marks each, Play leaves the mark
-	anim.bones[kLid].frame = 7.5f;
-	anim.bones[0].frame = -1.0f;
-	EXPECT_EQ(Run(AnimCommand::NextFrame), "0 0 16 8 0");
-	model.MD.morph[0][0] = 0.7f;
-	EXPECT_EQ(Run(AnimCommand::Stop), "-1 0 0 -1 -1");
-	EXPECT_EQ(model.MD.morph[0][0], 0.0f);
-	EXPECT_EQ(Run(AnimCommand::Play), "0 1 0 0 0");
-	RunAnimCommand(model, AnimCommand::Pause);
-	EXPECT_TRUE(GetAnimMenuState(anim).stop);
-}
-
-TEST_F(Playback, SpeedAndRotationsOnly)
-{
-	anim.defaultSpeed = -3;
-	const AnimRefresh refresh = RunAnimCommand(model, AnimCommand::Faster);
-	EXPECT_TRUE(refresh.info && !refresh.modelView);
-	RunAnimCommand(model, AnimCommand::Slower);
-	RunAnimCommand(model, AnimCommand::Slower);
-	EXPECT_EQ(anim.speed, -1);
-	anim.speed = INT_MAX;
-	HandleAnimKey(model, AnimKey::NumpadPlus); // saturates
-	EXPECT_EQ(anim.speed, INT_MAX);
-	RunAnimCommand(model, AnimCommand::DefaultSpeed);
-	EXPECT_EQ(anim.speed, -3);
-
 	// the lid's translation track stops applying at the next recalculation
 	anim.bones[kLid].transKeys[1] = {{0, 5}};
 	GoToNextFrame(model, 1, 0);
@@ -344,6 +300,25 @@ TEST_F(Playback, SpeedAndRotationsOnly)
 	EXPECT_TRUE(GetAnimMenuState(anim).rotationsOnlyChecked);
 	RunAnimCommand(model, AnimCommand::RotationsOnly);
 	EXPECT_EQ(anim.rotOnly, 0);
+	anim.frame = -1.0f; // from stopped, Previous gives the last frame
+	EXPECT_EQ(Run(AnimCommand::PreviousFrame), "59 0 118");
+	anim.playing = 1;
+	EXPECT_EQ(Run(AnimCommand::FirstFrame), "0 0 0");
+	anim.type = 0;
+	HandleAnimKey(model, AnimKey::Space); // nothing loaded: no playing
+	HandleAnimKey(model, AnimKey::Right);
+	EXPECT_EQ(State(), "0 0 0");
+
+	anim.type = 1;
+	AddAnimations(); // mixed frames: truncated one by one; Stop marks each, Play leaves the mark
+	anim.bones[kLid].frame = 7.5f;
+	anim.bones[0].frame = -1.0f;
+	EXPECT_EQ(Run(AnimCommand::NextFrame), "0 0 16 8 0");
+	model.MD.morph[0][0] = 0.7f;
+	EXPECT_EQ(Run(AnimCommand::Stop), "-1 0 0 -1 -1");
+	EXPECT_EQ(model.MD.morph[0][0], 0.0f);
+	EXPECT_EQ(Run(AnimCommand::Play), "0 1 0 0 0");
+	EXPECT_EQ(Run(AnimCommand::FirstFrame), "0 0 0 0 0");
 }
 
 TEST_F(Playback, UnloadingMenusAndInfoTexts)
