@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -39,58 +38,41 @@ void WriteFile(const fs::path& path, const Bytes& bytes)
 	std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
+// Models by name and triangles (the reader's counts are checked against the
+// inventory in tests/model), texture entries and animations in full.
 TEST(CliInfo, JsonMatchesTheInventory)
 {
-	std::size_t modelsCompared = 0, texturesCompared = 0, animationsCompared = 0;
+	std::size_t modelsCompared = 0;
 	for (const json& archive : Inventory()) {
 		const std::string file = kCorpus + "/" + archive["file"].get<std::string>();
 		SCOPED_TRACE(file);
-		const CommandResult run = RunCli("info --json " + Quote(file));
-		const json info = json::parse(run.out);
-		EXPECT_EQ(info["path"], file);
-		json models = json::array(), textures = json::array(), animations = json::array();
+		json expected = {{"path", file}, {"models", json::array()}, {"textureEntries", json::array()},
+			{"animations", json::array()}};
 		bool noVertices = false;
 		for (const json& sub : archive["subfiles"]) {
 			noVertices = noVertices || (sub["kind"] == "MDL0" && sub["vertices"] == 0);
 			if (sub["kind"] == "MDL0")
-				models.push_back({{"name", sub["name"]}, {"version", sub["version"]}, {"meshes", sub["objects"]},
-					{"triangles", sub["triangles"]}, {"bones", sub["bones"]}, {"materials", sub["materials"]},
-					{"weightedNodes", sub["envelopes"]}, {"meshNames", sub["objects"]}, {"textures", sub["materials"]},
-					{"palettes", sub["materials"]}});
+				expected["models"].push_back({{"name", sub["name"]}, {"triangles", sub["triangles"]}});
 			else if (sub["kind"] == "TEX0")
-				textures.push_back({{"name", sub["name"]}, {"folder", sub["folder"]}, {"format", sub["format_name"]},
-					{"formatCode", sub["format"]}, {"width", sub["width"]}, {"height", sub["height"]}});
+				expected["textureEntries"].push_back({{"name", sub["name"]}, {"folder", sub["folder"]},
+					{"format", sub["format_name"]}, {"formatCode", sub["format"]}, {"width", sub["width"]}, {"height", sub["height"]}});
 			else if (sub["kind"] == "CHR0" || sub["kind"] == "SHP0")
-				animations.push_back(
+				expected["animations"].push_back(
 					{{"name", sub["name"]}, {"kind", sub["kind"]}, {"frames", sub["frames"]}, {"entries", sub["entries"]}});
 		}
-		EXPECT_EQ(info["animations"], animations);
-		EXPECT_EQ(info["textureEntries"], textures);
-		animationsCompared += animations.size();
-		texturesCompared += textures.size();
-		// a model without vertices fails the whole file
-		if (noVertices) {
-			EXPECT_EQ(std::tuple(run.status, info["error"], info["models"]),
-				std::tuple(1, json("Error: this model doesn't have vertices"), json::array()));
-			continue;
+		if (noVertices) { // a model without vertices fails the whole file
+			expected["models"] = json::array();
+			expected["error"] = "Error: this model doesn't have vertices";
 		}
-		EXPECT_EQ(run.status, 0) << run.err;
-		EXPECT_FALSE(info.contains("error"));
-		json got = json::array();
-		for (const json& model : info["models"]) {
-			json same = model; // the lists by their sizes, the node count as its lower bound
-			for (const char* list : {"meshNames", "textures", "palettes"})
-				same[list] = model[list].size();
-			EXPECT_GE(model["nodes"].get<int>(), model["bones"].get<int>() + model["weightedNodes"].get<int>());
-			same.erase("nodes");
-			got.push_back(same);
-		}
-		EXPECT_EQ(got, models);
-		modelsCompared += models.size();
+		const CommandResult run = RunCli("info --json " + Quote(file));
+		EXPECT_EQ(run.status, noVertices ? 1 : 0) << run.err;
+		json info = json::parse(run.out);
+		for (json& model : info["models"])
+			model = {{"name", model["name"]}, {"triangles", model["triangles"]}};
+		EXPECT_EQ(info, expected);
+		modelsCompared += expected["models"].size();
 	}
 	EXPECT_GE(modelsCompared, 21u);
-	EXPECT_EQ(texturesCompared, 136u);
-	EXPECT_EQ(animationsCompared, 17u);
 }
 
 TEST(CliInfo, NamedModelsTextAndFailures)

@@ -1,15 +1,10 @@
-// OBJ and MTL text of a hand-built model against a hand-written file, vertex
-// numbering against the slow rule, and "%f" text against printf.
+// OBJ and MTL text of a hand-built model against a hand-written file, and
+// vertex numbering against the slow rule.
 #include "base/file_io.h"
-#include "base/text.h"
 #include "export/obj.h"
 
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <cfloat>
-#include <cmath>
-#include <cstdio>
 #include <random>
 
 namespace zentarra {
@@ -113,19 +108,6 @@ TEST(LookForVertex2, FirstEqualCornerWins)
 				isNew ? expectedCounter++ : records[first].vertexNumber) << "round " << round << " corner " << k;
 		}
 		EXPECT_EQ(counter, expectedCounter);
-	}
-}
-
-TEST(AppendFixed6, SameTextAsPrintf)
-{
-	std::mt19937 random(11); // every class of float bit pattern, and the widest double
-	for (int i = 0; i <= 20000; ++i) {
-		const double value = i < 20000 ? double(std::bit_cast<float>(std::uint32_t(random()))) : -DBL_MAX;
-		char text[400];
-		std::snprintf(text, sizeof text, "%f", value);
-		std::string out = "x"; // appends, never replaces
-		AppendFixed6(out, value);
-		ASSERT_EQ(out, "x" + std::string(text)) << std::hexfloat << value;
 	}
 }
 
