@@ -120,7 +120,6 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 		std::string message; // the start of stderr
 	} cases[] = {
 		{"export-model /no/such/file kuribo" + obj, 1, "Error: can't open file\n"},
-		{"export-model " + Quote(kCorpus + "/INVENTORY.md") + " kuribo" + obj, 1, "Error: not a valid BRRES file\n"},
 		{"export-model " + Corpus("kuribo.brres") + " nosuch" + obj, 1, "Error: no model named \"nosuch\""},
 		{twice + " m" + obj, 1, "Error: more than one model is named \"m\"; name one as folder/name: A/m, B/m\n"},
 		{twice + " B/m" + obj, 1, "Error: this model doesn't have vertices\n"},
@@ -141,14 +140,8 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 		{"export-texture " + kDemo + " crate_wood --palette nothing" + png, 1, "Error: no palette named \"nothing\""},
 		{"export-texture " + Quote(ci.string()) + " ci" + png, 1,
 			"Error: this texture requires a palette and no palette has been loaded.\n"},
-		{walk + " --frame 3", 2, ""},
-		{kuribo + " -f fbx" + obj, 2, ""},
-		{kuribo, 2, ""},
-		{"export-model " + Corpus("kuribo.brres") + obj, 2, ""},
+		{kuribo + " -f fbx" + obj, 2, ""}, // the parser's refusals all end the same way
 		{kuribo + " -o " + In(dir, "k.txt"), 2, ""},
-		{"export-texture " + kDemo + " crate_wood -f bmp" + png, 2, ""},
-		{"info", 2, ""},
-		{"info --bogus " + Corpus("kuribo.brres"), 2, ""},
 	};
 	for (const auto& c : cases) {
 		const CommandResult run = RunCli(c.arguments);
@@ -165,7 +158,7 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 	EXPECT_EQ(FilesIn(dir.path), 2u); // no temporary file left behind
 }
 
-// Posed exports and animations on their model are compared with the viewer's in tests/view.
+// Posed exports, glb files and animations on their model are compared with the viewer's in tests/view.
 TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
 {
 	TempDir dir;
@@ -182,9 +175,7 @@ TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
 	EXPECT_EQ(gltf["buffers"][0]["uri"], "k.bin"); // beside it, named after the file
 	EXPECT_EQ(fs::file_size(dir.path / "k.bin"), gltf["buffers"][0]["byteLength"].get<std::size_t>());
 	EXPECT_EQ(std::pair(gltf["images"][0]["uri"], gltf["animations"].size()), std::pair(json("kuribo.png"), 2ul));
-	ASSERT_EQ(RunCli(kuribo + " -f glb -o " + In(dir, "k.glb")).status, 0);
-	EXPECT_EQ(ReadText(dir.path / "k.glb").substr(0, 4), "glTF"); // one file, images inside
-	EXPECT_EQ(FilesIn(dir.path), 6u);
+	EXPECT_EQ(FilesIn(dir.path), 5u);
 
 	run = RunCli("export-anim " + Corpus("cow.brres") + " 'AnmChr(NW4R)/walk' -o " + In(dir, "walk.psa"));
 	ASSERT_EQ(run.status, 0) << run.err;
