@@ -105,6 +105,10 @@ TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHingeOverAnimatedScaleA
 	anim.frame = 10.5f;
 	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{31, 0, 0}));
 	EXPECT_EQ(CurRot(kLid), (std::vector<float>{31, 0, 0}));
+	anim.rotOnly = 0;
+	anim.frame = -1;
+	RotateBone(model, kLid, {0, 0, 0});
+	EXPECT_EQ(lid[7] + lid[0], 3.0f);
 }
 
 TEST_F(Posing, MorphTargetDialog)
@@ -285,7 +289,7 @@ TEST_F(Playback, CommandsAndKeys)
 	EXPECT_EQ(State(), "0 1 0");
 	anim.frame = 12.5f;
 	EXPECT_EQ(Run(AnimCommand::NextFrame), "12.5 1 0"); // ignored while playing
-	EXPECT_EQ(Run(AnimCommand::Pause), "12.5 0 0");
+	HandleAnimKey(model, AnimKey::Space);
 	EXPECT_EQ(Run(AnimCommand::NextFrame), "13 0 26"); // whole frames
 	HandleAnimKey(model, AnimKey::Left);
 	EXPECT_EQ(State(), "12 0 24");
@@ -318,6 +322,8 @@ TEST_F(Playback, CommandsAndKeys)
 	EXPECT_EQ(Run(AnimCommand::Stop), "-1 0 0 -1 -1");
 	EXPECT_EQ(model.MD.morph[0][0], 0.0f);
 	EXPECT_EQ(Run(AnimCommand::Play), "0 1 0 0 0");
+	EXPECT_EQ(Run(AnimCommand::Pause), "0 0 0 0 0");
+	EXPECT_TRUE(GetAnimMenuState(anim).stop);
 	EXPECT_EQ(Run(AnimCommand::FirstFrame), "0 0 0 0 0");
 }
 

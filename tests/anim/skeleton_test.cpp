@@ -29,7 +29,9 @@ TEST(Normals, LengthUnitAndUsableTest)
 	v.nrm[2] = 4;
 	Normalize(v);
 	ExpectVec(v.nrm, {0.6f, 0, 0.8f});
-	v.nrm[0] = 0;
+	v.nrm[0] = v.nrm[2] = 0;
+	Normalize(v);
+	ExpectVec(v.nrm, {0, 0, 0});
 	v.nrm[2] = -0.5f; // usable only when strictly longer than a half
 	EXPECT_FALSE(NormSet(v));
 	v.nrm[2] = 0.51f;
@@ -292,8 +294,11 @@ TEST_F(SkinnedModel, RecalculateAndResetTouchOnlyWhatIsLoaded)
 	Corner(0, 1).pos[0] = 42;
 	model.meshInfo[1].vtxArray = 5;
 	Corner(1, 0).pos[0] = 43;
+	Corner(0, 2).nrmIndex = -2;
+	Corner(0, 2).nrm[0] = 7;
 	ResetVertices(model, nodes, anim);
-	EXPECT_EQ((std::vector{model.morph[0][0], Corner(0, 1).pos[0], Corner(1, 0).pos[0]}), (std::vector{0.75f, 42.0f, 43.0f}));
+	EXPECT_EQ((std::vector{model.morph[0][0], Corner(0, 1).pos[0], Corner(1, 0).pos[0], Corner(0, 2).nrm[0]}),
+		(std::vector{0.75f, 42.0f, 43.0f, 7.0f}));
 }
 
 } // namespace
