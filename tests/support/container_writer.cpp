@@ -61,56 +61,44 @@ Bytes EncodeYaz0(const Bytes& data)
 namespace {
 
 struct Node {
-	bool folder = false;
 	std::string name;
-	const Bytes* bytes = nullptr;
-	std::vector<Node> children;
+	const Bytes* bytes = nullptr; // null for a folder
+	std::size_t parent = 0, end = 0; // a folder's parent and the index past its last node
 };
 
-Node& Child(Node& parent, const std::string& name)
+// The nodes below the folder `prefix` ("" or "a/b/"), each folder followed by
+// what it holds, in the order first named.
+void AddNodes(const std::vector<PackedFile>& files, const std::string& prefix, std::vector<Node>& nodes)
 {
-	for (Node& child : parent.children)
-		if (child.folder && child.name == name)
-			return child;
-	parent.children.push_back({true, name, nullptr, {}});
-	return parent.children.back();
-}
-
-struct Flat {
-	const Node* node;
-	std::size_t parent;
-	std::size_t end = 0;
-};
-
-void Flatten(const Node& node, std::size_t parent, std::vector<Flat>& out)
-{
-	const std::size_t index = out.size();
-	out.push_back({&node, parent});
-	for (const Node& child : node.children)
-		Flatten(child, index, out);
-	out[index].end = out.size();
+	const std::size_t self = nodes.size() - 1;
+	std::vector<std::string> folders;
+	for (const PackedFile& file : files) {
+		if (file.path.compare(0, prefix.size(), prefix) != 0)
+			continue;
+		const std::string rest = file.path.substr(prefix.size()), folder = rest.substr(0, rest.find('/'));
+		if (folder == rest) {
+			nodes.push_back({rest, &file.bytes, 0, 0});
+		} else if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+			folders.push_back(folder);
+			nodes.push_back({folder, nullptr, self, 0});
+			AddNodes(files, prefix + folder + "/", nodes);
+		}
+	}
+	nodes[self].end = nodes.size();
 }
 
 } // namespace
 
 Bytes BuildU8(const std::vector<PackedFile>& files)
 {
-	Node root{true, "", nullptr, {}};
-	for (const PackedFile& file : files) {
-		Node* folder = &root;
-		std::size_t from = 0;
-		for (std::size_t slash; (slash = file.path.find('/', from)) != std::string::npos; from = slash + 1)
-			folder = &Child(*folder, file.path.substr(from, slash - from));
-		folder->children.push_back({false, file.path.substr(from), &file.bytes, {}});
-	}
-	std::vector<Flat> nodes;
-	Flatten(root, 0, nodes);
+	std::vector<Node> nodes = {{"", nullptr, 0, 0}};
+	AddNodes(files, "", nodes);
 
 	ByteSink names;
 	std::vector<std::size_t> nameAt;
-	for (const Flat& flat : nodes) {
+	for (const Node& node : nodes) {
 		nameAt.push_back(names.size());
-		names.text(flat.node->name);
+		names.text(node.name);
 		names.u8(0);
 	}
 	const std::size_t table = 0x20, tableSize = nodes.size() * 12 + names.size();
@@ -118,24 +106,23 @@ Bytes BuildU8(const std::vector<PackedFile>& files)
 	std::vector<std::size_t> dataAt(nodes.size(), 0);
 	std::size_t end = data;
 	for (std::size_t i = 0; i < nodes.size(); ++i)
-		if (!nodes[i].node->folder) {
+		if (nodes[i].bytes) {
 			dataAt[i] = end;
-			end = (end + nodes[i].node->bytes->size() + 31) / 32 * 32;
+			end = (end + nodes[i].bytes->size() + 31) / 32 * 32;
 		}
 
 	ByteSink out;
 	out.be32s({0x55AA382D, std::uint32_t(table), std::uint32_t(tableSize), std::uint32_t(data), 0, 0, 0, 0});
 	for (std::size_t i = 0; i < nodes.size(); ++i) {
-		const Flat& flat = nodes[i];
-		out.be32s({(flat.node->folder ? 0x01000000u : 0u) | std::uint32_t(nameAt[i]),
-			std::uint32_t(flat.node->folder ? flat.parent : dataAt[i]),
-			std::uint32_t(flat.node->folder ? flat.end : flat.node->bytes->size())});
+		const Node& node = nodes[i];
+		out.be32s({(node.bytes ? 0u : 0x01000000u) | std::uint32_t(nameAt[i]),
+			std::uint32_t(node.bytes ? dataAt[i] : node.parent), std::uint32_t(node.bytes ? node.bytes->size() : node.end)});
 	}
 	out.append(names.bytes);
 	for (std::size_t i = 0; i < nodes.size(); ++i)
-		if (!nodes[i].node->folder) {
+		if (nodes[i].bytes) {
 			out.bytes.resize(dataAt[i], 0);
-			out.append(*nodes[i].node->bytes);
+			out.append(*nodes[i].bytes);
 		}
 	out.bytes.resize(end, 0);
 	return out.bytes;
