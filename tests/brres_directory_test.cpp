@@ -230,12 +230,6 @@ TEST(DamagedArchive, BadLengthsNeverLoopOrGoBack)
 	Bytes file = good;
 	Patch32(file, 8, 20);
 	EXPECT_EQ(ScanBytes(file).result.archives, 1);
-
-	// a magic at the very end
-	const auto end = ScanBytes(Bytes{0, 0, 'b', 'r', 'e', 's', 0, 0, 0, 1});
-	EXPECT_EQ(std::pair(end.result.archives, end.result.damaged), std::pair(1, true));
-	ASSERT_EQ(end.items.items().size(), 1u);
-	EXPECT_EQ(end.items.items()[0].kind, ItemKind::Archive);
 }
 
 TEST(DamagedArchive, SharedGroupsCannotMultiplyTheWork)
@@ -284,6 +278,7 @@ TEST(DamagedArchive, EveryPrefixOfARealArchive)
 		EXPECT_EQ(scan.result.damaged, n >= 4 && n < full.size()) << n;
 		ExpectBounded(scan, prefix.size());
 		EXPECT_TRUE(n < full.size() || scan.items.items().size() == 15u); // as the whole file lists
+		EXPECT_TRUE(n < 4 || scan.items.items()[0].kind == ItemKind::Archive) << n;
 	}
 }
 
