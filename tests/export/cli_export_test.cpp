@@ -55,7 +55,8 @@ TEST(CliInfo, JsonMatchesTheInventory)
 				expected["models"].push_back({{"name", sub["name"]}, {"triangles", sub["triangles"]}});
 			else if (sub["kind"] == "TEX0")
 				expected["textureEntries"].push_back({{"name", sub["name"]}, {"folder", sub["folder"]},
-					{"format", sub["format_name"]}, {"formatCode", sub["format"]}, {"width", sub["width"]}, {"height", sub["height"]}});
+					{"format", sub["format_name"]}, {"formatCode", sub["format"]}, {"width", sub["width"]},
+					{"height", sub["height"]}});
 			else if (sub["kind"] == "CHR0" || sub["kind"] == "SHP0")
 				expected["animations"].push_back(
 					{{"name", sub["name"]}, {"kind", sub["kind"]}, {"frames", sub["frames"]}, {"entries", sub["entries"]}});

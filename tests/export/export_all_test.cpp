@@ -105,9 +105,10 @@ TEST(ExportAll, ModelTexturesOnlyWithTheModels)
 
 	options = {.textures = 3, .models = 3, .animations = 0, .separate = true, .perArchive = true};
 	const std::string textures = " written exported/demo.brres/textures/crate_";
-	EXPECT_EQ(batch.Run(options), (std::vector<std::string>{"MDL0 crate written exported/demo.brres/crate.obj",
-									  "TEX0 crate_wood" + textures + "wood.tga", "TEX0 crate_band" + textures + "band.tga",
-									  "TEX0 crate_label" + textures + "label.tga", "TEX0 crate_shadow" + textures + "shadow.tga"}));
+	EXPECT_EQ(batch.Run(options),
+		(std::vector<std::string>{"MDL0 crate written exported/demo.brres/crate.obj", "TEX0 crate_wood" + textures + "wood.tga",
+			"TEX0 crate_band" + textures + "band.tga", "TEX0 crate_label" + textures + "label.tga",
+			"TEX0 crate_shadow" + textures + "shadow.tga"}));
 	// the colour-indexed band went through its palette: the TGA is the decoded image
 	ArchiveFiles files;
 	TexImage band;
@@ -115,7 +116,8 @@ TEST(ExportAll, ModelTexturesOnlyWithTheModels)
 	ASSERT_TRUE(DecodeTextureItem(*batch.items.FindItem("crate_band", ItemKind::TEX0, 0), files, band).ok);
 	testing::Bytes tga;
 	ASSERT_TRUE(WriteTGA(tga, band.width, band.height, band.data));
-	EXPECT_EQ(testing::ReadText(batch.dir.path / "exported/demo.brres/textures/crate_band.tga"), std::string(tga.begin(), tga.end()));
+	const fs::path bandFile = batch.dir.path / "exported/demo.brres/textures/crate_band.tga";
+	EXPECT_EQ(testing::ReadText(bandFile), std::string(tga.begin(), tga.end()));
 
 	// the viewer's batch unloads the model on display, but only for models
 	auto shown = std::make_unique<LoadedModel>();
@@ -138,9 +140,9 @@ TEST(ExportAll, ModelTexturesOnlyWithTheModels)
 
 	// a model kept as it was keeps its textures out of the run
 	options.overwrite = false;
-	fs::remove(batch.dir.path / "exported/demo.brres/textures/crate_band.tga");
+	fs::remove(bandFile);
 	EXPECT_EQ(batch.Run(options), (std::vector<std::string>{"MDL0 crate kept exported/demo.brres/crate.obj"}));
-	EXPECT_FALSE(fs::exists(batch.dir.path / "exported/demo.brres/textures/crate_band.tga"));
+	EXPECT_FALSE(fs::exists(bandFile));
 }
 
 TEST(CliExportAll, PrintsEachFileAndASummary)

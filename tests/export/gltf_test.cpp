@@ -169,6 +169,8 @@ struct CorpusFile {
 	OpenArchives items;
 };
 
+constexpr int kMirrored = TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT, kRepeat = TINYGLTF_TEXTURE_WRAP_REPEAT;
+
 // Each texture decodes back to the core's RGBA, with its wrap modes and alpha.
 void ExpectTextures(const tinygltf::Model& gltf, const LoadedModel& model, const std::vector<GltfTexture>& textures)
 {
@@ -176,9 +178,10 @@ void ExpectTextures(const tinygltf::Model& gltf, const LoadedModel& model, const
 		const tinygltf::Material& material = gltf.materials.at(std::size_t(texture.material));
 		const tinygltf::Texture& tex = gltf.textures.at(std::size_t(material.pbrMetallicRoughness.baseColorTexture.index));
 		EXPECT_EQ(testing::DecodePNG(gltf.images.at(std::size_t(tex.source)).image), texture.rgba) << texture.name;
-		const int mirror = model.MD.matMirror.at(std::size_t(texture.material)), mirrored = TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT;
+		const int mirror = model.MD.matMirror.at(std::size_t(texture.material));
 		const tinygltf::Sampler& sampler = gltf.samplers.at(std::size_t(tex.sampler));
-		EXPECT_EQ(std::pair(sampler.wrapS == mirrored, sampler.wrapT == mirrored), std::pair((mirror & 1) != 0, (mirror & 2) != 0));
+		EXPECT_EQ(std::pair(sampler.wrapS, sampler.wrapT),
+			std::pair((mirror & 1) ? kMirrored : kRepeat, (mirror & 2) ? kMirrored : kRepeat)) << texture.name;
 		bool opaque = true;
 		for (std::size_t a = 3; a < texture.rgba.size(); a += 4)
 			opaque = opaque && texture.rgba[a] == 255;
@@ -212,7 +215,7 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePoseAndTexturesDecodeBa
 		ArchiveFiles files;
 		files.Put(file.path, file.bytes);
 		std::vector<std::string> warnings;
-		const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, 0 /* the archive's item */, file.items, files, warnings);
+		const std::vector<GltfTexture> textures = DecodeGltfTextures(*model, 0, file.items, files, warnings); // 0: the archive
 		EXPECT_TRUE(warnings.empty()) << warnings.front();
 		GltfAnimation animation;
 		const GltfSourceRead read = c.kind == ItemKind::CHR0
@@ -274,7 +277,8 @@ TEST(ExportToGLTF, WeightsKeepTheFourLargestAndParentLoopsHangFromTheRoot)
 		}
 		return t;
 	};
-	model->MD.meshTris = {{triangle(6, {0, 0, 1, 0, 0, 1}), triangle(6, {1, 0, 1, 1, 0, 1}), triangle(0, {0, 0, 1, 0, 0, 1})}};
+	model->MD.meshTris = {
+		{triangle(6, {0, 0, 1, 0, 0, 1}), triangle(6, {1, 0, 1, 1, 0, 1}), triangle(0, {0, 0, 1, 0, 0, 1})}};
 	model->MD.meshInfo.emplace_back();
 	model->MD.nMesh = 1;
 	model->names.meshes = {"blend"};

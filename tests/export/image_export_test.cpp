@@ -97,7 +97,8 @@ TEST(ModelTextureExport, OnlyMaterialsBelowTheMeshCountAndMissingOnesSkipped)
 	}
 	mdl0.meshes.pop_back();
 	const Bytes grey = BuildTEX0(1, 8, 4, Bytes(32, 128));
-	Bytes bytes = BuildBRRES({{"3DModels(NW4R)", {{"model", BuildMDL0(mdl0)}}}, {"Textures(NW4R)", {{"t0", grey}, {"t2", grey}}}});
+	Bytes bytes =
+		BuildBRRES({{"3DModels(NW4R)", {{"model", BuildMDL0(mdl0)}}}, {"Textures(NW4R)", {{"t0", grey}, {"t2", grey}}}});
 	OpenArchives items;
 	ByteView view(bytes), modelView(bytes);
 	ReadBRRES(view, "test.brres", items, nullptr);

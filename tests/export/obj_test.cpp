@@ -1,6 +1,6 @@
 // OBJ and MTL text of a hand-built model against a hand-written file, and
 // vertex numbering against the slow rule.
-#include "base/file_io.h"
+#include "export/cli_run.h"
 #include "export/obj.h"
 
 #include <gtest/gtest.h>
@@ -56,8 +56,8 @@ TEST(ExportToOBJ, SmallModelAndItsVariants)
 {
 	ModelNames names;
 	names.meshes = {"body", "hidden", "empty", "tail"};
-	const FileBytes expected = ReadWholeFile(ZENTARRA_SOURCE_DIR "/tests/export/data/small.obj");
-	EXPECT_EQ(ExportToOBJ(SmallModel(), names, "small", true), std::string(expected.bytes.begin(), expected.bytes.end()));
+	const std::string expected = testing::ReadText(ZENTARRA_SOURCE_DIR "/tests/export/data/small.obj");
+	EXPECT_EQ(ExportToOBJ(SmallModel(), names, "small", true), expected);
 	// without the flag the hidden mesh is written, and the tail numbers on behind it
 	const std::string all = ExportToOBJ(SmallModel(), names, "small", false);
 	EXPECT_NE(all.find("\ng hidden\ns 1\nusemtl mat2\nf 5/5/5 6/6/6 7/7/7\n\n"), std::string::npos) << all;
