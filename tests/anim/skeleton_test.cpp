@@ -43,9 +43,6 @@ TEST(MultiplyMatrix, AffineProductsInOrderWithoutFusing)
 	const Matrix34 sample = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, other = {0, -1, 2, 5, 3, 1, 0, -2, 1, 4, -3, 7};
 	// worked by hand with fourth rows 0 0 0 1
 	ExpectMatrix(Product(sample, other), {9, 13, -7, 26, 25, 29, -11, 70, 41, 45, -15, 114});
-	Matrix34 a = other;
-	MultiplyMatrixR(a, sample);
-	ExpectMatrix(a, {13, 14, 15, 21, 8, 12, 16, 18, -6, -4, -2, 7});
 	// x*x = 1 + 2^-11 + 2^-24 is stored as 1 + 2^-11; a fused multiply-add keeps the 2^-24
 	const float x = 1.0f + 0x1p-12f;
 	Matrix34 b = {1.0f + 0x1p-11f, 0, 0, 0, x, 0, 0, 0, 0, 0, 0, 0};
@@ -151,19 +148,18 @@ TEST(CalcNodeAnimTransfo, TracksAtTheFrameElseTheBindPose)
 	// frame count (-1: mixed animations, each bone at its own frame), rotations only, bone; expected transform
 	const struct {
 		int nFrames, rotOnly, bone;
-		std::vector<float> transfo;
-	} cases[] = {{20, 0, 1, {2, 2, 3, 4, 5, 45, 7, -2.5f, 9}}, {-1, 0, 1, {3, 2, 3, 4, 5, 90, 7, -5, 9}},
-		{20, 1, 1, {1, 2, 3, 4, 5, 45, 7, 8, 9}}, {20, 0, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9}}};
+		Transfo transfo;
+	} cases[] = {{20, 0, 1, {{2, 2, 3}, {4, 5, 45}, {7, -2.5f, 9}}}, {-1, 0, 1, {{3, 2, 3}, {4, 5, 90}, {7, -5, 9}}},
+		{20, 1, 1, {{1, 2, 3}, {4, 5, 45}, {7, 8, 9}}}, {20, 0, 2, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}}};
 	for (const auto& c : cases) {
 		anim.nFrames = c.nFrames;
 		anim.rotOnly = c.rotOnly;
 		node.bone = c.bone;
 		Transfo t;
 		CalcNodeAnimTransfo(node, anim, t);
-		std::vector<float> actual(t.scale, t.scale + 3);
-		actual.insert(actual.end(), t.rot, t.rot + 3);
-		actual.insert(actual.end(), t.trans, t.trans + 3);
-		EXPECT_EQ(actual, c.transfo) << c.nFrames << " " << c.rotOnly << " " << c.bone;
+		using Nine = std::array<float, 9>;
+		EXPECT_EQ(std::bit_cast<Nine>(t), std::bit_cast<Nine>(c.transfo))
+			<< c.nFrames << " " << c.rotOnly << " " << c.bone;
 	}
 }
 
@@ -179,126 +175,53 @@ TEST(CalcVertexPosition, MovesPointsTurnsNormalsKeepsWhatItCannotCompute)
 	CalcVertexPosition(v, nodes);
 	ExpectVec(v.posedPos, {10, 2, 10}, 1e-6f);
 	ExpectVec(v.posedNrm, {0, 1, 0}, 1e-7f); // unit whatever the scale
-	v.nrm[0] = 0; // a zero normal keeps the previous posed normal
-	CalcVertexPosition(v, nodes);
-	ExpectVec(v.posedNrm, {0, 1, 0}, 1e-7f);
 	v.node = 65535; // a node outside the table leaves the corner as stored
+	v.nrm[0] = 0;
 	v.nrm[2] = -2;
 	CalcVertexPosition(v, nodes);
 	EXPECT_EQ((std::vector<float>(v.posedPos, v.posedPos + 6)), (std::vector<float>{1, 0, 5, 0, 0, -1}));
+	v.nrm[2] = 0; // a zero normal keeps the previous posed normal
+	CalcVertexPosition(v, nodes);
+	ExpectVec(v.posedNrm, {0, 0, -1});
 }
 
-// Mesh 0: position and normal array 0, node 0. Mesh 1: position array 0, no
-// normals, weighted node 4. Arrays 1 and 2 are morph targets; position array 2
-// is one entry short.
-class SkinnedModel : public ::testing::Test {
-protected:
-	void SetUp() override
-	{
-		model.vtx = {{{1, 2, 3}, {0, 0, 0}, {-1, 4, 2}}, {{3, 6, -1}, {1, 1, 1}, {-1, 4, 4}}, {{5, 2, 3}, {0, 8, 0}}};
-		model.nrm = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 0}, {0, 1, 0}, {0, 2, 0}}};
-		model.nMesh = 2;
-		model.meshInfo.resize(2);
-		model.meshInfo[0].vtxArray = model.meshInfo[0].nrmArray = model.meshInfo[1].vtxArray = 0;
-		model.meshTris = {{Triangle()}, {Triangle()}};
-		for (int c = 0; c < 3; ++c) {
-			Corner(0, c).posIndex = Corner(0, c).nrmIndex = c;
-			Corner(1, c).posIndex = 2 - c;
-			Corner(1, c).node = 4;
-		}
-		ResetVertices(model, nodes, anim);
-	}
-
-	Vertex& Corner(int mesh, int c) { return model.meshTris[mesh][0].v[c]; }
-
-	VAnim& AddMorph(std::vector<int> vtxTarget, std::vector<int> nrmTarget, std::vector<float> weights)
-	{
-		VAnim& entry = anim.vanim.emplace_back();
-		entry.vtxArray = entry.nrmArray = 0;
-		entry.nTargets = int(vtxTarget.size());
-		entry.weightKeys.resize(vtxTarget.size());
-		entry.vtxTarget = std::move(vtxTarget);
-		entry.nrmTarget = std::move(nrmTarget);
-		model.morph.push_back(std::move(weights));
-		return entry;
-	}
-
+// Mesh 0 on position and normal array 0, mesh 1 on position array 0 without
+// normals; arrays 1 and 2 are morph targets, position array 2 one entry short.
+TEST(CalcVertexAnimation, MorphsFromTheStoredArraysSkippingDamage)
+{
 	BRMDL model;
-	std::vector<Node> nodes = test::SmallSkeleton();
-	AnimState anim;
-};
-
-TEST_F(SkinnedModel, MorphBlendsFromTheStoredArrays)
-{
-	AddMorph({1}, {-1}, {2});
-	CalcVertexAnimation(model, anim);
-	CalcVertexAnimation(model, anim); // extrapolated once, not twice
-	ExpectVec(Corner(0, 0).pos, {5, 10, -5});
-	ExpectVec(Corner(1, 2).pos, {5, 10, -5}); // every mesh on the array
-	ExpectVec(Corner(0, 0).nrm, {1, 0, 0});
-
-	// normals only, made unit
-	anim.vanim[0].vtxTarget = {-1};
-	anim.vanim[0].nrmTarget = {1};
-	model.morph[0][0] = 0.5f;
-	CalcVertexAnimation(model, anim);
-	ExpectVec(Corner(0, 0).pos, {1, 2, 3});
-	ExpectVec(Corner(0, 0).nrm, {0.70710677f, 0.70710677f, 0});
-
-	// targets 9 and -4 name no array, the short target 2 is skipped past its end,
-	// and the count claims more targets than the lists hold
-	anim.vanim[0].vtxTarget = {1, 9, -4, 2};
-	anim.vanim[0].nrmTarget = {-1};
-	anim.vanim[0].nTargets = 6;
-	model.morph[0] = {0.5f, 1, 1, 0.25f};
-	Corner(0, 1).posIndex = 3; // past the base array
-	Corner(0, 1).pos[0] = 42;
-	CalcVertexAnimation(model, anim);
-	ExpectVec(Corner(0, 0).pos, {3, 4, 1});
-	ExpectVec(Corner(0, 2).pos, {-1, 4, 3});
-	EXPECT_EQ(Corner(0, 1).pos[0], 42.0f);
-}
-
-TEST_F(SkinnedModel, RecalculateAndResetTouchOnlyWhatIsLoaded)
-{
-	ResetBones(model, nodes);
-	const float y = Corner(0, 0).posedPos[1];
-	AddMorph({1, 2}, {1, -1}, {1, 0.25f}); // weights present, but no vertex animation is loaded
-	nodes[0].finalMatrix[7] += 100;        // a pose set by hand
-	const std::vector<Node> before = nodes;
+	model.vtx = {{{1, 2, 3}, {0, 0, 0}}, {{3, 6, -1}, {1, 1, 1}}, {{5, 2, 3}}};
+	model.nrm = {{{1, 0, 0}, {0, 1, 0}}, {{0, 1, 0}, {0, 1, 0}}};
+	model.nMesh = 9; // more meshes than the tables hold
+	model.meshInfo.resize(2);
+	model.meshInfo[0].vtxArray = model.meshInfo[0].nrmArray = model.meshInfo[1].vtxArray = 0;
+	model.meshTris = {{Triangle()}, {Triangle()}};
+	Vertex* corner = model.meshTris[0][0].v;
+	corner[0].nrmIndex = 0;
+	corner[1].posIndex = corner[1].nrmIndex = model.meshTris[1][0].v[0].posIndex = 1;
+	corner[2].posIndex = corner[2].nrmIndex = 5; // past every array: the corner keeps what it has
+	corner[2].pos[0] = corner[2].nrm[0] = 42;
+	// weights keyed for target 0 only; targets 9 and -1 name no array, target 2 is short for
+	// entry 1, and the count claims more targets than the lists hold
+	const AnimState anim{.type = 2, .bones = {}, .vanim = {{.vtxArray = 0, .nrmArray = 0, .nTargets = 6,
+		.vtxTarget = {1, 9, -1, 2}, .nrmTarget = {1}, .weightKeys = {{{0, 0}, {10, 1}}, {}}}}, .frame = 5};
+	model.morph = {{0, 1, 1, 0.5f}};
+	std::vector<Node> nodes(1);
 	RecalculateModel(model, nodes, anim);
-	ExpectVec(Corner(0, 0).pos, {1, 2, 3});
-	EXPECT_NEAR(Corner(0, 0).posedPos[1], y + 100, 1e-4f);
-	for (std::size_t i = 0; i < nodes.size(); ++i)
-		test::ExpectMatrix(nodes[i].finalMatrix, before[i].finalMatrix);
+	RecalculateModel(model, nodes, anim); // from the stored arrays: extrapolated once, not twice
+	EXPECT_EQ(model.morph[0], (std::vector{0.5f, 1.0f, 1.0f, 0.5f}));
+	ExpectVec(corner[0].pos, {4, 4, 1});
+	ExpectVec(corner[0].nrm, {0.70710677f, 0.70710677f, 0});
+	ExpectVec(corner[1].pos, {0.5f, 0.5f, 0.5f});
+	ExpectVec(model.meshTris[1][0].v[0].pos, {0.5f, 0.5f, 0.5f}); // every mesh on the array
+	EXPECT_EQ((std::pair{corner[2].pos[0], corner[2].nrm[0]}), (std::pair{42.0f, 42.0f}));
 
-	// a vertex animation takes its weights at the global frame, even while bones mix their own
-	anim.vanim[0].weightKeys[0] = {{0, 0}, {10, 1}};
-	anim.type = 3;
-	anim.frame = 5;
-	anim.nFrames = -1;
-	RecalculateModel(model, nodes, anim);
-	EXPECT_EQ(model.morph[0], (std::vector{0.5f, 0.25f})); // no keys: kept
-	ExpectVec(Corner(0, 0).pos, {3, 4, 1});
-
-	ResetVertices(model, nodes, anim); // the stored arrays, zero weights
-	ExpectVec(Corner(0, 0).pos, {1, 2, 3});
-	ExpectVec(Corner(0, 2).nrm, {0, 0, 1});
-	EXPECT_EQ(model.morph[0], (std::vector{0.0f, 0.0f}));
-
-	// weights stay without a vertex animation; damaged indices and counts keep their values
-	anim.type = 0;
-	model.nMesh = 9;
-	model.morph[0][0] = 0.75f;
-	Corner(0, 1).posIndex = 17;
-	Corner(0, 1).pos[0] = 42;
-	model.meshInfo[1].vtxArray = 5;
-	Corner(1, 0).pos[0] = 43;
-	Corner(0, 2).nrmIndex = -2;
-	Corner(0, 2).nrm[0] = 7;
-	ResetVertices(model, nodes, anim);
-	EXPECT_EQ((std::vector{model.morph[0][0], Corner(0, 1).pos[0], Corner(1, 0).pos[0], Corner(0, 2).nrm[0]}),
-		(std::vector{0.75f, 42.0f, 43.0f, 7.0f}));
+	model.meshInfo[1].vtxArray = 7;
+	ResetVertices(model, nodes, anim); // the stored arrays, zero weights; damaged indices keep their values
+	ExpectVec(corner[0].pos, {1, 2, 3});
+	ExpectVec(corner[0].nrm, {1, 0, 0});
+	EXPECT_EQ((std::vector{model.meshTris[1][0].v[0].pos[0], corner[2].pos[0], corner[2].nrm[0], model.morph[0][3]}),
+		(std::vector{0.5f, 42.0f, 42.0f, 0.0f}));
 }
 
 } // namespace
