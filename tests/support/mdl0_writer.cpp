@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <utility>
 
 namespace zentarra::testing {
@@ -18,20 +19,20 @@ Corner At(int index, int slot)
 
 namespace {
 
-std::vector<Corner> CornersOf(const std::vector<int>& indices)
+Primitive Of(PrimitiveKind kind, const std::vector<int>& indices)
 {
-	std::vector<Corner> corners;
+	Primitive primitive{kind};
 	for (int index : indices)
-		corners.push_back(At(index));
-	return corners;
+		primitive.corners.push_back(At(index));
+	return primitive;
 }
 
 } // namespace
 
-Primitive Quads(const std::vector<int>& indices) { return {PrimitiveKind::Quads, CornersOf(indices)}; }
-Primitive Triangles(const std::vector<int>& indices) { return {PrimitiveKind::Triangles, CornersOf(indices)}; }
-Primitive Strip(const std::vector<int>& indices) { return {PrimitiveKind::Strip, CornersOf(indices)}; }
-Primitive Fan(const std::vector<int>& indices) { return {PrimitiveKind::Fan, CornersOf(indices)}; }
+Primitive Quads(const std::vector<int>& indices) { return Of(PrimitiveKind::Quads, indices); }
+Primitive Triangles(const std::vector<int>& indices) { return Of(PrimitiveKind::Triangles, indices); }
+Primitive Strip(const std::vector<int>& indices) { return Of(PrimitiveKind::Strip, indices); }
+Primitive Fan(const std::vector<int>& indices) { return Of(PrimitiveKind::Fan, indices); }
 Primitive Quads(std::vector<Corner> corners) { return {PrimitiveKind::Quads, std::move(corners)}; }
 Primitive Triangles(std::vector<Corner> corners) { return {PrimitiveKind::Triangles, std::move(corners)}; }
 Primitive Strip(std::vector<Corner> corners) { return {PrimitiveKind::Strip, std::move(corners)}; }
@@ -46,13 +47,12 @@ std::pair<std::size_t, std::size_t> Counts(const Mdl0Mesh& mesh)
 	std::size_t triangles = 0, corners = 0;
 	for (const Primitive& primitive : mesh.primitives) {
 		const std::size_t n = primitive.corners.size();
+		const PrimitiveKind kind = primitive.kind;
 		corners += n;
-		if (primitive.kind == PrimitiveKind::Quads)
-			triangles += n / 4 * 2;
-		else if (primitive.kind == PrimitiveKind::Triangles)
-			triangles += n / 3;
-		else if (primitive.kind != PrimitiveKind::LoadMatrix)
-			triangles += n >= 3 ? n - 2 : 0;
+		triangles += kind == PrimitiveKind::Quads       ? n / 4 * 2
+			: kind == PrimitiveKind::Triangles          ? n / 3
+			: kind == PrimitiveKind::LoadMatrix || n < 3 ? 0
+														 : n - 2;
 	}
 	return {triangles, corners};
 }
@@ -68,9 +68,9 @@ constexpr std::size_t kSlots[] = {0x10, 0x14, 0x18, 0x1C, 0x20, 0x24, 0x30, 0x34
 enum Slot { kDefinitions, kBones, kPositions, kMaterials = 6, kShaders, kObjects };
 
 // The MDL0 being written. Offsets are relative to its start, S = 0.
-class Writer {
-public:
+struct Writer {
 	ByteSink out;
+	std::vector<std::tuple<std::size_t, std::size_t, std::string>> names_; // field, base, text: see writeNames
 
 	std::size_t at() const { return out.size(); }
 	void zeros(std::size_t count) { out.bytes.insert(out.bytes.end(), count, 0); }
@@ -81,12 +81,6 @@ public:
 		out.u8(opcode);
 		out.be16s(operands);
 	}
-	// Offset from `base` to `target`, stored two's complement when negative.
-	void patchOffset(std::size_t field, std::size_t base, std::size_t target)
-	{
-		out.patch32(field, std::uint32_t(target - base));
-	}
-
 	// A 32-bit name offset relative to `base`, filled in when the table is written.
 	void name(std::size_t base, const std::string& text)
 	{
@@ -98,15 +92,15 @@ public:
 	void writeNames()
 	{
 		std::map<std::string, std::size_t> placed;
-		for (const NameRef& ref : names_) {
-			if (!placed.count(ref.text)) {
+		for (const auto& [field, base, text] : names_) {
+			if (!placed.count(text)) {
 				out.alignTo(4);
-				out.be32(std::uint32_t(ref.text.size()));
-				placed[ref.text] = at();
-				out.text(ref.text);
+				out.be32(std::uint32_t(text.size()));
+				placed[text] = at();
+				out.text(text);
 				out.u8(0);
 			}
-			patchOffset(ref.field, ref.base, placed[ref.text]);
+			out.patch32(field, std::uint32_t(placed[text] - base)); // two's complement when negative
 		}
 		out.alignTo(4);
 	}
@@ -118,8 +112,7 @@ public:
 		const std::size_t start = at();
 		out.patch32(kSlots[slot], std::uint32_t(start));
 		out.be32s({std::uint32_t(0x18 + 0x10 * entries.size()), std::uint32_t(entries.size())});
-		out.be16s({0xFFFF, 0, 1, 1}); // reference entry
-		out.be32s({0, 0});
+		out.be16s({0xFFFF, 0, 1, 1, 0, 0, 0, 0}); // reference entry
 		for (std::size_t i = 0; i < entries.size(); ++i) {
 			// search-tree fields: readers walk entries in stored order
 			out.be16s({std::uint16_t(i + 1), 0, 0, 0});
@@ -128,15 +121,10 @@ public:
 		}
 		return start;
 	}
-	void entryData(std::size_t group, std::size_t entry) { patchOffset(group + 0x24 + 0x10 * entry, group, at()); }
-
-private:
-	struct NameRef {
-		std::size_t field;
-		std::size_t base;
-		std::string text;
-	};
-	std::vector<NameRef> names_;
+	void entryData(std::size_t group, std::size_t entry)
+	{
+		out.patch32(group + 0x24 + 0x10 * entry, std::uint32_t(at() - group));
+	}
 };
 
 // --- vertex arrays ---
@@ -168,7 +156,6 @@ void WriteColour(Writer& w, int format, const float* rgba)
 // coordinates), data, padding to 32 bytes.
 void WriteArray(Writer& w, ArrayKind kind, const VertexArray& array, std::size_t index)
 {
-	w.out.alignTo(32);
 	const std::size_t d = w.at();
 	const bool pairs = kind == ArrayKind::TexCoords || (kind == ArrayKind::Positions && array.components == 2);
 	const int perEntry = kind == ArrayKind::Colours ? 4 : pairs ? 2 : 3;
@@ -185,28 +172,21 @@ void WriteArray(Writer& w, ArrayKind kind, const VertexArray& array, std::size_t
 	const bool xyz = kind == ArrayKind::Positions && perEntry == 3;
 	const bool typed = xyz || kind == ArrayKind::Colours || (kind == ArrayKind::TexCoords && !sOnly);
 	w.out.be32s({std::uint32_t(index), typed ? 1u : 0u, std::uint32_t(array.format)});
-	if (kind == ArrayKind::Colours) {
-		w.out.u8(std::uint8_t(array.format == 0 ? 2 : 4)); // stride
-		w.out.u8(0);
-	} else {
-		const int width = array.format == 4 ? 4 : array.format == 2 || array.format == 3 ? 2 : 1;
-		w.out.u8(std::uint8_t(array.shift));
-		w.out.u8(std::uint8_t(width * perEntry)); // stride
-	}
-	w.out.be16(std::uint16_t(count));
+	// shift and stride; colours have a stride only, behind it
+	const int width = array.format == 4 ? 4 : array.format == 2 || array.format == 3 ? 2 : 1;
+	const int colourStride = array.format == 0 ? 2 : 4;
+	w.out.be16s({std::uint16_t(kind == ArrayKind::Colours ? colourStride << 8 : array.shift << 8 | width * perEntry),
+		std::uint16_t(count)});
 
-	if (bounded) {
-		std::vector<float> lo(std::size_t(perEntry), 0), hi(std::size_t(perEntry), 0);
-		for (std::size_t e = 0; e < count; ++e)
-			for (std::size_t c = 0; c < std::size_t(perEntry); ++c) {
-				const float v = array.values[e * std::size_t(perEntry) + c];
-				lo[c] = e ? std::min(lo[c], v) : v;
-				hi[c] = e ? std::max(hi[c], v) : v;
+	for (int high = 0; bounded && high < 2; ++high) // minimum, then maximum of each component
+		for (int c = 0; c < (kind == ArrayKind::Positions ? 3 : 2); ++c) {
+			float bound = 0;
+			for (std::size_t e = 0; e < count && c < perEntry; ++e) {
+				const float v = array.values[e * std::size_t(perEntry) + std::size_t(c)];
+				bound = e == 0 ? v : high ? std::max(bound, v) : std::min(bound, v);
 			}
-		for (const auto* bound : {&lo, &hi})
-			for (std::size_t c = 0; c < (kind == ArrayKind::Positions ? 3u : 2u); ++c)
-				w.f32(c < bound->size() ? (*bound)[c] : 0.0f);
-	}
+			w.f32(bound);
+		}
 	w.zeros(d + dataAt - w.at());
 
 	for (std::size_t e = 0; e < count; ++e) {
@@ -378,7 +358,6 @@ void WriteDisplayList(Writer& w, const Mdl0Mesh& mesh)
 
 void WriteObject(Writer& w, const Mdl0Mesh& mesh, std::size_t index)
 {
-	w.out.alignTo(32);
 	const std::size_t d = w.at();
 
 	// vertex descriptor: low word bit 0 position matrix, bits 1..8 texture
@@ -387,8 +366,7 @@ void WriteObject(Writer& w, const Mdl0Mesh& mesh, std::size_t index)
 	const auto code = [](int width) { return std::uint32_t(width ? width + 1 : 0); };
 	std::uint32_t low = (1u << mesh.mtxCount) - 1;
 	low |= (mesh.posSize ? code(mesh.posSize) : 1u) << 9 | code(mesh.nrmSize) << 11 | code(mesh.clrSize) << 13;
-	std::uint32_t high = 0;
-	std::uint32_t texChannels = 0;
+	std::uint32_t high = 0, texChannels = 0;
 	for (std::size_t t = 0; t < 8; ++t) {
 		high |= code(mesh.texSize[t]) << (2 * t);
 		texChannels += mesh.texSize[t] ? 1 : 0;
@@ -454,24 +432,19 @@ Bytes BuildMDL0(const Mdl0Model& model)
 		nodes = std::max(nodes, bone.node + 1);
 	for (const MixNode& mix : model.nodeMix)
 		nodes = std::max(nodes, mix.node + 1);
-	std::size_t vertexCount = 0, faceCount = 0;
-	for (const Mdl0Mesh& mesh : model.meshes) {
-		faceCount += Counts(mesh).first;
-		vertexCount += Counts(mesh).second;
-	}
+	std::pair<std::size_t, std::size_t> counts; // faces, vertices
+	for (const Mdl0Mesh& mesh : model.meshes)
+		counts = {counts.first + Counts(mesh).first, counts.second + Counts(mesh).second};
 	const std::size_t info = w.at();
 	// size, to the MDL0, scaling rule, texture matrix mode, vertices, faces,
 	// nodes, whether normal matrices are needed, the node table's offset
-	w.out.be32s({0x40, std::uint32_t(-int(info)), 0, 0, std::uint32_t(vertexCount), std::uint32_t(faceCount), 0,
+	w.out.be32s({0x40, std::uint32_t(-int(info)), 0, 0, std::uint32_t(counts.second), std::uint32_t(counts.first), 0,
 		std::uint32_t(nodes), model.normals.empty() ? 0u : 0x01000000u, 0x40});
 	w.zeros(24); // bounds
 	w.out.be32(std::uint32_t(nodes));
 	for (int n = 0; n < nodes; ++n) {
-		int bone = -1;
-		for (std::size_t b = 0; b < model.bones.size(); ++b)
-			if (model.bones[b].node == n)
-				bone = int(b);
-		w.out.be32(std::uint32_t(bone));
+		const auto last = std::find_if(model.bones.rbegin(), model.bones.rend(), [n](auto& b) { return b.node == n; });
+		w.out.be32(std::uint32_t(model.bones.rend() - last - 1)); // -1 for none
 	}
 
 	// index groups; empty ones leave their slot 0
@@ -526,13 +499,11 @@ Bytes BuildMDL0(const Mdl0Model& model)
 		w.entryData(materialGroup, i);
 		WriteMaterial(w, model.materials[i], i, shaderStart + kShaderSize * i);
 	}
-	if (!model.materials.empty())
-		w.out.alignTo(32);
 	for (std::size_t i = 0; i < model.materials.size(); ++i) {
+		w.out.alignTo(32); // a no-op behind the first shader
 		w.entryData(shaderGroup, i);
 		WriteShader(w, model.materials[i], i);
 	}
-
 	for (std::size_t i = 0; i < model.meshes.size(); ++i) {
 		w.out.alignTo(32);
 		w.entryData(objectGroup, i);
