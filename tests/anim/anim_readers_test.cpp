@@ -74,21 +74,19 @@ TEST(Chr0Code, EveryKeyFormatAndScaleLayoutInFieldOrder)
 
 TEST(Chr0Code, FormatsWithoutDecodingAreHeldNeutralAndReported)
 {
-	for (std::uint32_t rotFormat : {0u, 5u, 7u}) {
-		SCOPED_TRACE(rotFormat);
-		// keyed scale and rotation, translation Y fixed; every keyed field points far outside the file
-		const Chr0Field junk = {.offset = 0x7FFFFFF0};
-		const Read read = ReadEntries({{"b", 0x1900000 | rotFormat << 27, {junk, junk, junk, junk, junk, junk, junk,
-			Fixed(8), junk}}});
-		ASSERT_TRUE(read.result.ok) << read.result.message;
-		EXPECT_EQ(read.tracks[0], "0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:8|0:0");
-		EXPECT_EQ(read.result.constantTracks, 8);
-		EXPECT_NE(read.result.message.find("scale X"), std::string::npos) << read.result.message;
-	}
-	const Read empty = ReadEntries({AutoEntry("b", {}, {Keys4(1, 0, {}), Fixed(0), Fixed(0)}, {})});
-	ASSERT_TRUE(empty.result.ok);
-	EXPECT_EQ(empty.tracks[0], "0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:0|0:0");
-	EXPECT_EQ(empty.result.constantTracks, 1);
+	// keyed scale and rotation (formats 0, 5, 7 decode nothing), translation Y fixed, every
+	// keyed field pointing far outside the file; then a block of no keys
+	const Chr0Field junk = {.offset = 0x7FFFFFF0};
+	std::vector<Chr0Entry> entries;
+	for (std::uint32_t rotFormat : {0u, 5u, 7u})
+		entries.push_back({"b", 0x1900000 | rotFormat << 27, {junk, junk, junk, junk, junk, junk, junk, Fixed(8), junk}});
+	entries.push_back(AutoEntry("e", {}, {Keys4(1, 0, {}), Fixed(0), Fixed(0)}, {}));
+	const Read read = ReadEntries(entries);
+	ASSERT_TRUE(read.result.ok) << read.result.message;
+	const std::string held = "0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:";
+	EXPECT_EQ(read.tracks, (std::vector<std::string>{held + "8|0:0", held + "8|0:0", held + "8|0:0", held + "0|0:0"}));
+	EXPECT_EQ(read.result.constantTracks, 25);
+	EXPECT_NE(read.result.message.find("scale X"), std::string::npos) << read.result.message;
 }
 
 // root: rotation X keyed; arm: constant.
@@ -205,14 +203,21 @@ Read ReadShape(const Bytes& shp0, int nVtx = 5, int nNrm = 3)
 	return read;
 }
 
-TEST(ReadVertexAnimation, NamesResolveExactlyAgainstTheModelsOwnArrays)
+TEST(ReadVertexAnimation, NamesResolveExactlyAndMaskBitTModulo32PicksFixedWeights)
 {
+	Shp0Entry masked = {.base = "nbase", .mask = 0b11};
+	std::vector<std::string> weights;
+	for (int t = 0; t < 34; ++t) {
+		masked.targets.push_back({"t" + std::to_string(t), 0.25f * float(t), {{0, 0}, {5, float(t)}}});
+		weights.push_back(t < 2 || t > 31 ? "0:" + test::Text(0.25f * float(t)) : "0:0 5:" + std::to_string(t));
+	}
+	masked.targets[2].keys.clear();
+	weights[2] = "";
 	const Bytes shp0 = BuildSHP0({.frames = 29, .entries = {
-		{.base = "base", .targets = {{"up"}, {"UP"}, {"down"}, {"nbase"}}, .mask = ~0u}, {.base = "nbase"}}});
+		{.base = "base", .targets = {{"up"}, {"UP"}, {"down"}, {"nbase"}}, .mask = ~0u}, masked}});
 	const Read read = ReadShape(shp0);
 	ASSERT_TRUE(read.result.ok) << read.result.message;
-	EXPECT_EQ(read.anim.nFrames, 29);
-	ASSERT_EQ(read.anim.vanim.size(), 2u);
+	ASSERT_EQ((std::pair{read.anim.nFrames, read.anim.vanim.size()}), (std::pair{29, std::size_t(2)}));
 	const VAnim& entry = read.anim.vanim[0];
 	// the first of two "base" position arrays; "base" is also normal array 2
 	EXPECT_EQ((std::vector{int(entry.shpFlags), entry.vtxArray, entry.nrmArray, entry.nTargets}),
@@ -220,32 +225,15 @@ TEST(ReadVertexAnimation, NamesResolveExactlyAgainstTheModelsOwnArrays)
 	EXPECT_EQ(entry.vtxTarget, (std::vector<int>{1, -1, 3, -1}));
 	EXPECT_EQ(entry.nrmTarget, (std::vector<int>{1, -1, -1, 0}));
 	EXPECT_EQ((std::pair{read.anim.vanim[1].vtxArray, read.anim.vanim[1].nrmArray}), (std::pair{-1, 0}));
+	std::vector<std::string> keys;
+	for (const std::vector<Key>& weight : read.anim.vanim[1].weightKeys)
+		keys.push_back(test::Track(weight));
+	EXPECT_EQ(keys, weights);
 
 	const Read fewer = ReadShape(shp0, 3, 0);
 	ASSERT_TRUE(fewer.result.ok);
 	EXPECT_EQ(fewer.anim.vanim[0].vtxTarget, (std::vector<int>{1, -1, -1, -1}));
 	EXPECT_EQ(fewer.anim.vanim[0].nrmArray, -1);
-}
-
-TEST(ReadVertexAnimation, MaskBitTModulo32PicksFixedWeights)
-{
-	Shp0Entry entry = {.base = "base", .mask = 0b11};
-	std::vector<std::string> expected;
-	for (int t = 0; t < 34; ++t) {
-		entry.targets.push_back({"t" + std::to_string(t), 0.25f * float(t), {{0, 0}, {5, float(t)}}});
-		expected.push_back("0:0 5:" + std::to_string(t));
-	}
-	entry.targets[2].keys.clear();
-	expected[2] = "";
-	const std::pair<int, const char*> fixed[] = {{0, "0:0"}, {1, "0:0.25"}, {32, "0:8"}, {33, "0:8.25"}};
-	for (const auto& [t, weight] : fixed)
-		expected[std::size_t(t)] = weight;
-	const Read read = ReadShape(BuildSHP0({.entries = {entry}}));
-	ASSERT_TRUE(read.result.ok) << read.result.message;
-	std::vector<std::string> keys;
-	for (const std::vector<Key>& weight : read.anim.vanim[0].weightKeys)
-		keys.push_back(test::Track(weight));
-	EXPECT_EQ(keys, expected);
 }
 
 TEST(ReadVertexAnimation, DamagedFilesAreRefusedWhole)

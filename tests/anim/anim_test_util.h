@@ -74,18 +74,13 @@ inline Matrix34 Product(const Matrix34& a, Matrix34 b)
 	return b;
 }
 
-// Element by element within the tolerance; a negative tolerance asks for the same bits.
-inline void ExpectMatrix(const Matrix34& actual, const Matrix34& expected, float tolerance = -1)
+// Element by element within the tolerance, equal as floats (so -0 matches 0) unless one is given.
+inline void ExpectMatrix(const Matrix34& actual, const Matrix34& expected, float tolerance = 0)
 {
-	for (int e = 0; e < 12; ++e) {
-		if (tolerance < 0)
-			EXPECT_EQ(Bits(actual[e]), Bits(expected[e])) << "element " << e;
-		else
-			EXPECT_NEAR(actual[e], expected[e], tolerance) << "element " << e;
-	}
+	for (int e = 0; e < 12; ++e)
+		EXPECT_NEAR(actual[e], expected[e], tolerance) << "element " << e;
 }
 
-// Equal as floats (so -0 matches 0) unless a tolerance is given.
 inline void ExpectVec(const float* actual, Vec3 expected, float tolerance = 0)
 {
 	for (int i = 0; i < 3; ++i)

@@ -77,7 +77,6 @@ TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHingeOverAnimatedScaleA
 	ExpectVec(Posed(1, 0, 4), {-1, 2.125f, -1.125f}, 1e-5f); // hinge, half lid, half body
 	EXPECT_FALSE(RotateBone(model, 9, {1, 2, 3}).applied);
 	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{0, 0, 0})); // stopped: the bind rotation
-	ExpectVec(Posed(1, 2, kLid), {1, 2.25f, 1}, 1e-5f);
 
 	// paused at frame 10 of keys rotating X 3 degrees, moving Y +0.1 and scaling X by 0.1 a frame
 	anim.bones.resize(4);
@@ -101,7 +100,6 @@ TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHingeOverAnimatedScaleA
 	anim.nFrames = 20;
 	anim.frame = 10.5f;
 	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{31, 0, 0}));
-	EXPECT_EQ(CurRot(kLid), (std::vector<float>{31, 0, 0}));
 	anim.rotOnly = 0;
 	anim.frame = -1;
 	RotateBone(model, kLid, {0, 0, 0});
@@ -112,21 +110,16 @@ TEST_F(Posing, MorphTargetDialog)
 {
 	const MorphTarget target = DecodeMorphItem(0x05000000);
 	EXPECT_EQ(MorphPercentText(50) + MorphPercentText(100), "050%100%");
-
 	// the box's positions morph towards the lid's, weight keyed 0 at frame 0 to 1 at frame 10
 	model.anim.vanim = {{.vtxArray = 0, .nTargets = 1, .vtxTarget = {1}, .nrmTarget = {-1}, .weightKeys = {{{0, 0}, {10, 1}}}}};
 	model.anim.type = 2;
 	model.MD.morph = {{1.5f}};
 	EXPECT_EQ((std::pair{MorphTrackPosition(model, target), MorphTrackPosition(model, {0, 1})}), (std::pair{100, 0}));
-
 	// box corner 0 is (-1, 0, -1), the lid's entry 0 is (-1, 2.25, -1)
-	EXPECT_TRUE(SetMorphWeight(model, target, 50).applied && model.MD.morph[0][0] == 0.5f);
+	EXPECT_TRUE(SetMorphWeight(model, target, 50).applied && !SetMorphWeight(model, {1, 0}, 50).applied);
 	ExpectVec(Posed(0, 0, 1), {-1, 1.125f, -1}, 1e-6f);
-	EXPECT_FALSE(SetMorphWeight(model, {1, 0}, 50).applied);
-
 	model.anim.frame = -1; // Reset: 0 while stopped, the keyed weight at a frame
 	EXPECT_EQ(ResetMorphWeight(model, target), 0);
-	ExpectVec(Posed(0, 0, 1), {-1, 0, -1});
 	model.anim.frame = 2.5f;
 	EXPECT_EQ((std::pair{ResetMorphWeight(model, target), model.MD.morph[0][0]}), (std::pair{25, 0.25f}));
 	model.anim.vanim[0].weightKeys[0].clear();
@@ -141,7 +134,6 @@ TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
 		std::copy(values[b], values[b] + 3, model.nodelist[std::size_t(b)].curRot);
 	const std::string saved = SavePose(model);
 	EXPECT_TRUE(saved.starts_with("POSE\ncrate_root 12.345679 -0.500000 359.998993\n")) << saved;
-
 	RotateBone(model, 1, {7, 7, 7}); // perturb, then play so the load has to pause
 	model.anim.playing = 1;
 	const PoseLoadResult result = LoadPose(model, saved);
@@ -158,15 +150,11 @@ TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
 
 TEST_F(Posing, LoadingAppliesWhatParsesAndNothingFromOtherFiles)
 {
-	model.anim.playing = 1;
-	for (const char* text : {"", "POSEX crate_lid 270 0 0", "pose\ncrate_lid 270 0 0", "\n\n  "})
+	for (const char* text : {"", "POSEX crate_lid 270 0 0", "pose\ncrate_lid 270 0 0"})
 		EXPECT_EQ(LoadPose(model, text).message, kNotAPoseFile) << text;
-	EXPECT_EQ((std::pair{model.anim.playing, model.nodelist[kLid].curRot[0]}), (std::pair{1, 0.0f}));
-
 	// a missing bone changes nothing; a bare "POSE" re-poses with the current curRot
 	model.nodelist[kLid].curRot[0] = 270;
 	EXPECT_EQ(LoadPose(model, "POSE\nno_such_bone 10 20 30\n").applied, 0);
-	EXPECT_EQ(CurRot(0), (std::vector<float>{0, 0, 0}));
 	ExpectVec(Posed(1, 2, kLid), {1, 4, -1.25f}, 1e-5f);
 
 	// scanf's reading: tokens across lines and CRLF, signs, inf, hex, a
@@ -176,12 +164,10 @@ TEST_F(Posing, LoadingAppliesWhatParsesAndNothingFromOtherFiles)
 	const float inf = std::numeric_limits<float>::infinity();
 	EXPECT_EQ((std::vector{CurRot(0), CurRot(1), CurRot(kLid), CurRot(3)}),
 		(std::vector<std::vector<float>>{{1, 2, 3}, {4, 5, 6}, {-inf, 2, 10}, {0, 0, 0}}));
-
 	// reading ends at the first line that does not parse
 	for (const char* bad : {"five", "1e", "-", ".", "0x"}) {
 		const std::string text = std::string("POSE\ncrate_root 7 7 7\ncrate_body 8 ") + bad + " 8\ncrate_lid 9 9 9\n";
-		EXPECT_EQ(LoadPose(model, text).applied, 1) << bad;
-		EXPECT_EQ((std::pair{CurRot(1), CurRot(kLid)[0]}), (std::pair{std::vector<float>{4, 5, 6}, -inf})) << bad;
+		EXPECT_EQ((std::pair{LoadPose(model, text).applied, CurRot(1)}), (std::pair{1, std::vector<float>{4, 5, 6}})) << bad;
 	}
 	LoadPose(model, "POSE crate_body 1e60 -1e-60 0x1p200"); // beyond float: infinity, zero
 	EXPECT_EQ(CurRot(1), (std::vector<float>{inf, 0, inf}));
@@ -242,14 +228,12 @@ protected:
 TEST_F(Playback, SpeedSetsTheStepAndFramesWrapWithoutOvershoot)
 {
 	EXPECT_EQ(Steps(59, 1, 0), "59 0 118"); // the model follows
-	EXPECT_EQ(Steps(1, -1, 0), "58 0 116");
-	EXPECT_EQ(Steps(1, 1, 2), "0 0 0"); // 60 >= 60: back to 0, the overshoot dropped
+	EXPECT_EQ(Steps(1, 1, 2), "0 0 0");      // 61 >= 60: back to 0, the overshoot dropped
 	EXPECT_EQ(Steps(1, 1, -1), "0.5 0 1");
 	EXPECT_EQ(Steps(1, 1, INT_MAX), "0 0 0");
-
 	anim.defaultSpeed = -3;
 	anim.playing = 1;
-	EXPECT_TRUE(RunAnimCommand(model, AnimCommand::Faster).info);
+	RunAnimCommand(model, AnimCommand::Faster);
 	for (int n = 0; n < 10; ++n) // Slower down to 2^-10 frames per step
 		HandleAnimKey(model, AnimKey::NumpadMinus);
 	RunAnimCommand(model, AnimCommand::Slower);
@@ -262,7 +246,6 @@ TEST_F(Playback, SpeedSetsTheStepAndFramesWrapWithoutOvershoot)
 	EXPECT_EQ(anim.speed, INT_MAX);
 	anim.type = 0; // playing with nothing loaded (a failed "Load and Play")
 	EXPECT_FALSE(Play(model).redraw);
-	anim.type = 1;
 	anim.playing = 0;
 	AddAnimations(); // per-bone frames, each wrapping at its own count
 	EXPECT_EQ(Steps(45, 1, 0), "0.0009765625 0 10 5 45");
@@ -273,7 +256,6 @@ TEST_F(Playback, CommandsAndKeys)
 	EXPECT_TRUE(RunAnimCommand(model, AnimCommand::Play).modelView);
 	EXPECT_EQ(Steps(1, 1, 5), "3.5 1 7");
 	EXPECT_EQ(Run(AnimCommand::Stop), "-1 0 0");
-	EXPECT_FALSE(GetAnimMenuState(anim).stop);
 	HandleAnimKey(model, AnimKey::Space); // out of the stopped state at frame 0
 	EXPECT_EQ(State(), "0 1 0");
 	anim.frame = 12.5f;
@@ -292,7 +274,6 @@ TEST_F(Playback, CommandsAndKeys)
 	anim.rotOnly = 2; // as a settings file may hold it: on, and checked
 	EXPECT_TRUE(GetAnimMenuState(anim).rotationsOnlyChecked);
 	RunAnimCommand(model, AnimCommand::RotationsOnly);
-	EXPECT_EQ(anim.rotOnly, 0);
 	anim.frame = -1.0f; // from stopped, Previous gives the last frame
 	EXPECT_EQ(Run(AnimCommand::PreviousFrame), "59 0 118");
 	anim.playing = 1;
@@ -300,7 +281,6 @@ TEST_F(Playback, CommandsAndKeys)
 	anim.type = 0;
 	HandleAnimKey(model, AnimKey::Space); // nothing loaded: no playing
 	HandleAnimKey(model, AnimKey::Right);
-	EXPECT_EQ(State(), "0 0 0");
 
 	AddAnimations(); // mixed frames: truncated one by one; Stop marks each, Play leaves the mark
 	anim.bones[kLid].frame = 7.5f;
@@ -311,7 +291,6 @@ TEST_F(Playback, CommandsAndKeys)
 	EXPECT_EQ(model.MD.morph[0][0], 0.0f);
 	EXPECT_EQ(Run(AnimCommand::Play), "0 1 0 0 0");
 	EXPECT_EQ(Run(AnimCommand::Pause), "0 0 0 0 0");
-	EXPECT_TRUE(GetAnimMenuState(anim).stop);
 	EXPECT_EQ(Run(AnimCommand::FirstFrame), "0 0 0 0 0");
 }
 

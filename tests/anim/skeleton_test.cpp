@@ -21,35 +21,6 @@ using test::ExpectMatrix;
 using test::ExpectVec;
 using test::Product;
 
-TEST(Normals, LengthUnitAndUsableTest)
-{
-	EXPECT_EQ(Norm(1e-30f, 0, 0), 0.0f); // squares summed in float underflow
-	Vertex v;
-	v.nrm[0] = 3;
-	v.nrm[2] = 4;
-	Normalize(v);
-	ExpectVec(v.nrm, {0.6f, 0, 0.8f});
-	v.nrm[0] = v.nrm[2] = 0;
-	Normalize(v);
-	ExpectVec(v.nrm, {0, 0, 0});
-	v.nrm[2] = -0.5f; // usable only when strictly longer than a half
-	EXPECT_FALSE(NormSet(v));
-	v.nrm[2] = 0.51f;
-	EXPECT_TRUE(NormSet(v));
-}
-
-TEST(MultiplyMatrix, AffineProductsInOrderWithoutFusing)
-{
-	const Matrix34 sample = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, other = {0, -1, 2, 5, 3, 1, 0, -2, 1, 4, -3, 7};
-	// worked by hand with fourth rows 0 0 0 1
-	ExpectMatrix(Product(sample, other), {9, 13, -7, 26, 25, 29, -11, 70, 41, 45, -15, 114});
-	// x*x = 1 + 2^-11 + 2^-24 is stored as 1 + 2^-11; a fused multiply-add keeps the 2^-24
-	const float x = 1.0f + 0x1p-12f;
-	Matrix34 b = {1.0f + 0x1p-11f, 0, 0, 0, x, 0, 0, 0, 0, 0, 0, 0};
-	MultiplyMatrixL({-1, x, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, b);
-	EXPECT_EQ(Bits(b[0]), Bits(0.0f));
-}
-
 TEST(InterpolateFrame, LinearBetweenKeysElseTheLastValue)
 {
 	const std::vector<Key> two = {{0, 10}, {10, 20}}, step = {{0, 1}, {5, 2}, {5, 7}, {9, 7}}, single = {{100, 42}}, none;
@@ -66,20 +37,6 @@ TEST(InterpolateFrame, LinearBetweenKeysElseTheLastValue)
 	float one[3] = {0.1f, 0, 0};
 	BlendVectors(one, 0.1f, 0, 0, 0.3f, 0, 0, 0.3f);
 	EXPECT_EQ(Bits(one[0]), 0x3E23D70Bu);
-}
-
-// The bind pose as loading computes it.
-std::vector<Node> BindPose()
-{
-	std::vector<Node> nodes = test::SmallSkeleton();
-	for (Node& node : nodes)
-		CalcNodeMatrix(node, Transfo{{node.scale[0], node.scale[1], node.scale[2]}, {node.rot[0], node.rot[1], node.rot[2]},
-			{node.trans[0], node.trans[1], node.trans[2]}});
-	for (int i = 0; i < int(nodes.size()); ++i) {
-		CalcNodeFinalMatrix(i, nodes);
-		CalcNodeBaseMatrix(i, nodes);
-	}
-	return nodes;
 }
 
 // Sines and cosines in double rounded to float, products grouped as written,
@@ -105,7 +62,9 @@ TEST(CalcNodeMatrix, SameBitsAsTheStatedArithmeticAndInverses)
 
 TEST(CalcNodeFinalMatrix, ChainsFromTheRootAndBaseUndoesTheBindPose)
 {
-	std::vector<Node> nodes = BindPose();
+	std::vector<Node> nodes = test::SmallSkeleton();
+	BRMDL none;
+	ResetBones(none, nodes); // the bind pose as loading computes it
 	// root x (parent x node): the grouping fixes the bits
 	ExpectMatrix(nodes[2].finalMatrix, Product(nodes[0].matrix, Product(nodes[1].matrix, nodes[2].matrix)));
 	ExpectMatrix(Product(nodes[2].finalMatrix, nodes[2].baseMatrix), kIdentity34, 1e-5f);
