@@ -46,12 +46,12 @@ TEST(ReadCoord, EveryFormatSingleAndInRuns)
 						<< "format " << format << " shift " << shift;
 			EXPECT_EQ(file.tell(), single.tell());
 		}
-	// a cut run keeps what the view holds
+	// a cut run keeps what the view holds; two stored components leave z at 0
 	const Bytes five = {1, 2, 3, 4, 5};
-	std::vector<Vec2> st(3);
+	std::vector<Vec3> xy(3);
 	ByteView cut(five);
-	ReadCoords(cut, st, 0, 1);
-	EXPECT_TRUE(st == (std::vector<Vec2>{{0.5f, 1.0f}, {1.5f, 2.0f}, {2.5f, 0.0f}}) && cut.damaged());
+	ReadCoords(cut, xy, 2, 0, 1);
+	EXPECT_TRUE(xy == (std::vector<Vec3>{{0.5f, 1.0f, 0}, {1.5f, 2.0f, 0}, {2.5f, 0.0f, 0}}) && cut.damaged());
 }
 
 TEST(ReadColors, EveryFormat)

@@ -213,7 +213,7 @@ TEST(ReadModelCorpus, EveryPrefixOfRealModelsReturns)
 TEST(WriterRoundTrip, ArrayHeadersIndexWidthsAndMatrixLoads)
 {
 	Mdl0Model model = Basic(600);
-	model.positions.push_back({.format = 3, .shift = 8, .values = {1.5f, -2.25f, 100, -128, 0.5f, 127.75f}}); // s16
+	model.positions.push_back({.format = 3, .shift = 8, .components = 2, .values = {1.5f, -2.25f, -128, 127.75f}}); // xy
 	model.normals = {{.name = "n16", .format = 3, .shift = 14, .values = {-1, 0, 1}}};
 	model.colours = {{.format = 0, .values = {1, 0, 0, 1}}};
 	model.texCoords = {{.format = 0, .shift = 4, .components = 1, .values = {0.0625f, 15.9375f}}}; // behind the header
@@ -230,7 +230,7 @@ TEST(WriterRoundTrip, ArrayHeadersIndexWidthsAndMatrixLoads)
 	const ModelReadResult result = ReadModel(view, archive.offset, *loaded);
 	ASSERT_TRUE(result.ok && !result.damaged) << result.message;
 	const BRMDL& md = loaded->MD;
-	EXPECT_EQ(md.vtx[1], (std::vector<Vec3>{{1.5f, -2.25f, 100}, {-128, 0.5f, 127.75f}}));
+	EXPECT_EQ(md.vtx[1], (std::vector<Vec3>{{1.5f, -2.25f, 0}, {-128, 127.75f, 0}}));
 	EXPECT_EQ(md.nrm[0], (std::vector<Vec3>{{-1, 0, 1}}));
 	EXPECT_EQ(md.clr[0], (std::vector<Vec4>{{1, 0, 0, 1}}));
 	EXPECT_EQ(md.uv[0], (std::vector<Vec2>{{0.0625f, 15.9375f}}));

@@ -243,11 +243,14 @@ TEST(Materials, DrawListsEndAtTheEndOfTheFile)
 {
 	Mdl0Model model = WithMaterials(3);
 	model.drawLists = {{"DrawOpa", {{1, 0}, {2, 1}}}}; // definition 1: two commands of 8 bytes and the end
-	ModelArchive archive = BuildModelArchive(model);
-	CutDefinitionAtEnd(archive, 1, 12);
-	const Materials read = ReadMaterialsOf(archive, 2);
-	EXPECT_THAT(read.damage, HasSubstr("DrawOpa"));
-	EXPECT_THAT(read.model.meshMat, ElementsAre(1, 0)) << "the whole command still applies";
+	ModelArchive archive;
+	for (const auto& [keep, meshMat] : {std::pair{16, std::vector{1, 2}}, std::pair{12, std::vector{1, 0}}}) {
+		archive = BuildModelArchive(model);
+		CutDefinitionAtEnd(archive, 1, std::size_t(keep));
+		const Materials read = ReadMaterialsOf(archive, 2);
+		EXPECT_THAT(read.damage, HasSubstr("DrawOpa"));
+		EXPECT_EQ(read.model.meshMat, meshMat) << "the whole commands still apply, keeping " << keep;
+	}
 	// many definitions sharing one long list cannot multiply the work without bound
 	model.drawLists = {{"Draw0", std::vector<DrawCall>(400)}};
 	model.drawLists.resize(400, {"Draw", {}});

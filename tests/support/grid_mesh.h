@@ -24,12 +24,10 @@ inline std::vector<Triangle> GridTriangles(int rows, int cols)
 		return v;
 	};
 	std::vector<Triangle> triangles;
-	triangles.reserve(std::size_t(rows) * std::size_t(cols) * 2);
-	for (int r = 0; r < rows; ++r)
-		for (int c = 0; c < cols; ++c) {
-			triangles.push_back(Triangle{{point(r, c), point(r, c + 1), point(r + 1, c)}});
-			triangles.push_back(Triangle{{point(r, c + 1), point(r + 1, c + 1), point(r + 1, c)}});
-		}
+	for (int k = 0; k < rows * cols * 2; ++k) { // each cell's lower triangle, then its upper one
+		const int r = k / 2 / cols, c = k / 2 % cols, up = k % 2;
+		triangles.push_back(Triangle{{point(r, c + up), point(r + up, c + 1), point(r + 1, c)}});
+	}
 	return triangles;
 }
 
