@@ -63,12 +63,11 @@ TEST(LoadAnimation, LoadAddReplaceMorphAndRefuseDamage)
 	model.anim.playing = 1;
 	const AnimLoadResult result = LoadAnimation(model, view, archive.chr0[1], "lid_only", 0);
 	ASSERT_TRUE(result.ok && result.message.empty()) << result.message;
-	EXPECT_EQ(model.animname, "lid_only");
-	EXPECT_EQ((std::vector{float(model.anim.type), float(model.anim.nFrames), float(model.anim.playing), model.anim.frame,
-		float(model.anim.bones.size())}), (std::vector{1.0f, 12.0f, 0.0f, 0.0f, 4.0f}));
+	EXPECT_EQ((std::vector{float(model.anim.type), float(model.anim.nFrames), float(model.anim.playing), model.anim.frame}),
+		(std::vector{1.0f, 12.0f, 0.0f, 0.0f}));
 	// the latch is not named: it holds its bind transform for all 12 frames
-	EXPECT_EQ((std::vector{model.anim.bones[3].loaded, model.anim.bones[3].nFrames}), (std::vector{1, 12}));
-	EXPECT_EQ(test::Tracks(model.anim.bones[3]), "0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:0|0:2");
+	EXPECT_EQ(std::to_string(model.anim.bones.at(3).nFrames) + " " + test::Tracks(model.anim.bones[3]),
+		"12 0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:0|0:2");
 	EXPECT_EQ(PosedPositions(model), bind); // the lid's keys start at its bind pose
 
 	// the demo, then the lid added: only the lid was animated, so nothing changes hands
@@ -79,7 +78,6 @@ TEST(LoadAnimation, LoadAddReplaceMorphAndRefuseDamage)
 	// a vertex animation, loaded twice: each load starts from the stored shape
 	for (int twice = 0; twice < 2; ++twice) {
 		ASSERT_TRUE(LoadVertexAnimation(model, view, archive.shp0[0]).ok);
-		EXPECT_EQ((std::vector{int(model.anim.type), model.anim.nFrames, model.anim.playing}), (std::vector{3, 30, 0}));
 		EXPECT_EQ((std::pair{LidCentreY(model, 0), LidCentreY(model, 15)}), (std::pair{0.25f, 0.75f}));
 	}
 
@@ -91,13 +89,12 @@ TEST(LoadAnimation, LoadAddReplaceMorphAndRefuseDamage)
 	EXPECT_EQ(LoadVertexAnimation(model, view, archive.bytes.size() - 8).message.rfind("Error: damaged vertex animation: ",
 		0), 0u);
 	EXPECT_EQ(model.animname, "lid_only");
-	EXPECT_EQ((std::vector{float(model.anim.type), model.anim.frame, model.MD.morph.at(0).at(0)}),
-		(std::vector{3.0f, 15.0f, 1.0f}));
+	EXPECT_EQ((std::vector{float(model.anim.type), float(model.anim.nFrames), model.anim.frame, model.MD.morph.at(0).at(0)}),
+		(std::vector{3.0f, 30.0f, 15.0f, 1.0f}));
 
 	// a bone animation replacing both drops the vertex animation and restores the stored shape
 	ASSERT_TRUE(load(1, 0));
-	EXPECT_EQ((std::vector{int(model.anim.type), model.anim.nFrames}), (std::vector{1, 12}));
-	EXPECT_TRUE(model.anim.vanim.empty() && model.MD.morph.empty());
+	EXPECT_TRUE(model.anim.type == 1 && model.anim.vanim.empty() && model.MD.morph.empty());
 	EXPECT_EQ(LidCentreY(model, 0), 0.25f);
 	EXPECT_EQ(model.anim.bones[0].rotKeys[1].size(), 1u); // the root back to its bind pose
 

@@ -43,28 +43,16 @@ inline std::string Tracks(const BoneAnim& bone)
 	return text;
 }
 
-inline Node BoneNode(int bone, int parent, Vec3 scale, Vec3 rot, Vec3 trans)
-{
-	Node node;
-	node.bone = bone;
-	node.parent = parent;
-	std::copy(scale.begin(), scale.end(), node.scale);
-	std::copy(rot.begin(), rot.end(), node.rot);
-	std::copy(trans.begin(), trans.end(), node.trans);
-	return node;
-}
-
 // A root, a chain of two below it, a branch off the root, and a weighted node
 // blending the chain's middle (0.25) and the branch (0.75); no transform is trivial.
 inline std::vector<Node> SmallSkeleton()
 {
-	std::vector<Node> nodes = {BoneNode(0, -1, {1, 1, 1}, {0, 0, 10}, {0, 1, 0}),
-		BoneNode(1, 0, {1, 1.5f, 1}, {20, -30, 45}, {0, 2, 0}), BoneNode(2, 1, {1, 1, 1}, {0, 90, 0}, {1, 0, 0.25f}),
-		BoneNode(3, 0, {0.5f, 0.5f, -0.5f}, {-15, 60, 5}, {-1, 0.5f, 0}), Node()};
-	nodes[4].nWeights = 2;
-	nodes[4].wNode = {1, 3};
-	nodes[4].weight = {0.25f, 0.75f};
-	return nodes;
+	return {{.bone = 0, .rot = {0, 0, 10}, .trans = {0, 1, 0}, .wNode = {}, .weight = {}},
+		{.parent = 0, .bone = 1, .scale = {1, 1.5f, 1}, .rot = {20, -30, 45}, .trans = {0, 2, 0}, .wNode = {}, .weight = {}},
+		{.parent = 1, .bone = 2, .rot = {0, 90, 0}, .trans = {1, 0, 0.25f}, .wNode = {}, .weight = {}},
+		{.parent = 0, .bone = 3, .scale = {0.5f, 0.5f, -0.5f}, .rot = {-15, 60, 5}, .trans = {-1, 0.5f, 0}, .wNode = {},
+			.weight = {}},
+		{.nWeights = 2, .wNode = {1, 3}, .weight = {0.25f, 0.75f}}};
 }
 
 // a x b, through the product under test

@@ -96,7 +96,7 @@ TEST(CalcNodeFinalMatrix, ChainsFromTheRootAndBaseUndoesTheBindPose)
 
 TEST(CalcNodeAnimTransfo, TracksAtTheFrameElseTheBindPose)
 {
-	Node node = test::BoneNode(1, -1, {1, 2, 3}, {4, 5, 6}, {7, 8, 9});
+	Node node = {.scale = {1, 2, 3}, .rot = {4, 5, 6}, .trans = {7, 8, 9}, .wNode = {}, .weight = {}};
 	AnimState anim;
 	anim.frame = 5;
 	anim.bones.resize(2);
