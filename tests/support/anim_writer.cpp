@@ -10,10 +10,7 @@ namespace {
 
 constexpr std::size_t kGroupAt = 0x2C;
 
-std::uint32_t Bits(float value)
-{
-	return std::bit_cast<std::uint32_t>(value);
-}
+std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
 // The index group, then per entry its name and data, as offsets from the group.
 void WriteGroup(ByteSink& out, const std::vector<std::size_t>& names, const std::vector<std::size_t>& data)
@@ -21,10 +18,8 @@ void WriteGroup(ByteSink& out, const std::vector<std::size_t>& names, const std:
 	out.be32(std::uint32_t(0x18 + 16 * names.size()));
 	out.be32(std::uint32_t(names.size()));
 	out.append(Bytes(16, 0)); // root record
-	for (std::size_t i = 0; i < names.size(); ++i) {
-		// search-tree fields, never read, then the offsets
+	for (std::size_t i = 0; i < names.size(); ++i) // search-tree fields, never read, then the offsets
 		out.be32s({std::uint32_t(i + 1) << 16, 0, std::uint32_t(names[i] - kGroupAt), std::uint32_t(data[i] - kGroupAt)});
-	}
 }
 
 // Names as length, characters, NUL, aligned; returns where each landed.
@@ -55,10 +50,7 @@ Chr0Field Keyed(std::uint32_t format, std::size_t count, bool scaled, float step
 
 } // namespace
 
-Chr0Field Fixed(float value)
-{
-	return {.value = value};
-}
+Chr0Field Fixed(float value) { return {.value = value}; }
 
 Chr0Field Keys4(float step, float base, const std::vector<std::pair<int, int>>& frameIndex)
 {
@@ -283,10 +275,7 @@ Chr0Anim DemoCHR0()
 	return anim;
 }
 
-Bytes BuildDemoCHR0()
-{
-	return BuildCHR0(DemoCHR0());
-}
+Bytes BuildDemoCHR0() { return BuildCHR0(DemoCHR0()); }
 
 void AddDemoMorphTargets(Mdl0Model& model)
 {
@@ -308,9 +297,6 @@ Shp0Anim DemoSHP0()
 			.targets = {{.name = "crate_lid_pos_bulge", .keys = {{0, 0}, {15, 1}, {29, 0}}}}}}};
 }
 
-Bytes BuildDemoSHP0()
-{
-	return BuildSHP0(DemoSHP0());
-}
+Bytes BuildDemoSHP0() { return BuildSHP0(DemoSHP0()); }
 
 } // namespace zentarra::testing
