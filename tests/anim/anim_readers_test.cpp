@@ -93,35 +93,6 @@ Chr0Anim FirstAnim()
 							  AutoEntry("arm", {}, {}, {Fixed(1), Fixed(2), Fixed(3)})}};
 }
 
-AnimReadResult ReadOnto(const Bytes& bytes, AnimState& anim, const std::vector<std::string>& bones)
-{
-	ByteView view(bytes);
-	return ReadAnimation(view, 0, anim, int(bones.size()), bones);
-}
-
-TEST(ReadAnimation, MatchesBonesByExactNameOnceAndAddsOnlyOntoConstantBones)
-{
-	Chr0Anim chr0 = FirstAnim();
-	chr0.entries.push_back(AutoEntry("ARM", {}, {}, {})); // no such bone
-	chr0.entries.push_back(AutoEntry("root", {}, {}, {Fixed(5), Fixed(5), Fixed(5)})); // root is animated: ignored
-	chr0.entries.push_back(AutoEntry("arm", {}, {Keys12({{0, 1}, {5, 2}}), Fixed(0), Fixed(0)}, {})); // arm was constant
-	AnimState anim;
-	ASSERT_TRUE(ReadOnto(BuildCHR0(chr0), anim, {"root", "Arm", "arm", "leg"}).ok);
-	EXPECT_EQ((std::vector{anim.nFrames, int(anim.type), anim.bones[0].loaded, anim.bones[1].loaded, anim.bones[2].loaded,
-		anim.bones[3].loaded, anim.bones[2].nFrames}), (std::vector{20, 0, 1, 0, 1, 0, 20}));
-	EXPECT_EQ(Tracks(anim.bones[0]) + " " + Tracks(anim.bones[2]),
-		"0:1|0:1|0:1|0:0 19:90|0:0|0:0|0:0|0:0|0:0 0:1|0:1|0:1|0:1 5:2|0:0|0:0|0:0|0:0|0:0");
-
-	// a second animation added: only bones the first left constant take its tracks
-	anim.type = 1;
-	const Chr0Anim second = {.frames = 7, .entries = {AutoEntry("root", {}, {}, {}),
-											 AutoEntry("leg", {}, {Fixed(0), Keys4(1, 0, {{0, 1}, {6, 2}}), Fixed(0)}, {})}};
-	ASSERT_TRUE(ReadOnto(BuildCHR0(second), anim, {"root", "Arm", "arm", "leg"}).ok);
-	EXPECT_EQ((std::vector{anim.nFrames, anim.bones[0].nFrames, anim.bones[3].nFrames}), (std::vector{-1, 20, 7}));
-	EXPECT_EQ(Tracks(anim.bones[0]), "0:1|0:1|0:1|0:0 19:90|0:0|0:0|0:0|0:0|0:0");
-	EXPECT_EQ(Tracks(anim.bones[3]), "0:1|0:1|0:1|0:0|0:1 6:2|0:0|0:0|0:0|0:0");
-}
-
 TEST(ReadAnimation, DamagedFilesAreRefusedWhole)
 {
 	// every cut either reads the whole file or changes nothing
