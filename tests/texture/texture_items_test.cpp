@@ -112,10 +112,6 @@ TEST(OpenTextureItem, UnreadableArchivesAndDamagedEntries)
 	EXPECT_TRUE(damaged.ok);
 	EXPECT_NE(damaged.message.find("palette \"sign\" is damaged"), std::string::npos) << damaged.message;
 	EXPECT_EQ(image.data[28], 255); // entry 7 is among those the file holds
-
-	ItemRecord moved = opened.Texture("bad.brres", "sign");
-	moved.path = "/nonexistent/own.brres";
-	EXPECT_EQ(OpenTextureItem(opened.items, moved, opened.files, nullptr, image).message, kCantOpenEntryFile);
 }
 
 } // namespace
