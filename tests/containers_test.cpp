@@ -134,7 +134,7 @@ TEST(Containers, CorpusArchivesListExportAndUnpackAsLooseFiles)
 	EXPECT_EQ(item.value("inner", ""), packed[0].path);
 	EXPECT_EQ(item["name"], szs.string() + "/" + packed[0].path);
 
-	const std::string options = " --textures png --models obj --anims psa --per-archive";
+	const std::string options = " --textures tga --models obj --anims psa --per-archive";
 	RunCli("export-all" + loose + options); // some entries are skipped: the status says so
 	const std::map<std::string, Bytes> expected = Tree(dir.path / "loose" / "exported");
 	EXPECT_GT(expected.size(), 100u);
