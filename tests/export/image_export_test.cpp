@@ -39,7 +39,6 @@ TEST(PngWriter, RoundTripsThroughLibpngAndFailsWithoutOutput)
 	Bytes out = {1, 2, 3};
 	::testing::internal::CaptureStderr(); // the core prints nothing, libpng's complaints included
 	EXPECT_FALSE(WritePNG(out, 0, 1, kImage)); // libpng: zero width
-	EXPECT_FALSE(WritePNG(out, 2'000'000, 1, Bytes(8'000'000))); // libpng: beyond its width limit
 	EXPECT_FALSE(WritePNG(out, 3, 3, kImage)); // buffer one row short
 	EXPECT_FALSE(WritePNG(out, -3, -2, kImage));
 	EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
