@@ -146,7 +146,7 @@ TEST(ExportToPSK, WedgeNumbersMustFitSixteenBits)
 	}
 }
 
-TEST(ExportToPSK, DamagedSkeletonKeepsCountsConsistent)
+TEST(ExportToMD5AndPSK, DamagedSkeletonKeepsCountsConsistent)
 {
 	LoadedModel model = SkeletalModel();
 	model.MD.meshTris[0][0].v[0].node = 99;    // a corner naming no node
