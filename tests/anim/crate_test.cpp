@@ -73,8 +73,6 @@ TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHingeOverAnimatedScaleA
 	EXPECT_TRUE(result.applied && result.wasPlaying && model.anim.playing == 0);
 	EXPECT_EQ(BoneTrackPositions(model, kLid), (std::array<int, 3>{270, 0, 0}));
 	ExpectVec(Posed(1, 2, kLid), {1, 4, -1.25f}, 1e-5f);     // lid corner
-	ExpectVec(Posed(1, 9, 3), {-0.2f, 4.02f, -1.1f}, 1e-5f); // latch, a child of the lid
-	ExpectVec(Posed(1, 0, 4), {-1, 2.125f, -1.125f}, 1e-5f); // hinge, half lid, half body
 	EXPECT_FALSE(RotateBone(model, 9, {1, 2, 3}).applied);
 	EXPECT_EQ(ResetBoneRotation(model, kLid), (std::array<int, 3>{0, 0, 0})); // stopped: the bind rotation
 
