@@ -60,21 +60,11 @@ struct ScriptedDialogs : ViewerFront {
 	std::vector<MessageBox> messages;
 	std::deque<std::vector<std::string>> openAnswers;
 	std::deque<std::optional<std::string>> saveAnswers;
-	std::vector<OpenFileRequest> openRequests;
-	std::vector<SaveFileRequest> saveRequests;
 	std::vector<int> titles;
 
 	void ShowMessage(const MessageBox& message) override { messages.push_back(message); }
-	std::vector<std::string> AskOpenFiles(const OpenFileRequest& request) override
-	{
-		openRequests.push_back(request);
-		return Take(openAnswers);
-	}
-	std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override
-	{
-		saveRequests.push_back(request);
-		return Take(saveAnswers);
-	}
+	std::vector<std::string> AskOpenFiles(const OpenFileRequest&) override { return Take(openAnswers); }
+	std::optional<std::string> AskSaveFile(const SaveFileRequest&) override { return Take(saveAnswers); }
 	void SetTitle(int state) override { titles.push_back(state); }
 	std::string LastText() const { return messages.empty() ? "" : messages.back().text; }
 
