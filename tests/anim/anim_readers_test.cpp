@@ -183,11 +183,6 @@ TEST(ReadVertexAnimation, NamesResolveExactlyAndMaskBitTModulo32PicksFixedWeight
 	for (const std::vector<Key>& weight : read.anim.vanim[1].weightKeys)
 		keys.push_back(test::Track(weight));
 	EXPECT_EQ(keys, weights);
-
-	const Read fewer = ReadShape(shp0, 3, 0);
-	ASSERT_TRUE(fewer.result.ok);
-	EXPECT_EQ(fewer.anim.vanim[0].vtxTarget, (std::vector<int>{1, -1, -1, -1}));
-	EXPECT_EQ(fewer.anim.vanim[0].nrmArray, -1);
 }
 
 TEST(ReadVertexAnimation, DamagedFilesAreRefusedWhole)
