@@ -82,13 +82,6 @@ TEST(ReadModel, DamageIsReportedAndLeftOut)
 		ASSERT_TRUE(model->MD.nMesh == 1 && model->MD.meshTris[0].size() == 1u);
 		EXPECT_LT(std::accumulate(model->MD.vtxCount.begin(), model->MD.vtxCount.end(), 0), 6000) << "read once";
 	}
-	// a damage mark the caller's view carries from earlier reads is not the model's
-	auto model = std::make_unique<LoadedModel>();
-	const Bytes sound = BuildMDL0(Basic(3));
-	ByteView marked(sound), clean(cases[0].first);
-	marked.markDamaged();
-	EXPECT_FALSE(ReadModel(marked, 0, *model).damaged);
-	EXPECT_TRUE(ReadModel(clean, 0, *model).damaged && clean.damaged());
 }
 
 // Past the triangle limit the model is refused before anything is allocated
