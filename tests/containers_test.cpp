@@ -129,7 +129,7 @@ TEST(Containers, CorpusArchivesListExportAndUnpackAsLooseFiles)
 	for (const std::string& container : {compressed, Quote(arc.string()), Quote(szs.string())})
 		EXPECT_TRUE(ListedEntries(container) == listed) << container;
 	const nlohmann::json list = nlohmann::json::parse(RunCli("list --json " + Quote(szs.string())).out);
-	const nlohmann::json& item = list["files"][0]["items"][0];
+	const nlohmann::json& item = list.at("files").at(0).at("items").at(0); // at(): a missing entry fails, never crashes
 	EXPECT_EQ(item.value("container", ""), szs.string());
 	EXPECT_EQ(item.value("inner", ""), packed[0].path);
 	EXPECT_EQ(item["name"], szs.string() + "/" + packed[0].path);
