@@ -76,16 +76,6 @@ TEST(U8, ListsFoldersAndRefusesBrokenTables)
 	}
 }
 
-// The exported tree below a folder: relative path -> bytes.
-std::map<std::string, Bytes> Tree(const fs::path& folder)
-{
-	std::map<std::string, Bytes> files;
-	for (const auto& entry : fs::recursive_directory_iterator(folder))
-		if (entry.is_regular_file())
-			files[fs::relative(entry.path(), folder).string()] = ReadWholeFile(entry.path()).bytes;
-	return files;
-}
-
 // `list`, an archive a block, in any order, without the archive lines' names,
 // which say where each came from.
 std::multiset<std::string> ListedEntries(const std::string& arguments)
@@ -136,10 +126,10 @@ TEST(Containers, CorpusArchivesListExportAndUnpackAsLooseFiles)
 
 	const std::string options = " --textures tga --models obj --anims psa --per-archive";
 	RunCli("export-all" + loose + options); // some entries are skipped: the status says so
-	const std::map<std::string, Bytes> expected = Tree(dir.path / "loose" / "exported");
+	const std::map<std::string, std::string> expected = testing::FilesBelow(dir.path / "loose" / "exported");
 	EXPECT_GT(expected.size(), 100u);
 	RunCli("export-all " + Quote(szs.string()) + options);
-	EXPECT_TRUE(Tree(dir.path / "szs" / "exported") == expected);
+	EXPECT_TRUE(testing::FilesBelow(dir.path / "szs" / "exported") == expected);
 	// one archive inside the container, by its shown name
 	const std::string obj = (dir.path / "k.obj").string(), looseObj = (dir.path / "loose.obj").string();
 	const std::string kuribo = (dir.path / "loose" / "kuribo_with_txt.brres").string();

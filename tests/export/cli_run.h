@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -36,6 +37,16 @@ inline std::string ReadText(const std::filesystem::path& path)
 	std::ostringstream text;
 	text << in.rdbuf();
 	return text.str();
+}
+
+// Every file below `root`, by path relative to it, with its contents.
+inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path& root)
+{
+	std::map<std::string, std::string> files;
+	for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+		if (entry.is_regular_file())
+			files[std::filesystem::relative(entry.path(), root).string()] = ReadText(entry.path());
+	return files;
 }
 
 // The corpus's INVENTORY.json; an empty list, and a failure, when it is missing.

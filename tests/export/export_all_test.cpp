@@ -30,15 +30,6 @@ TEST(ExportFolder, ModelsGetNoTypeFolderAndABareFileNameExportsInTheCurrentFolde
 	EXPECT_EQ(ExportFolder("y.brres", ItemKind::TEX0, true, true), "exported/y.brres/textures/");
 }
 
-// The files under a folder with their contents, by path relative to it.
-std::map<std::string, std::string> Tree(const fs::path& root)
-{
-	std::map<std::string, std::string> files;
-	for (const auto& entry : fs::recursive_directory_iterator(root))
-		files[fs::relative(entry.path(), root).string()] = entry.is_directory() ? "/" : testing::ReadText(entry.path());
-	return files;
-}
-
 std::vector<std::string> Lines(const ExportAllReport& report, const fs::path& root)
 {
 	std::vector<std::string> lines;
@@ -77,10 +68,10 @@ TEST(ExportAll, TexturesThenModelsAndTheOverwriteRule)
 
 	// a second run without overwriting writes nothing
 	fs::resize_file(batch.dir.path / "exported/crate.obj", 3);
-	const auto before = Tree(batch.dir.path);
+	const auto before = testing::FilesBelow(batch.dir.path);
 	const ExportAllReport again = ExportAll(batch.items, options);
 	EXPECT_EQ(std::pair(again.written, again.kept), std::pair(0, 5));
-	EXPECT_EQ(Tree(batch.dir.path), before);
+	EXPECT_EQ(testing::FilesBelow(batch.dir.path), before);
 	options.overwrite = true;
 	EXPECT_EQ(batch.Run(options), written);
 	EXPECT_GT(fs::file_size(batch.dir.path / "exported/crate.obj"), 3u);
@@ -180,7 +171,7 @@ TEST(ExportAll, WholeCorpusOnAnyNumberOfThreadsImportsInAssimp)
 		const ExportAllReport report = ExportAll(items, options, [&](const ExportedFile&) { ++progress; });
 		EXPECT_EQ(std::tuple(progress, report.failed, report.skipped), std::tuple(report.files.size(), 0, 1)); // mat_lib
 		if (jobs == 4) {
-			EXPECT_TRUE(Tree(dir.path / "exported") == firstTree);
+			EXPECT_TRUE(testing::FilesBelow(dir.path / "exported") == firstTree);
 			EXPECT_EQ(Lines(report, dir.path), firstLines);
 		}
 		std::map<std::string, std::size_t> written;
@@ -206,7 +197,7 @@ TEST(ExportAll, WholeCorpusOnAnyNumberOfThreadsImportsInAssimp)
 			}
 		}
 		if (jobs == 1) {
-			firstTree = Tree(dir.path / "exported");
+			firstTree = testing::FilesBelow(dir.path / "exported");
 			firstLines = Lines(report, dir.path);
 		}
 		EXPECT_EQ(std::tuple(written[".tga"], written[".obj"], written[".psa"]),

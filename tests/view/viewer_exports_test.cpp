@@ -12,21 +12,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Quote;
+using testing::FilesBelow;
 using testing::ReadText;
 using testing::RunCli;
 
 const std::string kWalk = testing::kCorpus + "/brres/human_walk.brres";
 const std::string kWalkChr0 = testing::kCorpus + "/brres/human_walk_chr0.brres";
-
-// Every file below `root`, by path relative to it, with its bytes.
-std::map<std::string, std::string> FilesBelow(const fs::path& root)
-{
-	std::map<std::string, std::string> files;
-	for (const auto& entry : fs::recursive_directory_iterator(root))
-		if (entry.is_regular_file())
-			files[fs::relative(entry.path(), root).string()] = ReadText(entry.path());
-	return files;
-}
 
 using ViewerExportTest = testing::ViewerFixture;
 
