@@ -7,7 +7,6 @@
 #include "archive/brres_directory.h"
 #include "export/gltf.h"
 #include "export/gltf_sources.h"
-#include "export/png_read.h"
 #include "model/mdl0_reader.h"
 #include "support/corpus.h"
 

@@ -4,24 +4,14 @@
 
 #include <gtest/gtest.h>
 
-
 namespace zentarra {
 namespace {
 
+// The bind values are never what is written.
 Vertex Corner(int pos, int nrm, int uv, int node, Vec3 posed = {}, Vec3 normal = {}, Vec2 texCoord = {})
 {
-	Vertex v;
-	v.posIndex = pos;
-	v.nrmIndex = nrm;
-	v.uvIndex = uv;
-	v.node = node;
-	for (std::size_t i = 0; i < 3; ++i) {
-		v.posedPos[i] = posed[i];
-		v.posedNrm[i] = normal[i];
-		v.pos[i] = v.nrm[i] = 99; // bind values must not be what is written
-	}
-	std::copy(texCoord.begin(), texCoord.end(), v.uv);
-	return v;
+	return {.pos = {99, 99, 99}, .posIndex = pos, .nrm = {99, 99, 99}, .nrmIndex = nrm, .uv = {texCoord[0], texCoord[1]},
+		.uvIndex = uv, .node = node, .posedPos = {posed[0], posed[1], posed[2]}, .posedNrm = {normal[0], normal[1], normal[2]}};
 }
 
 // Four meshes: "body", two triangles sharing an edge; "hidden"; "empty",

@@ -2,6 +2,7 @@
 // hand-written files; the quaternion of a matrix; refusals; damaged skeletons.
 #include "anim/bone_matrices.h"
 #include "anim/skinning.h"
+#include "base/file_io.h"
 #include "export/cli_run.h"
 #include "export/md5.h"
 #include "export/psk.h"
@@ -23,11 +24,7 @@ using ::testing::Not;
 
 Vertex SkinCorner(int pos, int uv, int node)
 {
-	Vertex v;
-	v.posIndex = pos;
-	v.uvIndex = uv;
-	v.node = node;
-	return v;
+	return {.posIndex = pos, .uvIndex = uv, .node = node};
 }
 
 // Bones root (node 0), arm (node 1: at (1, 2, 3), turned 90 degrees about Z)
@@ -100,15 +97,16 @@ AnimState SkeletalAnimation()
 	return anim;
 }
 
+const std::string kData = ZENTARRA_SOURCE_DIR "/tests/export/data/";
+
 std::string Expected(const char* name)
 {
-	return testing::ReadText(std::string(ZENTARRA_SOURCE_DIR "/tests/export/data/") + name);
+	return testing::ReadText(kData + name);
 }
 
 std::vector<std::uint8_t> ExpectedBytes(const char* name)
 {
-	const std::string text = Expected(name);
-	return std::vector<std::uint8_t>(text.begin(), text.end());
+	return ReadWholeFile(kData + name).bytes;
 }
 
 // PSK: points posed and written (z, x, y), the hidden mesh left out; wedge
