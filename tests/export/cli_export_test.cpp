@@ -1,4 +1,5 @@
 // zentarra-cli info, export-model, export-anim and export-texture, run as a user runs them.
+#include "base/file_io.h"
 #include "export/cli_run.h"
 #include "export/png_read.h"
 #include "support/brres_writer.h"
@@ -31,11 +32,6 @@ std::string In(const TempDir& dir, const std::string& name)
 std::size_t FilesIn(const fs::path& dir)
 {
 	return std::size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes)
-{
-	std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // Models by name and triangles (the reader's counts are checked against the
@@ -103,10 +99,10 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 {
 	TempDir dir, archives;
 	const fs::path ci = archives.path / "ci.brres"; // colour-indexed without a palette of its name
-	WriteFile(ci, BuildBRRES({{"Textures(NW4R)", {{"ci", BuildTEX0(8, 8, 8, Bytes(32, 0x12))}}}}));
+	WriteFileAtomically(ci, BuildBRRES({{"Textures(NW4R)", {{"ci", BuildTEX0(8, 8, 8, Bytes(32, 0x12))}}}}));
 	// two folders each holding a model "m" without vertices: the folder settles which
 	const std::string twice = "export-model " + Quote((archives.path / "twice.brres").string());
-	WriteFile(archives.path / "twice.brres",
+	WriteFileAtomically(archives.path / "twice.brres",
 		BuildBRRES({{"A", {{"m", StubSubFile("MDL0", 128)}}}, {"B", {{"m", StubSubFile("MDL0", 128)}}}}));
 	const std::string kuribo = "export-model " + Corpus("kuribo.brres") + " kuribo", obj = " -o " + In(dir, "k.obj");
 	const std::string glb = kuribo + " -f glb -o " + In(dir, "f.glb"), png = " -o " + In(dir, "x.png");
@@ -155,7 +151,7 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 }
 
 // Posed exports, glb files and animations on their model are compared with the viewer's in tests/view.
-TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
+TEST(CliExportModel, ObjWithMtlAndAPsaWithoutItsModel)
 {
 	TempDir dir;
 	const std::string kuribo = "export-model " + Corpus("kuribo.brres") + " kuribo";
@@ -165,11 +161,7 @@ TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
 	EXPECT_EQ(ReadText(dir.path / "k.mtl"), "newmtl mat1\n\tNs 10\n\tNi 1.0\n\td 1.0\n\tTf 1 1 1\n\tillum 2\n\t"
 											 "Ka 0.5 0.5 0.5\n\tKd 0.9 0.9 0.9\n\tKs 0.0 0.0 0.0\n\tmap_Kd kuribo.tga\n\n");
 
-	run = RunCli(kuribo + " -f gltf -o " + In(dir, "k.gltf") + " --anim walk_l --anim walk_r");
-	EXPECT_EQ(std::tuple(run.status, run.err, run.out), std::tuple(0, "", ""));
-	const json gltf = json::parse(ReadText(dir.path / "k.gltf")); // the buffer beside it, named after the file
-	EXPECT_EQ(std::pair(gltf["buffers"][0]["uri"], gltf["animations"].size()), std::pair(json("k.bin"), 2ul));
-	EXPECT_EQ(FilesIn(dir.path), 5u);
+	EXPECT_EQ(FilesIn(dir.path), 2u);
 
 	run = RunCli("export-anim " + Corpus("cow.brres") + " 'AnmChr(NW4R)/walk' -o " + In(dir, "walk.psa"));
 	ASSERT_EQ(run.status, 0) << run.err;

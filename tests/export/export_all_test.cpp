@@ -5,8 +5,6 @@
 #include "base/file_io.h"
 #include "export/cli_run.h"
 #include "export/export_all.h"
-#include "export/png_read.h"
-#include "model/mdl0_reader.h"
 #include "support/demo_archive.h"
 
 #include <gtest/gtest.h>
@@ -21,14 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::RunCommand;
 using testing::TempDir;
-
-// The batch tests below reach every other combination of the switches.
-TEST(ExportFolder, ModelsGetNoTypeFolderAndABareFileNameExportsInTheCurrentFolder)
-{
-	EXPECT_EQ(ExportFolder("/x/y.brres", ItemKind::MDL0, true, false), "/x/exported/");
-	EXPECT_EQ(ExportFolder("/x/y.brres", ItemKind::CHR0, true, true), "/x/exported/y.brres/animations/");
-	EXPECT_EQ(ExportFolder("y.brres", ItemKind::TEX0, true, true), "exported/y.brres/textures/");
-}
 
 std::vector<std::string> Lines(const ExportAllReport& report, const fs::path& root)
 {
@@ -46,36 +36,12 @@ struct DemoBatch {
 	OpenArchives items;
 	DemoBatch()
 	{
-		const testing::Bytes demo = testing::DemoArchive();
 		const fs::path path = dir.path / "demo.brres";
-		std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(demo.data()), std::streamsize(demo.size()));
+		EXPECT_TRUE(WriteFileAtomically(path, testing::DemoArchive()));
 		EXPECT_EQ(OpenArchiveFile(path.string(), items, nullptr).status, OpenStatus::Opened);
 	}
 	std::vector<std::string> Run(const ExportAllOptions& options) { return Lines(ExportAll(items, options), dir.path); }
 };
-
-TEST(ExportAll, TexturesThenModelsAndTheOverwriteRule)
-{
-	DemoBatch batch;
-	ExportAllOptions options{.textures = 1, .models = 3, .animations = 0, .separate = true};
-	const std::vector<std::string> written = {"TEX0 crate_wood written exported/textures/crate_wood.png",
-		"TEX0 crate_band written exported/textures/crate_band.png", "TEX0 crate_label written exported/textures/crate_label.png",
-		"TEX0 crate_shadow written exported/textures/crate_shadow.png", "MDL0 crate written exported/crate.obj"};
-	EXPECT_EQ(batch.Run(options), written);
-	// no MTL in a batch; the library line names the entry
-	EXPECT_FALSE(fs::exists(batch.dir.path / "exported/crate.mtl"));
-	EXPECT_EQ(testing::ReadText(batch.dir.path / "exported/crate.obj").rfind("mtllib crate.mtl\n", 0), 0u);
-
-	// a second run without overwriting writes nothing
-	fs::resize_file(batch.dir.path / "exported/crate.obj", 3);
-	const auto before = testing::FilesBelow(batch.dir.path);
-	const ExportAllReport again = ExportAll(batch.items, options);
-	EXPECT_EQ(std::pair(again.written, again.kept), std::pair(0, 5));
-	EXPECT_EQ(testing::FilesBelow(batch.dir.path), before);
-	options.overwrite = true;
-	EXPECT_EQ(batch.Run(options), written);
-	EXPECT_GT(fs::file_size(batch.dir.path / "exported/crate.obj"), 3u);
-}
 
 TEST(ExportAll, ModelTexturesOnlyWithTheModels)
 {
@@ -90,6 +56,9 @@ TEST(ExportAll, ModelTexturesOnlyWithTheModels)
 		(std::vector<std::string>{"MDL0 crate written exported/demo.brres/crate.obj", "TEX0 crate_wood" + textures + "wood.tga",
 			"TEX0 crate_band" + textures + "band.tga", "TEX0 crate_label" + textures + "label.tga",
 			"TEX0 crate_shadow" + textures + "shadow.tga"}));
+	// no MTL in a batch; the library line names the entry
+	EXPECT_FALSE(fs::exists(batch.dir.path / "exported/demo.brres/crate.mtl"));
+	EXPECT_EQ(testing::ReadText(batch.dir.path / "exported/demo.brres/crate.obj").rfind("mtllib crate.mtl\n", 0), 0u);
 	const fs::path bandFile = batch.dir.path / "exported/demo.brres/textures/crate_band.tga";
 
 	// the viewer's batch unloads the model on display, but only for models
