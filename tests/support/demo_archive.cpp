@@ -26,11 +26,10 @@ Mdl0Mesh Box()
 	// corners top-left, top-right, bottom-right, bottom-left as seen from outside
 	// positions, normal: front +z, right +x, back -z, left -x, bottom -y
 	const int faces[5][5] = {{6, 7, 5, 4, 4}, {7, 3, 1, 5, 0}, {3, 2, 0, 1, 5}, {2, 6, 4, 0, 1}, {4, 5, 1, 0, 3}};
-	std::vector<Corner> corners;
+	mesh.primitives = {{PrimitiveKind::Quads}};
 	for (const auto& face : faces)
 		for (int k = 0; k < 4; ++k)
-			corners.push_back(C(face[k], face[4], face[4] == 3 ? 1 : 0, k));
-	mesh.primitives = {Quads(corners)};
+			mesh.primitives[0].corners.push_back(C(face[k], face[4], face[4] == 3 ? 1 : 0, k));
 	return mesh;
 }
 
@@ -44,39 +43,33 @@ Mdl0Mesh Lid()
 	mesh.uvArray[0] = 1;
 	enum { kLid, kHinge, kLatch };
 	// top: fan around the centre, clockwise from above
-	const Primitive top = Fan({C(4, 0, 0, 4), C(0, 0, 0, 0, kHinge), C(1, 0, 0, 1, kHinge), C(2, 0, 0, 2),
-		C(3, 0, 0, 3), C(0, 0, 0, 0, kHinge)});
+	const Primitive top{PrimitiveKind::Fan, {C(4, 0, 0, 4), C(0, 0, 0, 0, kHinge), C(1, 0, 0, 1, kHinge),
+		C(2, 0, 0, 2), C(3, 0, 0, 3), C(0, 0, 0, 0, kHinge)}};
 	// sides: one strip around, bottom and top corner at each step
 	// top position, bottom position, normal, slot: front left, front right, back right, back left, front left
 	const int ring[5][4] = {{3, 8, 1, kLid}, {2, 7, 2, kLid}, {1, 6, 3, kHinge}, {0, 5, 4, kHinge}, {3, 8, 1, kLid}};
-	std::vector<Corner> sides;
+	Primitive sides{PrimitiveKind::Strip};
 	for (int k = 0; k < 5; ++k) {
-		sides.push_back(C(ring[k][1], ring[k][2], 0, 6 + 2 * k, ring[k][3]));
-		sides.push_back(C(ring[k][0], ring[k][2], 0, 5 + 2 * k, ring[k][3]));
+		sides.corners.push_back(C(ring[k][1], ring[k][2], 0, 6 + 2 * k, ring[k][3]));
+		sides.corners.push_back(C(ring[k][0], ring[k][2], 0, 5 + 2 * k, ring[k][3]));
 	}
-	const Primitive under = Quads({C(8, 5, 0, 0), C(7, 5, 0, 1), C(6, 5, 0, 2, kHinge), C(5, 5, 0, 3, kHinge)});
-	const Primitive latch = Triangles({C(9, 6, 1, 0, kLatch), C(10, 6, 1, 1, kLatch), C(11, 6, 1, 2, kLatch),
-		C(9, 6, 1, 0, kLatch), C(11, 6, 1, 2, kLatch), C(12, 6, 1, 3, kLatch)});
-	mesh.primitives = {LoadMatrix(2, kLid), LoadMatrix(4, kHinge), LoadMatrix(3, kLatch), top, Strip(sides), under,
-		latch};
+	const Primitive under{
+		PrimitiveKind::Quads, {C(8, 5, 0, 0), C(7, 5, 0, 1), C(6, 5, 0, 2, kHinge), C(5, 5, 0, 3, kHinge)}};
+	const Primitive latch{PrimitiveKind::Triangles, {C(9, 6, 1, 0, kLatch), C(10, 6, 1, 1, kLatch),
+		C(11, 6, 1, 2, kLatch), C(9, 6, 1, 0, kLatch), C(11, 6, 1, 2, kLatch), C(12, 6, 1, 3, kLatch)}};
+	mesh.primitives = {LoadMatrix(2, kLid), LoadMatrix(4, kHinge), LoadMatrix(3, kLatch), top, sides, under, latch};
 	return mesh;
 }
 
-// A shipping label on the front face, just proud of it: position index = x | y << 1.
-Mdl0Mesh Label()
+// A flat card drawn with texture coordinate i at position i: the shipping
+// label on the front face, just proud of it (position index = x | y << 1), and
+// the shadow on the ground, facing up (position index = x | z << 1).
+Mdl0Mesh Card(const char* name, int array, int node, int normal, std::array<int, 4> order)
 {
-	Mdl0Mesh mesh{.name = "crate_label", .vtxArray = 2, .nrmArray = 0, .node = 1, .nrmSize = 1, .texSize = {1}};
-	mesh.uvArray[0] = 2;
-	mesh.primitives = {Quads({C(2, 4, 0, 2), C(3, 4, 0, 3), C(1, 4, 0, 1), C(0, 4, 0, 0)})};
-	return mesh;
-}
-
-// The shadow on the ground, facing up: position index = x | z << 1.
-Mdl0Mesh Shadow()
-{
-	Mdl0Mesh mesh{.name = "crate_shadow", .vtxArray = 3, .nrmArray = 0, .node = 0, .nrmSize = 1, .texSize = {1}};
-	mesh.uvArray[0] = 3;
-	mesh.primitives = {Quads({C(0, 2, 0, 0), C(1, 2, 0, 1), C(3, 2, 0, 3), C(2, 2, 0, 2)})};
+	Mdl0Mesh mesh{.name = name, .vtxArray = array, .nrmArray = 0, .node = node, .nrmSize = 1, .texSize = {1}};
+	mesh.uvArray[0] = array;
+	mesh.primitives = {{PrimitiveKind::Quads, {C(order[0], normal, 0, order[0]), C(order[1], normal, 0, order[1]),
+		C(order[2], normal, 0, order[2]), C(order[3], normal, 0, order[3])}}};
 	return mesh;
 }
 
@@ -158,26 +151,26 @@ Bytes ShadowTexture()
 
 Mdl0Model DemoModel()
 {
-	Mdl0Model model{.name = "crate", .version = 11};
+	Mdl0Model model{.name = "crate"};
 
-	model.positions.push_back({.name = "crate_box_pos", .format = 3, .shift = 8, .components = 3,
+	model.positions.push_back({.name = "crate_box_pos", .format = 3, .shift = 8,
 		.values = {-1, 0, -1, 1, 0, -1, -1, 2, -1, 1, 2, -1, -1, 0, 1, 1, 0, 1, -1, 2, 1, 1, 2, 1}});
-	model.positions.push_back({.name = "crate_lid_pos", .format = 4, .shift = 0, .components = 3,
+	model.positions.push_back({.name = "crate_lid_pos",
 		// 0, 1: top back, model space; 2, 3: top front, lid space; 4: top centre, lid space
 		.values = {-1, 2.25f, -1, 1, 2.25f, -1, 1, 0.25f, 2, -1, 0.25f, 2, 0, 0.25f, 1,
 			// 5, 6: bottom back, model space; 7, 8: bottom front, lid space; 9..12: latch
 			-1, 2, -1, 1, 2, -1, 1, 0, 2, -1, 0, 2,
 			-0.2f, 0.1f, 0.02f, 0.2f, 0.1f, 0.02f, 0.2f, -0.2f, 0.02f, -0.2f, -0.2f, 0.02f}});
 
-	model.positions.push_back({.name = "crate_label_pos", .format = 4, .components = 3,
+	model.positions.push_back({.name = "crate_label_pos",
 		.values = {-0.6f, 0.6f, 1.01f, 0.6f, 0.6f, 1.01f, -0.6f, 1.2f, 1.01f, 0.6f, 1.2f, 1.01f}});
-	model.positions.push_back({.name = "crate_shadow_pos", .format = 4, .components = 3,
+	model.positions.push_back({.name = "crate_shadow_pos",
 		.values = {-1.6f, 0.01f, -1.3f, 1.6f, 0.01f, -1.3f, -1.6f, 0.01f, 1.3f, 1.6f, 0.01f, 1.3f}});
 
-	model.normals.push_back({.name = "crate_box_nrm", .format = 1, .shift = 6, .components = 3,
+	model.normals.push_back({.name = "crate_box_nrm", .format = 1, .shift = 6,
 		.values = {1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 1, 0, 0, -1}});
 	const float d = 0.70710677f;
-	model.normals.push_back({.name = "crate_lid_nrm", .format = 3, .shift = 14, .components = 3,
+	model.normals.push_back({.name = "crate_lid_nrm", .format = 3, .shift = 14,
 		.values = {0, 1, 0, -d, 0, d, d, 0, d, d, 0, -d, -d, 0, -d, 0, -1, 0, 0, 0, 1}});
 
 	model.colours.push_back({.name = "crate_box_clr", .format = 5,
@@ -185,16 +178,17 @@ Mdl0Model DemoModel()
 	model.colours.push_back({.name = "crate_lid_clr", .format = 0,
 		.values = {26 / 31.0f, 41 / 63.0f, 20 / 31.0f, 1, 20 / 31.0f, 40 / 63.0f, 22 / 31.0f, 1}});
 
-	model.texCoords.push_back({.name = "crate_box_uv", .format = 4, .components = 2, .values = {0, 0, 1, 0, 1, 1, 0, 1}});
+	model.texCoords.push_back({.name = "crate_box_uv", .components = 2, .values = {0, 0, 1, 0, 1, 1, 0, 1}});
 	std::vector<float> lidUv = {0, 0, 1, 0, 1, 1, 0, 1, 0.5f, 0.5f};
 	for (int k = 0; k < 5; ++k) // around the sides: top, bottom
 		lidUv.insert(lidUv.end(), {float(k), 0, float(k), 0.25f});
 	model.texCoords.push_back({.name = "crate_lid_uv", .format = 0, .shift = 4, .components = 2, .values = lidUv});
 
-	model.texCoords.push_back({.name = "crate_label_uv", .format = 4, .components = 2, .values = {0, 1, 1, 1, 0, 0, 1, 0}});
-	model.texCoords.push_back({.name = "crate_shadow_uv", .format = 4, .components = 2, .values = {0, 0, 1, 0, 0, 1, 1, 1}});
+	model.texCoords.push_back({.name = "crate_label_uv", .components = 2, .values = {0, 1, 1, 1, 0, 0, 1, 0}});
+	model.texCoords.push_back({.name = "crate_shadow_uv", .components = 2, .values = {0, 0, 1, 0, 0, 1, 1, 1}});
 
-	model.meshes = {Box(), Lid(), Label(), Shadow()};
+	model.meshes = {
+		Box(), Lid(), Card("crate_label", 2, 1, 4, {2, 3, 1, 0}), Card("crate_shadow", 3, 0, 2, {0, 1, 3, 2})};
 
 	model.bones = {{.name = "crate_root", .node = 0}, {.name = "crate_body", .node = 1, .parent = 0},
 		{.name = "crate_lid", .node = 2, .parent = 1, .trans = {0, 2, -1}},
@@ -204,16 +198,15 @@ Mdl0Model DemoModel()
 	model.drawLists = {{"DrawOpa", {{.material = 0, .mesh = 0}, {.material = 1, .mesh = 1}}},
 		{"DrawXlu", {{.material = 2, .mesh = 2}, {.material = 3, .mesh = 3}}}};
 
-	model.materials.push_back({.name = "crate_wood", .texGens = 1, .cull = 2,
-		.layers = {{.texture = "crate_wood"}}, .scaleS = 2, .scaleT = 2});
+	model.materials.push_back({.name = "crate_wood", .layers = {{.texture = "crate_wood"}}, .scaleS = 2, .scaleT = 2});
 	// the second layer shows: shader signature 0x3C03 ... 0xFFF8
 	model.materials.push_back({.name = "crate_band", .texGens = 2, .cull = 0,
 		.shaderSignature = {0x3C, 0x03, 0, 0, 0, 0, 0xFF, 0xF8},
 		.layers = {{.texture = "crate_wood"}, {.texture = "crate_band", .palette = "crate_band", .wrapS = 2}}});
-	model.materials.push_back({.name = "crate_label", .texGens = 1, .cull = 2,
+	model.materials.push_back({.name = "crate_label",
 		.layers = {{.texture = "crate_label", .palette = "crate_label", .wrapS = 0, .wrapT = 0}}});
-	model.materials.push_back({.name = "crate_shadow", .texGens = 1, .cull = 0,
-		.layers = {{.texture = "crate_shadow", .wrapS = 0, .wrapT = 0}}});
+	model.materials.push_back(
+		{.name = "crate_shadow", .cull = 0, .layers = {{.texture = "crate_shadow", .wrapS = 0, .wrapT = 0}}});
 	AddDemoMorphTargets(model); // the lid's bulge, for the vertex animation
 	return model;
 }

@@ -6,40 +6,20 @@
 #include <cmath>
 #include <map>
 #include <tuple>
-#include <utility>
 
 namespace zentarra::testing {
-
-Corner At(int index, int slot)
-{
-	Corner corner{index, index, index, {}, slot};
-	corner.tex.fill(index);
-	return corner;
-}
 
 namespace {
 
 Primitive Of(PrimitiveKind kind, const std::vector<int>& indices)
 {
 	Primitive primitive{kind};
-	for (int index : indices)
-		primitive.corners.push_back(At(index));
+	for (int index : indices) {
+		primitive.corners.push_back({index, index, index});
+		primitive.corners.back().tex.fill(index);
+	}
 	return primitive;
 }
-
-} // namespace
-
-Primitive Quads(const std::vector<int>& indices) { return Of(PrimitiveKind::Quads, indices); }
-Primitive Triangles(const std::vector<int>& indices) { return Of(PrimitiveKind::Triangles, indices); }
-Primitive Strip(const std::vector<int>& indices) { return Of(PrimitiveKind::Strip, indices); }
-Primitive Fan(const std::vector<int>& indices) { return Of(PrimitiveKind::Fan, indices); }
-Primitive Quads(std::vector<Corner> corners) { return {PrimitiveKind::Quads, std::move(corners)}; }
-Primitive Triangles(std::vector<Corner> corners) { return {PrimitiveKind::Triangles, std::move(corners)}; }
-Primitive Strip(std::vector<Corner> corners) { return {PrimitiveKind::Strip, std::move(corners)}; }
-Primitive Fan(std::vector<Corner> corners) { return {PrimitiveKind::Fan, std::move(corners)}; }
-Primitive LoadMatrix(int node, int slot) { return {PrimitiveKind::LoadMatrix, {}, node, slot}; }
-
-namespace {
 
 // Triangles the display lists of a mesh draw (n-2 per strip or fan), and its corners.
 std::pair<std::size_t, std::size_t> Counts(const Mdl0Mesh& mesh)
@@ -152,26 +132,22 @@ void WriteColour(Writer& w, int format, const float* rgba)
 		w.out.be32(q(0, 255) << 24 | q(1, 255) << 16 | q(2, 255) << 8 | q(3, 255));
 }
 
-// Array header (0x20 bytes, then bounds for positions and paired texture
+// Array header (0x20 bytes, then bounds for positions and texture
 // coordinates), data, padding to 32 bytes.
 void WriteArray(Writer& w, ArrayKind kind, const VertexArray& array, std::size_t index)
 {
 	const std::size_t d = w.at();
-	const bool pairs = kind == ArrayKind::TexCoords || (kind == ArrayKind::Positions && array.components == 2);
-	const int perEntry = kind == ArrayKind::Colours ? 4 : pairs ? 2 : 3;
+	const int perEntry = kind == ArrayKind::Colours ? 4 : array.components;
 	const std::size_t count = array.values.size() / std::size_t(perEntry);
 	assert(count <= 0xFFFF); // the entry count is 16-bit
-	const bool sOnly = kind == ArrayKind::TexCoords && array.components == 1;
-	const bool bounded = kind == ArrayKind::Positions || (kind == ArrayKind::TexCoords && !sOnly);
+	const bool bounded = kind == ArrayKind::Positions || kind == ArrayKind::TexCoords;
 	const std::size_t dataAt = bounded ? 0x40 : 0x20;
 
 	// size (patched below), to the MDL0's start, data offset, name, index,
 	// component type (xyz, RGBA, st), format (read as the byte at +0x1B)
 	w.out.be32s({0, std::uint32_t(-int(d)), std::uint32_t(dataAt)});
 	w.name(d, array.name);
-	const bool xyz = kind == ArrayKind::Positions && perEntry == 3;
-	const bool typed = xyz || kind == ArrayKind::Colours || (kind == ArrayKind::TexCoords && !sOnly);
-	w.out.be32s({std::uint32_t(index), typed ? 1u : 0u, std::uint32_t(array.format)});
+	w.out.be32s({std::uint32_t(index), kind == ArrayKind::Normals ? 0u : 1u, std::uint32_t(array.format)});
 	// shift and stride; colours have a stride only, behind it
 	const int width = array.format == 4 ? 4 : array.format == 2 || array.format == 3 ? 2 : 1;
 	const int colourStride = array.format == 0 ? 2 : 4;
@@ -179,9 +155,9 @@ void WriteArray(Writer& w, ArrayKind kind, const VertexArray& array, std::size_t
 		std::uint16_t(count)});
 
 	for (int high = 0; bounded && high < 2; ++high) // minimum, then maximum of each component
-		for (int c = 0; c < (kind == ArrayKind::Positions ? 3 : 2); ++c) {
+		for (int c = 0; c < perEntry; ++c) {
 			float bound = 0;
-			for (std::size_t e = 0; e < count && c < perEntry; ++e) {
+			for (std::size_t e = 0; e < count; ++e) {
 				const float v = array.values[e * std::size_t(perEntry) + std::size_t(c)];
 				bound = e == 0 ? v : high ? std::max(bound, v) : std::min(bound, v);
 			}
@@ -233,8 +209,8 @@ void WriteNodeMix(Writer& w, const Mdl0Model& model)
 void WriteDrawList(Writer& w, const DrawList& list)
 {
 	for (const DrawCall& call : list.calls) {
-		w.command(4, {std::uint16_t(call.material), std::uint16_t(call.mesh), std::uint16_t(call.bone)});
-		w.out.u8(std::uint8_t(call.priority));
+		w.command(4, {std::uint16_t(call.material), std::uint16_t(call.mesh), 0}); // bone 0
+		w.out.u8(0); // priority
 	}
 	w.out.u8(1);
 }
@@ -270,7 +246,7 @@ void WriteBone(Writer& w, const Mdl0Model& model, std::size_t b, std::size_t fir
 void WriteMaterial(Writer& w, const Mdl0Material& material, std::size_t index, std::size_t shader)
 {
 	const std::size_t m = w.at();
-	const std::size_t layers = std::min<std::size_t>(material.layers.size(), 8);
+	const std::size_t layers = material.layers.size();
 	w.out.be32s({std::uint32_t(kMaterialSize + kLayerSize * layers), std::uint32_t(-int(m))});
 	w.name(m, material.name);
 	// +0x14: texture generators, light channels, shader stages, indirect textures
@@ -344,7 +320,7 @@ void WriteDisplayList(Writer& w, const Mdl0Mesh& mesh)
 		for (const Corner& corner : primitive.corners) {
 			for (int k = 0; k < mesh.mtxCount; ++k)
 				w.out.u8(std::uint8_t(3 * corner.slot)); // matrix memory index: 3 rows per slot
-			WriteIndex(w, mesh.posSize ? mesh.posSize : 1, corner.pos);
+			WriteIndex(w, mesh.posSize, corner.pos);
 			WriteIndex(w, mesh.nrmSize, corner.nrm);
 			WriteIndex(w, mesh.clrSize, corner.clr);
 			for (std::size_t t = 0; t < 8; ++t)
@@ -365,7 +341,7 @@ void WriteObject(Writer& w, const Mdl0Mesh& mesh, std::size_t index)
 	// high word two bits per texture channel. 1 direct, 2 8-bit, 3 16-bit index
 	const auto code = [](int width) { return std::uint32_t(width ? width + 1 : 0); };
 	std::uint32_t low = (1u << mesh.mtxCount) - 1;
-	low |= (mesh.posSize ? code(mesh.posSize) : 1u) << 9 | code(mesh.nrmSize) << 11 | code(mesh.clrSize) << 13;
+	low |= code(mesh.posSize) << 9 | code(mesh.nrmSize) << 11 | code(mesh.clrSize) << 13;
 	std::uint32_t high = 0, texChannels = 0;
 	for (std::size_t t = 0; t < 8; ++t) {
 		high |= code(mesh.texSize[t]) << (2 * t);
@@ -416,13 +392,18 @@ void WriteObject(Writer& w, const Mdl0Mesh& mesh, std::size_t index)
 
 } // namespace
 
+Primitive Quads(const std::vector<int>& indices) { return Of(PrimitiveKind::Quads, indices); }
+Primitive Triangles(const std::vector<int>& indices) { return Of(PrimitiveKind::Triangles, indices); }
+Primitive Strip(const std::vector<int>& indices) { return Of(PrimitiveKind::Strip, indices); }
+Primitive LoadMatrix(int node, int slot) { return {PrimitiveKind::LoadMatrix, {}, node, slot}; }
+
 Bytes BuildMDL0(const Mdl0Model& model)
 {
 	Writer w;
 	// header: size (patched at the end), version, offset to the archive (unknown
 	// here), fourteen section slots (user data last), the name
 	w.out.text("MDL0");
-	w.out.be32s({0, model.version, 0});
+	w.out.be32s({0, 11, 0});
 	w.zeros(4 * 14);
 	w.name(0, model.name);
 
@@ -493,7 +474,7 @@ Bytes BuildMDL0(const Mdl0Model& model)
 	// materials, then their shaders (one each)
 	std::size_t shaderStart = w.at();
 	for (const Mdl0Material& material : model.materials)
-		shaderStart += kMaterialSize + kLayerSize * std::min<std::size_t>(material.layers.size(), 8);
+		shaderStart += kMaterialSize + kLayerSize * material.layers.size();
 	shaderStart = (shaderStart + 31) / 32 * 32;
 	for (std::size_t i = 0; i < model.materials.size(); ++i) {
 		w.entryData(materialGroup, i);

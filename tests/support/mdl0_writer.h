@@ -3,16 +3,14 @@
 // materials, it lays the sub-file out the way ReadModel reads it.
 //
 // Layout written (S = start of the sub-file, every number big-endian):
-//   header: "MDL0", size, version, then the section slots (definitions, bones,
-//   positions, normals, colours, texture coordinates, [two fur slots in
-//   version 11], materials, shaders, objects, textures, palettes, [user data]),
+//   header: "MDL0", size, version 11, then the section slots (definitions,
+//   bones, positions, normals, colours, texture coordinates, two fur slots,
+//   materials at S+0x30, shaders, objects at S+0x38, textures, palettes, user data),
 //   the model's name and an info block;
 //   the index groups, the definitions' byte codes, bone records, arrays
 //   (32-byte aligned), materials with their texture layers, shaders, objects
 //   (header, vertex declaration at +0x80 or later, display list 0xE0 behind
 //   it), and a table of names, each preceded by its length.
-// Every version gets the long header of version 11 (materials at S+0x30,
-// objects at S+0x38).
 //
 // Usage:
 //   Mdl0Model model;
@@ -33,17 +31,14 @@
 namespace zentarra::testing {
 
 // One attribute array. Values are flat, entry after entry:
-//   positions: `components` values each (3, or 2 for x, y only);
-//   normals: 3; colours: r, g, b, a in 0..1; texture coordinates: s, t.
+//   positions and normals: x, y, z; colours: r, g, b, a in 0..1; texture
+//   coordinates: s, t.
 // Components are stored in `format` (0 u8, 1 s8, 2 u16, 3 s16, 4 float) as
 // value x 2^shift rounded to the nearest integer; colours in the colour
-// `format` (0 RGB565, 1 RGB8, 2 RGBX8, 3 RGBA4, 4 RGBA6, 5 RGBA8), each
-// channel rounded to its bit width.
-// For texture coordinates `components` 2 puts the data at +0x40 behind the
-// bounds; 1 marks the array as S only and puts the (still paired) data at +0x20.
+// `format`, 0 RGB565 or 5 RGBA8, each channel rounded to its bit width.
 struct VertexArray {
 	std::string name = {};
-	int format = 4, shift = 0, components = 3;
+	int format = 4, shift = 0, components = 3; // values per entry, colours aside: 2 for texture coordinates
 	std::vector<float> values = {};
 };
 
@@ -54,9 +49,6 @@ struct Corner {
 	std::array<int, 8> tex = {};
 	int slot = 0;
 };
-
-// A corner using `index` for every attribute, with that matrix slot.
-Corner At(int index, int slot = 0);
 
 enum class PrimitiveKind : std::uint8_t {
 	LoadMatrix = 0x20, // load position matrix: `node` into `slot`
@@ -76,17 +68,16 @@ struct Primitive {
 	int node = 0, slot = 0;
 };
 
-// Corners each using one index for every attribute, or corners as given.
-Primitive Quads(const std::vector<int>& indices), Quads(std::vector<Corner> corners);
-Primitive Triangles(const std::vector<int>& indices), Triangles(std::vector<Corner> corners);
-Primitive Strip(const std::vector<int>& indices), Strip(std::vector<Corner> corners);
-Primitive Fan(const std::vector<int>& indices), Fan(std::vector<Corner> corners);
+// Corners each using one index for every attribute; others are written as
+// Primitive{kind, corners}.
+Primitive Quads(const std::vector<int>& indices);
+Primitive Triangles(const std::vector<int>& indices);
+Primitive Strip(const std::vector<int>& indices);
 Primitive LoadMatrix(int node, int slot);
 
 inline constexpr int kNoArray = 0xFFFF;
 
-// A mesh (MDL0 object). Index widths: 1 = 8-bit, 2 = 16-bit, 0 = absent (for
-// the position: declared direct, which readers take as an 8-bit index).
+// A mesh (MDL0 object). Index widths: 1 = 8-bit, 2 = 16-bit, 0 = absent.
 // `mtxCount` one-byte matrix indices precede each vertex's indices.
 // A mesh needs at least one primitive: the display list is found by skipping
 // zero bytes, so an empty one would run into the next object.
@@ -124,7 +115,7 @@ struct MixNode {
 };
 
 struct DrawCall {
-	int material = 0, mesh = 0, bone = 0, priority = 0;
+	int material = 0, mesh = 0;
 };
 
 // A definition entry holding draw commands, named "DrawOpa", "DrawXlu" or
@@ -153,7 +144,6 @@ struct Mdl0Material {
 
 struct Mdl0Model {
 	std::string name = "model";
-	std::uint32_t version = 11;
 	// none: the slot is 0, likewise for the materials
 	std::vector<VertexArray> positions = {}, normals = {}, colours = {}, texCoords = {};
 	std::vector<Mdl0Mesh> meshes = {};
