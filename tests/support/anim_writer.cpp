@@ -171,11 +171,9 @@ Bytes BuildSHP0(const Shp0Anim& anim)
 {
 	std::vector<std::string> sets; // the name table
 	const auto indexOf = [&](const std::string& name) {
-		const auto found = std::find(sets.begin(), sets.end(), name);
-		if (found != sets.end())
-			return std::uint16_t(found - sets.begin());
-		sets.push_back(name);
-		return std::uint16_t(sets.size() - 1);
+		if (std::find(sets.begin(), sets.end(), name) == sets.end())
+			sets.push_back(name);
+		return std::uint16_t(std::find(sets.begin(), sets.end(), name) - sets.begin());
 	};
 	const std::size_t count = anim.entries.size();
 	std::vector<std::size_t> entryAt;
@@ -279,15 +277,11 @@ Bytes BuildDemoCHR0() { return BuildCHR0(DemoCHR0()); }
 
 void AddDemoMorphTargets(Mdl0Model& model)
 {
-	for (const VertexArray& array : model.positions) {
-		if (array.name == "crate_lid_pos") {
-			VertexArray bulge = array;
-			bulge.name = "crate_lid_pos_bulge";
-			bulge.values.at(4 * 3 + 1) += 0.5f; // entry 4, the top centre
-			model.positions.push_back(bulge);
-			return;
-		}
-	}
+	VertexArray bulge = *std::find_if(model.positions.begin(), model.positions.end(),
+		[](const VertexArray& array) { return array.name == "crate_lid_pos"; });
+	bulge.name = "crate_lid_pos_bulge";
+	bulge.values.at(4 * 3 + 1) += 0.5f; // entry 4, the top centre
+	model.positions.push_back(bulge);
 }
 
 Shp0Anim DemoSHP0()
