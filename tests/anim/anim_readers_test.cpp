@@ -1,13 +1,18 @@
+#include "anim/anim_loading.h"
 #include "anim/chr0.h"
 #include "anim/shp0.h"
 
+#include "anim/skinning.h"
 #include "anim_test_util.h"
+#include "model/mdl0_reader.h"
 #include "support/anim_writer.h"
 #include "support/corpus.h"
+#include "support/demo_archive.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -40,16 +45,11 @@ Read ReadAlone(const Bytes& chr0)
 	return read;
 }
 
-Read ReadEntries(std::vector<Chr0Entry> entries)
-{
-	return ReadAlone(BuildCHR0({.frames = 3, .entries = std::move(entries)}));
-}
-
 // Codes written by hand: scale one 0x8, uniform 0x10, scale Y fixed 0x4000,
 // translation 0x1000000 with X, Y, Z fixed 0x380000.
 TEST(Chr0Code, EveryKeyFormatAndScaleLayoutInFieldOrder)
 {
-	const Read read = ReadEntries({
+	std::vector<Chr0Entry> entries = {
 		AutoEntry("b", {Keys12({{0.5f, 2}, {3.25f, -1}}), Fixed(7), Keys12({{1, 1}})},
 			{Keys4(0.5f, 1, {{5, 0xABC}, {7, 0}}), Fixed(3), Fixed(4)},
 			{Fixed(1), Keys6(0.25f, -1, {{0x0043, 10}, {0x0100, 2}}), Fixed(2)}),
@@ -59,31 +59,25 @@ TEST(Chr0Code, EveryKeyFormatAndScaleLayoutInFieldOrder)
 		{"oneAndUniform", 0x1380018, {Fixed(1), Fixed(2), Fixed(3)}},
 		{"uniformFixed", 0x1384010, {Fixed(2.5f), Fixed(4), Fixed(5), Fixed(6)}},
 		AutoEntry("uniformKeyed", {Keys12({{0, 1}, {9, 3}})}, {}, {Fixed(7), Fixed(8), Fixed(9)}),
-	});
-	ASSERT_TRUE(read.result.ok && read.result.constantTracks == 0) << read.result.message;
-	EXPECT_EQ((std::tuple{read.n, read.anim.nFrames, read.names[6]}), (std::tuple{7, 3, "uniformKeyed"}));
-	// slopes skipped; 4-byte 0xABC x 0.5 + 1; 6-byte frame words 0x43 and 0x100 are frames 2 and 8
-	EXPECT_EQ(read.tracks, (std::vector<std::string>{"0.5:2 3.25:-1|0:7|1:1|5:1375 7:1|0:3|0:4|0:1|2:1.5 8:-0.5|0:2",
-		"0:1|0:1|0:1|0:-2 1:-0.5 2:98|0:1|0:2|0:0|0:0|0:0", "0:1|0:1|0:1|0:6|0:1.5 1:-7 2:0.25|0:8|0:0|0:0|0:0",
-		"0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:0|0:0", "0:1|0:1|0:1|0:0|0:0|0:0|0:1|0:2|0:3",
-		"0:2.5|0:2.5|0:2.5|0:0|0:0|0:0|0:4|0:5|0:6", "0:1 9:3|0:1 9:3|0:1 9:3|0:0|0:0|0:0|0:7|0:8|0:9"}));
-}
-
-TEST(Chr0Code, FormatsWithoutDecodingAreHeldNeutralAndReported)
-{
-	// keyed scale and rotation (formats 0, 5, 7 decode nothing), translation Y fixed, every
-	// keyed field pointing far outside the file; then a block of no keys
+	};
+	// then formats that decode nothing, held neutral and reported: keyed scale and rotation (formats
+	// 0, 5, 7), translation Y fixed, every keyed field pointing far outside the file; a block of no keys
 	const Chr0Field junk = {.offset = 0x7FFFFFF0};
-	std::vector<Chr0Entry> entries;
 	for (std::uint32_t rotFormat : {0u, 5u, 7u})
 		entries.push_back({"b", 0x1900000 | rotFormat << 27, {junk, junk, junk, junk, junk, junk, junk, Fixed(8), junk}});
 	entries.push_back(AutoEntry("e", {}, {Keys4(1, 0, {}), Fixed(0), Fixed(0)}, {}));
-	const Read read = ReadEntries(entries);
+	const Read read = ReadAlone(BuildCHR0({.frames = 3, .entries = entries}));
 	ASSERT_TRUE(read.result.ok) << read.result.message;
-	const std::string held = "0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:";
-	EXPECT_EQ(read.tracks, (std::vector<std::string>{held + "8|0:0", held + "8|0:0", held + "8|0:0", held + "0|0:0"}));
-	EXPECT_EQ(read.result.constantTracks, 25);
+	EXPECT_EQ((std::tuple{read.n, read.anim.nFrames, read.names[6], read.result.constantTracks}),
+		(std::tuple{11, 3, "uniformKeyed", 25}));
 	EXPECT_NE(read.result.message.find("scale X"), std::string::npos) << read.result.message;
+	// slopes skipped; 4-byte 0xABC x 0.5 + 1; 6-byte frame words 0x43 and 0x100 are frames 2 and 8
+	const std::string held = "0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:";
+	EXPECT_EQ(read.tracks, (std::vector<std::string>{"0.5:2 3.25:-1|0:7|1:1|5:1375 7:1|0:3|0:4|0:1|2:1.5 8:-0.5|0:2",
+		"0:1|0:1|0:1|0:-2 1:-0.5 2:98|0:1|0:2|0:0|0:0|0:0", "0:1|0:1|0:1|0:6|0:1.5 1:-7 2:0.25|0:8|0:0|0:0|0:0",
+		"0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:0|0:0", "0:1|0:1|0:1|0:0|0:0|0:0|0:1|0:2|0:3",
+		"0:2.5|0:2.5|0:2.5|0:0|0:0|0:0|0:4|0:5|0:6", "0:1 9:3|0:1 9:3|0:1 9:3|0:0|0:0|0:0|0:7|0:8|0:9", held + "8|0:0",
+		held + "8|0:0", held + "8|0:0", held + "0|0:0"}));
 }
 
 // root: rotation X keyed; arm: constant.
@@ -105,19 +99,16 @@ TEST(ReadAnimation, DamagedFilesAreRefusedWhole)
 		else
 			EXPECT_EQ((std::tuple{cut.anim.nFrames, cut.n, cut.result.message.empty()}), (std::tuple{12345, -1, false})) << n;
 	}
-	// the names lie behind everything, so cuts never reach these: the index group inside
-	// the header, the first entry far away, a key count of 0x4002, a key block far away
-	std::vector<Bytes> damaged(2, good);
-	damaged[0][0x13] = 0;
-	damaged[1][0x2C + 0x18 + 12] = 0x7F;
-	Chr0Anim lying = FirstAnim();
-	lying.entries[0].fields[0].block[0] = 0x40;
-	damaged.push_back(BuildCHR0(lying));
-	lying = FirstAnim();
-	lying.entries[0].fields[0].offset = 0xFFFFFF00;
-	damaged.push_back(BuildCHR0(lying));
-	for (const Bytes& bytes : damaged)
-		EXPECT_EQ(ReadAlone(bytes).n, -1);
+	// the names lie behind everything, so cuts never reach these: the index group inside the header,
+	// the first entry far away, the first key block far away, its key count 0x4002
+	constexpr std::size_t kEntries = 0x2C + 0x18 + 2 * 16;
+	const std::pair<std::size_t, std::uint8_t> damages[] = {{0x13, 0}, {0x2C + 0x18 + 12, 0x7F}, {kEntries + 8, 0xFF},
+		{kEntries + 2 * 20, 0x40}};
+	for (const auto& [at, value] : damages) {
+		Bytes bytes = good;
+		bytes[at] = value;
+		EXPECT_EQ(ReadAlone(bytes).n, -1) << at;
+	}
 
 	// 12 entries whose 36 rotation fields all point at one block of 65535 floats
 	Chr0Anim shared{.frames = 65535};
@@ -205,6 +196,74 @@ TEST(ReadVertexAnimation, DamagedFilesAreRefusedWhole)
 		else
 			EXPECT_EQ((std::pair{cut.anim.nFrames, cut.result.message.empty()}), (std::pair{12345, false})) << n;
 	}
+}
+
+// The stored height of the lid's top centre (entry 4 of its array), at frame `frame`.
+float LidCentreY(LoadedModel& model, float frame)
+{
+	model.anim.frame = frame;
+	RecalculateModel(model.MD, model.nodelist, model.anim);
+	for (const Triangle& tri : model.MD.meshTris.at(1))
+		for (const Vertex& v : tri.v)
+			if (v.posIndex == 4)
+				return v.pos[1];
+	return NAN;
+}
+
+// The demo crate with its morph target; its bone animations: the demo's
+// (40 frames) and one of 12 frames that turns only the lid about Y.
+TEST(LoadAnimation, LoadAddReplaceMorphAndRefuseDamage)
+{
+	// names match exactly: "CRATE_LID" is no bone
+	const Chr0Anim lidOnly = {.name = "lid_only", .frames = 12, .entries = {AutoEntry("crate_lid", {},
+		{Fixed(0), Keys12({{0, 0}, {11, 45}}), Fixed(0)}, {Fixed(0), Fixed(2), Fixed(-1)}),
+		AutoEntry("CRATE_LID", {}, {Fixed(9), Fixed(9), Fixed(9)}, {})}};
+	const AnimArchive archive = BuildAnimArchive(DemoModel(), {DemoCHR0(), lidOnly}, {DemoSHP0()});
+	ByteView view(archive.bytes);
+	LoadedModel model;
+	const auto load = [&](int chr0, int add) {
+		return LoadAnimation(model, view, archive.chr0[std::size_t(chr0)], chr0 ? "lid_only" : "crate_open", add).ok;
+	};
+	ASSERT_TRUE(ReadModel(view, archive.model, model).ok);
+	model.anim.playing = 1;
+	const AnimLoadResult result = LoadAnimation(model, view, archive.chr0[1], "lid_only", 0);
+	ASSERT_TRUE(result.ok && result.message.empty()) << result.message;
+	EXPECT_EQ((std::vector{float(model.anim.type), float(model.anim.nFrames), float(model.anim.playing), model.anim.frame}),
+		(std::vector{1.0f, 12.0f, 0.0f, 0.0f}));
+	// the latch is not named: it holds its bind transform for all 12 frames
+	EXPECT_EQ(std::to_string(model.anim.bones.at(3).nFrames) + " " + test::Tracks(model.anim.bones[3]),
+		"12 0:1|0:1|0:1|0:0|0:0|0:0|0:0|0:0|0:2");
+
+	// the demo replacing it, the lid again, then the demo added: only bones the lid left constant take its tracks
+	ASSERT_TRUE(load(0, 0) && load(1, 0) && load(0, 1));
+	EXPECT_EQ((std::vector{model.anim.nFrames, int(model.anim.bones[0].rotKeys[1].size()), model.anim.bones[2].nFrames}),
+		(std::vector{-1, 40, 12}));
+	EXPECT_EQ(test::Tracks(model.anim.bones[2]).substr(0, 25), "0:1|0:1|0:1|0:0|0:0 11:45");
+
+	ASSERT_TRUE(LoadVertexAnimation(model, view, archive.shp0[0]).ok);
+	ASSERT_TRUE(LoadVertexAnimation(model, view, archive.shp0[0]).ok); // again: from the stored shape, not compounded
+	EXPECT_EQ((std::pair{LidCentreY(model, 0), LidCentreY(model, 15)}), (std::pair{0.25f, 0.75f}));
+
+	// damaged files change nothing
+	Bytes bad = BuildCHR0(lidOnly);
+	bad.at(0x22) = 0x7F; // entry count
+	ByteView badView(bad);
+	EXPECT_EQ(LoadAnimation(model, badView, 0, "bad", 0).message.rfind("Error: damaged bone animation: ", 0), 0u);
+	EXPECT_EQ(LoadVertexAnimation(model, view, archive.bytes.size() - 8).message.rfind("Error: damaged vertex animation: ",
+		0), 0u);
+	EXPECT_EQ(model.animname, "crate_open");
+	EXPECT_EQ((std::vector{float(model.anim.type), float(model.anim.nFrames), model.anim.frame, model.MD.morph.at(0).at(0)}),
+		(std::vector{3.0f, 30.0f, 15.0f, 1.0f}));
+
+	// a bone animation replacing both drops the vertex animation and restores the stored shape
+	ASSERT_TRUE(load(1, 0));
+	EXPECT_TRUE(model.anim.type == 1 && model.anim.vanim.empty() && model.MD.morph.empty());
+	EXPECT_EQ(LidCentreY(model, 0), 0.25f);
+	EXPECT_EQ(model.anim.bones[0].rotKeys[1].size(), 1u); // the root back to its bind pose
+
+	LoadedModel none;
+	EXPECT_EQ(LoadAnimation(none, view, 0, "a", 0).message, kNoModelLoaded);
+	EXPECT_EQ(LoadVertexAnimation(none, view, 0).message, kNoModelLoaded);
 }
 
 } // namespace
