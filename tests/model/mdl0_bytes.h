@@ -1,18 +1,20 @@
 // Reading and patching fields of MDL0 sub-files the test-only writer made,
-// to damage them in place.
+// to damage them in place, and reading their bones and materials alone.
 #pragma once
 
-#include "model/model.h"
+#include "model/bones.h"
+#include "model/materials.h"
 #include "support/mdl0_writer.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace zentarra::testing {
 
 inline constexpr std::size_t kDefinitionsSlot = 0x10; // header slots of the groups, version 11
 inline constexpr std::size_t kBonesSlot = 0x14;
 inline constexpr std::size_t kPositionsSlot = 0x18;
-inline constexpr std::size_t kMaterialsSlot = 0x30;
 
 inline std::uint32_t Get32(const Bytes& b, std::size_t at)
 {
@@ -74,6 +76,44 @@ inline void ExpectConsistentMaterials(const BRMDL& model)
 	ASSERT_TRUE(model.texName.size() == n && model.palName.size() == n && model.matMirror.size() == n);
 	for (const int material : model.meshMat)
 		ASSERT_TRUE(material >= 0 && (material == 0 || material < model.nMat));
+}
+
+// What a reader made of a file, whether it found it whole, and its damage report.
+template <class Model>
+struct SectionRead {
+	Model model;
+	bool whole = false;
+	std::string damage;
+};
+using Bones = SectionRead<LoadedModel>;
+using Materials = SectionRead<BRMDL>;
+
+inline Bones ReadBonesOf(const ModelArchive& archive)
+{
+	Bones read;
+	ByteView file(archive.bytes);
+	read.whole = ReadBones(file, archive.offset, read.model, read.damage);
+	EXPECT_EQ(read.whole, !file.damaged()) << "damage is marked on the file exactly when reported";
+	ExpectConsistentNodes(read.model);
+	return read;
+}
+
+// Each mesh holds one triangle whose corners have these coordinates.
+inline constexpr float kUv[3][2] = {{0.5f, 0.25f}, {-3.0f, 2.0f}, {1.0f, 0.125f}};
+
+inline Materials ReadMaterialsOf(const ModelArchive& archive, int nMesh)
+{
+	Materials read;
+	read.model.nMesh = nMesh;
+	read.model.meshTris.resize(std::size_t(nMesh), std::vector<Triangle>(1));
+	for (std::vector<Triangle>& triangles : read.model.meshTris)
+		for (int c = 0; c < 3; ++c)
+			triangles[0].v[c].uv[0] = kUv[c][0], triangles[0].v[c].uv[1] = kUv[c][1];
+	ByteView file(archive.bytes);
+	read.whole = ReadMaterials(file, archive.offset, 11, read.model, read.damage);
+	EXPECT_EQ(read.whole, !file.damaged()) << "damage is marked on the file exactly when reported";
+	ExpectConsistentMaterials(read.model);
+	return read;
 }
 
 } // namespace zentarra::testing

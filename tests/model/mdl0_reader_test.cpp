@@ -4,8 +4,6 @@
 #include "base/file_io.h"
 #include "support/demo_archive.h"
 #include "support/corpus.h"
-#include "model/bones.h"
-#include "model/materials.h"
 #include "model/mdl0_bytes.h"
 
 #include <gtest/gtest.h>
@@ -48,10 +46,8 @@ ModelReadResult Read(const Bytes& mdl0, LoadedModel& model)
 
 std::size_t TriangleCount(const BRMDL& md)
 {
-	std::size_t count = 0;
-	for (const std::vector<Triangle>& triangles : md.meshTris)
-		count += triangles.size();
-	return count;
+	return std::accumulate(md.meshTris.begin(), md.meshTris.end(), std::size_t(0),
+		[](std::size_t count, const std::vector<Triangle>& triangles) { return count + triangles.size(); });
 }
 
 // The morph weights belong to the vertex animation, which releases them.
@@ -157,29 +153,23 @@ TEST(ReadModelCorpus, EveryModelMatchesTheInventory)
 // offset, stay within their tables.
 TEST(ReadModelCorpus, EveryPrefixOfRealModelsReturns)
 {
-	const auto parts = [](const Bytes& file, std::size_t offset) {
-		ByteView view(file), again(file);
-		auto model = std::make_unique<LoadedModel>();
-		model->MD.nMesh = 2;
-		model->MD.meshTris.resize(2, std::vector<Triangle>(1));
-		std::string damage;
-		ReadBones(view, offset, *model, damage);
-		ReadMaterials(again, offset, 11, model->MD, damage);
-		ExpectConsistentNodes(*model);
-		ExpectConsistentMaterials(model->MD);
-	};
 	const int models = ForEachCorpusModel([&](const std::string& where, const Bytes& bytes, const json& entry) {
 		if (where != "brres/kuribo.brres kuribo" && where != "brres/simple.brres 3ds_simple")
 			return;
 		const auto at = bytes.begin() + entry["offset"].get<std::ptrdiff_t>();
-		const Bytes full(at, at + entry["size"].get<std::ptrdiff_t>());
+		ModelArchive whole{Bytes(at, at + entry["size"].get<std::ptrdiff_t>())};
+		const Bytes& full = whole.bytes;
 		const std::size_t triangles = entry["triangles"].get<std::size_t>();
 		auto model = std::make_unique<LoadedModel>();
 		for (std::size_t n = 0; n <= full.size(); ++n) {
-			const Bytes prefix(full.begin(), full.begin() + std::ptrdiff_t(n)); // fresh, so ASan sees the end
-			parts(prefix, 0);
-			parts(full, n);
-			ByteView view(prefix);
+			// fresh, so ASan sees the end
+			ModelArchive prefix{Bytes(full.begin(), full.begin() + std::ptrdiff_t(n))};
+			whole.offset = n;
+			for (const ModelArchive* file : {&prefix, &whole}) {
+				ReadBonesOf(*file);
+				ReadMaterialsOf(*file, 2);
+			}
+			ByteView view(prefix.bytes);
 			const ModelReadResult result = ReadModel(view, 0, *model);
 			if (!result.ok)
 				EXPECT_TRUE(model->MD.nMesh == 0 && result.message.starts_with("Error: ")) << result.message;

@@ -1,8 +1,5 @@
 // The node table (bones, NodeMix weights, NodeTree parents), materials and draw
 // lists of models the test-only writer lays out, and of damaged copies of them.
-#include "model/bones.h"
-#include "model/materials.h"
-
 #include "model/mdl0_bytes.h"
 
 #include <gmock/gmock.h>
@@ -18,26 +15,6 @@ using namespace zentarra::testing;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// What a reader made of a file, whether it found it whole, and its damage report.
-template <class Model>
-struct Read {
-	Model model;
-	bool whole = false;
-	std::string damage;
-};
-using Bones = Read<LoadedModel>;
-using Materials = Read<BRMDL>;
-
-Bones ReadBonesOf(const ModelArchive& archive)
-{
-	Bones read;
-	ByteView file(archive.bytes);
-	read.whole = ReadBones(file, archive.offset, read.model, read.damage);
-	EXPECT_EQ(read.whole, !file.damaged()) << "damage is marked on the file exactly when reported";
-	ExpectConsistentNodes(read.model);
-	return read;
-}
-
 // Bones "bone<i>" on `nodes`, with parent nodes `parents` (-1 a root; none: all roots).
 Mdl0Model Skeleton(const std::vector<int>& nodes, const std::vector<int>& parents = {}, std::vector<MixNode> mix = {})
 {
@@ -48,12 +25,9 @@ Mdl0Model Skeleton(const std::vector<int>& nodes, const std::vector<int>& parent
 }
 
 // Scale, rotation and translation of the bind transform.
-std::vector<float> Bind(const Node& node)
+std::vector<float> Bind(const Node& n)
 {
-	std::vector<float> bind(node.scale, node.scale + 3);
-	bind.insert(bind.end(), node.rot, node.rot + 3);
-	bind.insert(bind.end(), node.trans, node.trans + 3);
-	return bind;
+	return {n.scale[0], n.scale[1], n.scale[2], n.rot[0], n.rot[1], n.rot[2], n.trans[0], n.trans[1], n.trans[2]};
 }
 
 const std::vector<float> kIdentity = {1, 1, 1, 0, 0, 0, 0, 0, 0};
@@ -133,24 +107,6 @@ TEST(Bones, TruncatedByteCodesEndAtTheEndOfTheFile)
 		EXPECT_THAT(read.damage, HasSubstr(what));
 		EXPECT_EQ((std::array{read.model.nNodes, read.model.nodelist[1].parent}), nodesAndParent) << what << keep;
 	}
-}
-
-// Each mesh holds one triangle whose corners have these coordinates.
-constexpr float kUv[3][2] = {{0.5f, 0.25f}, {-3.0f, 2.0f}, {1.0f, 0.125f}};
-
-Materials ReadMaterialsOf(const ModelArchive& archive, int nMesh)
-{
-	Materials read;
-	read.model.nMesh = nMesh;
-	read.model.meshTris.resize(std::size_t(nMesh), std::vector<Triangle>(1));
-	for (std::vector<Triangle>& triangles : read.model.meshTris)
-		for (int c = 0; c < 3; ++c)
-			triangles[0].v[c].uv[0] = kUv[c][0], triangles[0].v[c].uv[1] = kUv[c][1];
-	ByteView file(archive.bytes);
-	read.whole = ReadMaterials(file, archive.offset, 11, read.model, read.damage);
-	EXPECT_EQ(read.whole, !file.damaged()) << "damage is marked on the file exactly when reported";
-	ExpectConsistentMaterials(read.model);
-	return read;
 }
 
 // The scales of the first two corners of each mesh's triangle.
