@@ -20,6 +20,14 @@ namespace fs = std::filesystem;
 using testing::RunCommand;
 using testing::TempDir;
 
+// The batches below reach the other combinations of the switches.
+TEST(ExportFolder, ModelsGetNoTypeFolderAndABareFileNameExportsInTheCurrentFolder)
+{
+	EXPECT_EQ(ExportFolder("/x/y.brres", ItemKind::MDL0, true, false), "/x/exported/");
+	EXPECT_EQ(ExportFolder("/x/y.brres", ItemKind::CHR0, true, true), "/x/exported/y.brres/animations/");
+	EXPECT_EQ(ExportFolder("y.brres", ItemKind::TEX0, true, true), "exported/y.brres/textures/");
+}
+
 std::vector<std::string> Lines(const ExportAllReport& report, const fs::path& root)
 {
 	std::vector<std::string> lines;
