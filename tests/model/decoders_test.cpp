@@ -91,23 +91,22 @@ TEST(ReadVertex, AttributesNodesAndMissingEntries)
 	struct Case {
 		NB nb;
 		Bytes bytes;
-		int meshNode;
 		std::size_t tell;
 		bool damaged;
 		std::array<float, 10> got; // position, normal and uv index, node; x, y, normal z, red, alpha, u
 	};
 	const Case cases[] = {
 		// 16-bit position and uv, texture channel 2 passed over
-		{all, {0x01, 0x0A, 3, 2, 0x00, 0x03, 0xEE}, -1, 7, false, {266, 3, 3, 17, 266, 276, -3, 0.2f, 1, 3}},
+		{all, {0x01, 0x0A, 3, 2, 0x00, 0x03, 0xEE}, 7, false, {266, 3, 3, 17, 266, 276, -3, 0.2f, 1, 3}},
 		// the first matrix byte names the slot, 3 per slot, up to 11
-		{skinned, {35, 0, 1}, -1, 3, false, {1, -2, -1, 43, 1, 11, 0, 1, 1, 0}},
-		{skinned, {36, 0xAA, 1}, -1, 3, true, {1, -2, -1, 0, 1, 11, 0, 1, 1, 0}},
-		{all, {0, 1, 1}, -1, 7, true, {1, 1, 0, 17, 1, 11, -1, 0, 1, 0}}, // the list ends inside: the rest reads as 0
+		{skinned, {35, 0, 1}, 3, false, {1, -2, -1, 43, 1, 11, 0, 1, 1, 0}},
+		{skinned, {36, 0xAA, 1}, 3, true, {1, -2, -1, 0, 1, 11, 0, 1, 1, 0}},
+		{all, {0, 1, 1}, 7, true, {1, 1, 0, 17, 1, 11, -1, 0, 1, 0}}, // the list ends inside: the rest reads as 0
 	};
+	MeshInfo mesh; // per-vertex nodes
+	mesh.vtxArray = mesh.nrmArray = mesh.clrArray = mesh.uvArray[0] = 0;
+	mesh.node = -1;
 	for (const Case& c : cases) {
-		MeshInfo mesh;
-		mesh.vtxArray = mesh.nrmArray = mesh.clrArray = mesh.uvArray[0] = 0;
-		mesh.node = c.meshNode;
 		ByteView file(c.bytes);
 		const Vertex v = ReadVertex(file, model, mesh, c.nb, matrices);
 		EXPECT_TRUE(file.tell() == c.tell && file.damaged() == c.damaged) << &c - cases;
