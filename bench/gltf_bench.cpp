@@ -9,7 +9,7 @@
 #include "export/gltf.h"
 #include "export/gltf_sources.h"
 #include "model/mdl0_reader.h"
-#include "support/grid_mesh.h"
+#include "grid_mesh.h"
 
 #include <benchmark/benchmark.h>
 

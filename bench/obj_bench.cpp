@@ -3,7 +3,7 @@
 // the de-duplication is what is measured, with the text it feeds. Time per
 // triangle should stay flat from size to size.
 #include "export/obj.h"
-#include "support/grid_mesh.h"
+#include "grid_mesh.h"
 
 #include <benchmark/benchmark.h>
 
