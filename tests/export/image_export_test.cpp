@@ -7,8 +7,7 @@
 #include "export/png_read.h"
 #include "export/tga.h"
 #include "model/mdl0_reader.h"
-#include "support/mdl0_writer.h"
-#include "support/tex0_writer.h"
+#include "support/demo_archive.h"
 
 #include <gtest/gtest.h>
 
@@ -80,31 +79,23 @@ TEST(AutoExport, KeepsAnExistingFileUnlessOverwritingAndFailuresLeaveNoFile)
 	EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
 }
 
-// Two meshes, three materials naming t0..t2; t1 is missing; material 2 lies
-// beyond the meshes.
+// The demo crate with one mesh fewer, so its fourth material is never looked
+// at; the second material names no texture, the third a missing one.
 TEST(ModelTextureExport, OnlyMaterialsBelowTheMeshCountAndMissingOnesSkipped)
 {
 	using namespace testing;
-	Mdl0Model mdl0;
-	mdl0.positions.push_back({.name = "pos", .values = {0, 0, 0, 1, 0, 0, 0, 1, 0}});
-	mdl0.bones.push_back({.name = "root", .node = 0});
-	mdl0.drawLists = {{"DrawOpa", {{.material = 0, .mesh = 0}, {.material = 1, .mesh = 1}}}};
-	for (int m = 0; m < 3; ++m) {
-		mdl0.meshes.push_back({.name = "mesh" + std::to_string(m), .primitives = {Triangles({0, 1, 2})}});
-		mdl0.materials.push_back({.name = "mat" + std::to_string(m), .layers = {{.texture = "t" + std::to_string(m)}}});
-	}
-	mdl0.meshes.pop_back();
-	const Bytes grey = BuildTEX0(1, 8, 4, Bytes(32, 128));
-	Bytes bytes =
-		BuildBRRES({{"3DModels(NW4R)", {{"model", BuildMDL0(mdl0)}}}, {"Textures(NW4R)", {{"t0", grey}, {"t2", grey}}}});
+	Bytes bytes = DemoArchive();
 	OpenArchives items;
 	ByteView view(bytes), modelView(bytes);
-	ReadBRRES(view, "test.brres", items, nullptr);
-	const ItemRecord& item = *items.FindItem("model", ItemKind::MDL0, 0);
+	ReadBRRES(view, "demo.brres", items, nullptr);
+	const ItemRecord& item = *items.FindItem("crate", ItemKind::MDL0, 0);
 	LoadedModel model;
 	ASSERT_TRUE(ReadModel(modelView, item.offset, model).ok);
 	ArchiveFiles files;
-	files.Put("test.brres", std::move(bytes));
+	files.Put("demo.brres", std::move(bytes));
+	model.MD.nMesh = 3;
+	model.MD.texName[1] = "";
+	model.MD.texName[2] = "t2";
 	TempDir dir;
 	const auto exported = [&](int overwrite) {
 		std::vector<std::string> lines;
@@ -113,11 +104,12 @@ TEST(ModelTextureExport, OnlyMaterialsBelowTheMeshCountAndMissingOnesSkipped)
 				line.reason);
 		return lines;
 	};
-	EXPECT_EQ(exported(1), (std::vector<std::string>{"t0 written ", "t1 skipped no texture \"t1\" in the open archives"}));
-	EXPECT_EQ(fs::file_size(dir.path / "t0.tga"), 18u + 8 * 4 * 4); // I8: alpha is the intensity
-	fs::resize_file(dir.path / "t0.tga", 5); // without overwriting an existing file stays as it is
-	EXPECT_EQ(exported(0)[0], "t0 kept ");
-	EXPECT_EQ(fs::file_size(dir.path / "t0.tga"), 5u);
+	EXPECT_EQ(exported(1),
+		(std::vector<std::string>{"crate_wood written ", "t2 skipped no texture \"t2\" in the open archives"}));
+	EXPECT_EQ(fs::file_size(dir.path / "crate_wood.tga"), 18u + 64 * 64 * 3);
+	fs::resize_file(dir.path / "crate_wood.tga", 5); // without overwriting an existing file stays as it is
+	EXPECT_EQ(exported(0)[0], "crate_wood kept ");
+	EXPECT_EQ(fs::file_size(dir.path / "crate_wood.tga"), 5u);
 	model.MD.hasMat = 0; // no material section
 	EXPECT_TRUE(exported(1).empty());
 }
