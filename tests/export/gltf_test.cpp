@@ -54,20 +54,16 @@ std::vector<T> Read(const tinygltf::Model& gltf, int accessor)
 	return out;
 }
 
-// A sampler's value at time t, linear between keys.
+// A sampler's value at time t; the export keys every frame, so t lands on a key.
 std::vector<double> Sample(const tinygltf::Model& gltf, const tinygltf::AnimationSampler& sampler, double t)
 {
 	const std::vector<float> times = Read<float>(gltf, sampler.input), values = Read<float>(gltf, sampler.output);
 	const std::size_t width = values.size() / times.size();
 	std::size_t i = 0;
-	while (i + 1 < times.size() && times[i + 1] <= t)
+	while (i + 1 < times.size() && times[i + 1] <= t + 1e-4)
 		++i;
-	const std::size_t j = std::min(i + 1, times.size() - 1);
-	const double f = j > i && t > times[i] ? (t - times[i]) / (times[j] - times[i]) : 0;
-	std::vector<double> out(width);
-	for (std::size_t c = 0; c < width; ++c)
-		out[c] = values[i * width + c] + (values[j * width + c] - values[i * width + c]) * f;
-	return out;
+	const auto key = values.begin() + std::ptrdiff_t(i * width);
+	return std::vector<double>(key, key + std::ptrdiff_t(width));
 }
 
 tinygltf::Model LoadGlb(const std::vector<std::uint8_t>& glb)
