@@ -151,7 +151,7 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 }
 
 // Posed exports, glb files and animations on their model are compared with the viewer's in tests/view.
-TEST(CliExportModel, ObjWithMtlAndAPsaWithoutItsModel)
+TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
 {
 	TempDir dir;
 	const std::string kuribo = "export-model " + Corpus("kuribo.brres") + " kuribo";
@@ -161,7 +161,11 @@ TEST(CliExportModel, ObjWithMtlAndAPsaWithoutItsModel)
 	EXPECT_EQ(ReadText(dir.path / "k.mtl"), "newmtl mat1\n\tNs 10\n\tNi 1.0\n\td 1.0\n\tTf 1 1 1\n\tillum 2\n\t"
 											 "Ka 0.5 0.5 0.5\n\tKd 0.9 0.9 0.9\n\tKs 0.0 0.0 0.0\n\tmap_Kd kuribo.tga\n\n");
 
-	EXPECT_EQ(FilesIn(dir.path), 2u);
+	run = RunCli(kuribo + " -f gltf -o " + In(dir, "k.gltf") + " --anim walk_l --anim walk_r");
+	EXPECT_EQ(std::tuple(run.status, run.err, run.out), std::tuple(0, "", ""));
+	const json gltf = json::parse(ReadText(dir.path / "k.gltf")); // the buffer beside it, named after the file
+	EXPECT_EQ(std::pair(gltf["buffers"][0]["uri"], gltf["animations"].size()), std::pair(json("k.bin"), 2ul));
+	EXPECT_EQ(FilesIn(dir.path), 5u);
 
 	run = RunCli("export-anim " + Corpus("cow.brres") + " 'AnmChr(NW4R)/walk' -o " + In(dir, "walk.psa"));
 	ASSERT_EQ(run.status, 0) << run.err;
