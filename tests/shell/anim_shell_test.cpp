@@ -102,28 +102,6 @@ private slots:
 		QVERIFY2(m_dialogs.LastText().rfind("Export finished.", 0) == 0, m_dialogs.LastText().c_str());
 		QVERIFY(fs::exists(m_folder / "exported" / "crate.obj"));
 	}
-
-	// the files left behind by a cancel are checked with the batch itself
-	void cancelInTheProgressDialog()
-	{
-		// two large archives as PNG take seconds: Cancel comes long before the end
-		std::vector<std::string> archives;
-		for (const char* name : {"beginner_course.brres", "farm_course.brres"}) {
-			const fs::path copy = m_folder / name;
-			fs::copy_file(std::string(ZENTARRA_CORPUS) + "/brres/" + name, copy);
-			archives.push_back(copy.string());
-		}
-		auto window = Open({});
-		window->Sync(window->viewer().OpenFiles(archives));
-		const ExportAllOptions options = ExportAllOptionsFor({1, 0, 0}, {false, false, false});
-		window->Sync(window->viewer().BeginExportAll(options));
-		ExportProgressDialog progress(window->viewer().items(), options, window.get());
-		QTimer::singleShot(0, [&] { progress.cancelButton()->click(); });
-		const ExportAllReport& report = progress.Run();
-		window->Sync(window->viewer().EndExportAll());
-		QVERIFY(report.cancelled);
-		QVERIFY(report.written < CountExportAllEntries(window->viewer().items(), options));
-	}
 };
 
 } // namespace zentarra::shell
