@@ -163,13 +163,6 @@ TEST_F(RenderTest, EveryCorpusModel)
 	EXPECT_GE(textured, 15);
 }
 
-TEST(Offscreen, NoDisplayIsAMessage)
-{
-	std::string error;
-	EXPECT_EQ(render::OffscreenContext::Create(0, 10, error), nullptr);
-	EXPECT_FALSE(error.empty());
-}
-
 // Textures: a framebuffer larger than a 32 x 32 texture at zoom 8.
 constexpr int kLarge = 300;
 
