@@ -36,8 +36,9 @@ TEST_F(ViewerTest, OpenSummariesThenCloseOneAndAll)
 	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
 	viewer.Command(kCmdCloseAllFiles);
 	EXPECT_GT(state().model.MD.nMesh, 0); // the model stays
-	viewer.OpenFiles({demo});
+	viewer.OpenCommandLine("\"" + demo + "\"");
 	EXPECT_EQ(viewer.items().items().front().id, 0); // ids start again
+	EXPECT_EQ(viewer.FindEntry("3DModels(NW4R)/crate", ItemKind::MDL0), Entry("crate", ItemKind::MDL0));
 }
 
 TEST_F(ViewerTest, PathsExpansionAndContainers)
@@ -130,17 +131,6 @@ TEST_F(ViewerTest, BackgroundDialogShowsThreeDigitsAndCancelRestores)
 	viewer.BackgroundSlidersMoved({128, 0, 255});
 	viewer.BackgroundDialogCancelled();
 	EXPECT_EQ((std::array{state().disp.bgRed, state().disp.bgBlue}), (std::array{0.5f, 0.333333f}));
-}
-
-TEST_F(ViewerTest, CommandLine)
-{
-	viewer.OpenCommandLine("\"" + demo + "\"");
-	EXPECT_EQ(viewer.items().items().front().path, demo);
-	viewer.OpenCommandLine("\"");
-	viewer.OpenCommandLine(Path("missing"));
-	EXPECT_EQ(front.LastText(), "Error: can't open file");
-	EXPECT_EQ(viewer.FindEntry("3DModels(NW4R)/crate", ItemKind::MDL0), Entry("crate", ItemKind::MDL0));
-	EXPECT_EQ(viewer.FindEntry("crate", ItemKind::CHR0), -1);
 }
 
 } // namespace
