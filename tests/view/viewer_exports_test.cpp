@@ -5,8 +5,6 @@
 #include "support/viewer_fixture.h"
 #include "view/export_all_dialog.h"
 
-#include <map>
-
 namespace zentarra {
 namespace {
 
@@ -101,17 +99,12 @@ TEST_F(ViewerExportTest, ExportAllDialogAndBatch)
 	EXPECT_EQ(viewer.Command(kCmdExportAll), kRefreshNone);
 	EXPECT_EQ(front.LastText(), "Error: no file opened");
 
-	// two archives, each in a folder of its own for the viewer and the command line
-	std::vector<std::string> ours, theirs;
-	for (const char* name : {"kuribo.brres", "cow.brres"}) {
-		for (const char* side : {"viewer", "cli"}) {
-			fs::create_directories(Path(side));
-			fs::copy_file(testing::kCorpus + "/brres/" + name, Path(std::string(side) + "/" + name));
-		}
-		ours.push_back(Path(std::string("viewer/") + name));
-		theirs.push_back(Quote(Path(std::string("cli/") + name)));
+	// the archive in a folder of its own for the viewer and for the command line
+	for (const char* side : {"viewer", "cli"}) {
+		fs::create_directories(Path(side));
+		fs::copy_file(testing::kCorpus + "/brres/kuribo.brres", Path(std::string(side) + "/kuribo.brres"));
 	}
-	viewer.OpenFiles(ours);
+	viewer.OpenFiles({Path("viewer/kuribo.brres")});
 	viewer.LoadModel(viewer.FindEntry("kuribo", ItemKind::MDL0));
 	ASSERT_GT(viewer.state().model.MD.nMesh, 0);
 	EXPECT_EQ(viewer.Command(kCmdExportAll), kExportAllDialog);
@@ -122,11 +115,9 @@ TEST_F(ViewerExportTest, ExportAllDialogAndBatch)
 	ExportAllRun run(viewer.items(), options);
 	const ExportAllReport& report = run.Wait();
 	viewer.EndExportAll();
-	EXPECT_GT(report.written, 10);
-	std::string cliArguments = "export-all --textures tga --models obj --anims psa --separate --per-archive";
-	for (const std::string& path : theirs)
-		cliArguments += " " + path;
-	RunCli(cliArguments);
+	EXPECT_GT(report.written, 5);
+	RunCli("export-all --textures tga --models obj --anims psa --separate --per-archive " +
+		Quote(Path("cli/kuribo.brres")));
 	EXPECT_TRUE(FilesBelow(Path("viewer/exported")) == FilesBelow(Path("cli/exported")));
 	EXPECT_EQ(ExportAllSummary(report).rfind("Export finished.\n" + std::to_string(report.written) + " files written, ",
 		0), 0u);
