@@ -31,15 +31,21 @@ struct Read {
 	std::vector<std::string> tracks; // per bone, as test::Tracks writes them
 };
 
-// Reads the CHR0 behind some junk, so offsets must be taken from the sub-file.
-Read ReadAlone(const Bytes& chr0)
+// Reads the CHR0, or the SHP0 against five position and three normal array names, behind some
+// junk, so offsets must be taken from the sub-file.
+Read ReadAlone(const Bytes& bytes, bool shape = false)
 {
-	Bytes file(8 + chr0.size(), 0xEE);
-	std::copy(chr0.begin(), chr0.end(), file.begin() + 8);
+	Bytes file(8, 0xEE);
+	file.insert(file.end(), bytes.begin(), bytes.end());
 	ByteView view(file);
 	Read read;
-	read.anim.nFrames = 12345; // to see that a failure leaves it
-	read.result = ReadAnimationAlone(view, 8, read.anim, read.n, read.names);
+	read.anim.nFrames = 12345; // to see that a failure leaves the record alone
+	read.anim.vanim.resize(1);
+	if (shape)
+		read.result = ReadVertexAnimation(view, 8, read.anim, 5, {"base", "up", "Up", "down", "base"}, 3,
+			{"nbase", "up", "base"});
+	else
+		read.result = ReadAnimationAlone(view, 8, read.anim, read.n, read.names);
 	for (const BoneAnim& bone : read.anim.bones)
 		read.tracks.push_back(Tracks(bone));
 	return read;
@@ -134,19 +140,6 @@ TEST(ReadAnimationCorpus, EveryChr0ReadsAsTheInventorySays)
 	EXPECT_EQ(animations, 16);
 }
 
-// Reads the SHP0 behind some junk against five position and three normal array names.
-Read ReadShape(const Bytes& shp0)
-{
-	Bytes file(4 + shp0.size(), 0xEE);
-	std::copy(shp0.begin(), shp0.end(), file.begin() + 4);
-	ByteView view(file);
-	Read read;
-	read.anim.nFrames = 12345; // to see that a failure leaves the record alone
-	read.anim.vanim.resize(1);
-	read.result = ReadVertexAnimation(view, 4, read.anim, 5, {"base", "up", "Up", "down", "base"}, 3, {"nbase", "up", "base"});
-	return read;
-}
-
 TEST(ReadVertexAnimation, NamesResolveExactlyAndMaskBitTModulo32PicksFixedWeights)
 {
 	Shp0Entry masked = {.base = "nbase", .mask = 0b11};
@@ -157,7 +150,7 @@ TEST(ReadVertexAnimation, NamesResolveExactlyAndMaskBitTModulo32PicksFixedWeight
 	}
 	const Bytes shp0 = BuildSHP0({.frames = 29, .entries = {
 		{.base = "base", .targets = {{"up"}, {"UP"}, {"down"}, {"nbase"}}, .mask = ~0u}, masked}});
-	const Read read = ReadShape(shp0);
+	const Read read = ReadAlone(shp0, true);
 	ASSERT_TRUE(read.result.ok) << read.result.message;
 	ASSERT_EQ((std::pair{read.anim.nFrames, read.anim.vanim.size()}), (std::pair{29, std::size_t(2)}));
 	const VAnim& entry = read.anim.vanim[0];
@@ -182,12 +175,12 @@ TEST(ReadVertexAnimation, DamagedFilesAreRefusedWhole)
 	for (const auto& [at, value] : damages) {
 		Bytes bytes = good;
 		bytes[at] = value;
-		const Read read = ReadShape(bytes);
+		const Read read = ReadAlone(bytes, true);
 		EXPECT_FALSE(read.result.ok) << at;
 		EXPECT_EQ((std::pair{read.anim.nFrames, read.anim.vanim.size()}), (std::pair{12345, std::size_t(1)}));
 	}
 	for (std::size_t n = 0; n < good.size(); ++n) {
-		const Read cut = ReadShape(Bytes(good.begin(), good.begin() + std::ptrdiff_t(n)));
+		const Read cut = ReadAlone(Bytes(good.begin(), good.begin() + std::ptrdiff_t(n)), true);
 		if (cut.result.ok)
 			EXPECT_EQ(test::Track(cut.anim.vanim[0].weightKeys.at(0)), "0:0 8:1") << n;
 		else

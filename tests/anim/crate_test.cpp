@@ -304,10 +304,10 @@ protected:
 		return state;
 	}
 
-	std::string Steps(int count, int step, int speed)
+	std::string Steps(int count, int speed)
 	{
 		for (int n = 0; n < count; ++n)
-			GoToNextFrame(model, step, speed);
+			GoToNextFrame(model, 1, speed);
 		return State();
 	}
 
@@ -320,10 +320,10 @@ protected:
 
 TEST_F(Playback, SpeedSetsTheStepAndFramesWrapWithoutOvershoot)
 {
-	EXPECT_EQ(Steps(59, 1, 0), "59 0 118"); // the model follows
-	EXPECT_EQ(Steps(1, 1, 2), "0 0 0");      // 61 >= 60: back to 0, the overshoot dropped
-	EXPECT_EQ(Steps(1, 1, -1), "0.5 0 1");
-	EXPECT_EQ(Steps(1, 1, INT_MAX), "0 0 0");
+	EXPECT_EQ(Steps(59, 0), "59 0 118"); // the model follows
+	EXPECT_EQ(Steps(1, 2), "0 0 0");     // 61 >= 60: back to 0, the overshoot dropped
+	EXPECT_EQ(Steps(1, -1), "0.5 0 1");
+	EXPECT_EQ(Steps(1, INT_MAX), "0 0 0");
 	anim.defaultSpeed = -3;
 	anim.playing = 1;
 	RunAnimCommand(model, AnimCommand::Faster);
@@ -340,7 +340,7 @@ TEST_F(Playback, SpeedSetsTheStepAndFramesWrapWithoutOvershoot)
 	anim.type = 0; // playing with nothing loaded (a failed "Load and Play")
 	EXPECT_FALSE(Play(model).redraw);
 	AddAnimations(); // per-bone frames, each wrapping at its own count
-	EXPECT_EQ(Steps(45, 1, 0), "0.0009765625 1 10 5 45");
+	EXPECT_EQ(Steps(45, 0), "0.0009765625 1 10 5 45");
 }
 
 TEST_F(Playback, CommandsAndKeys)
