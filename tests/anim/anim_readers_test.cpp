@@ -35,8 +35,8 @@ struct Read {
 // junk, so offsets must be taken from the sub-file.
 Read ReadAlone(const Bytes& bytes, bool shape = false)
 {
-	Bytes file(8, 0xEE);
-	file.insert(file.end(), bytes.begin(), bytes.end());
+	Bytes file(8 + bytes.size(), 0xEE);
+	std::copy(bytes.begin(), bytes.end(), file.begin() + 8);
 	ByteView view(file);
 	Read read;
 	read.anim.nFrames = 12345; // to see that a failure leaves the record alone
