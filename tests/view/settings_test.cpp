@@ -1,4 +1,4 @@
-// The settings file: its reader's rules, the values written, damaged files.
+// The settings file: its reader's rules, damaged files among them, and the values written.
 #include "../export/cli_run.h"
 #include "view/settings_file.h"
 
@@ -41,6 +41,14 @@ TEST(Settings, ReaderRules)
 	EXPECT_EQ(ReadINI("[x]\nfaces=1\nfaces=0\n", "faces"), 1); // the first line wins
 	EXPECT_EQ(ReadINI("[windows]\n\n\nmain_window_pos_x=  -17\n", "main_window_pos_x"), -17);
 	EXPECT_EQ(Read("main_window_width=-5\nmain_window_height=100000\n").disp.main.width, 150);
+
+	// hostile files: the windows stay usable, numbers out of range are clamped
+	for (const std::string& text : {std::string("\n\n\n["), std::string("="), std::string(1 << 20, 'x') + "=1"}) {
+		s = Read(text);
+		EXPECT_GE(std::min(s.disp.main.width - 150, s.disp.main.height - 100), 0);
+	}
+	s = Read("background_red=9999999999999\nbackground_red=5\ndefault_speed=-99999999999\n");
+	EXPECT_EQ(std::pair(s.disp.bgRed, s.anim.defaultSpeed), std::pair(1.0f, INT_MIN));
 }
 
 TEST(Settings, WrittenAndReadBack)
@@ -76,16 +84,6 @@ TEST(Settings, WrittenAndReadBack)
 		s.disp.bgGreen = float(v / 255.0);
 		EXPECT_EQ(ReadINI(ConfigText(s.MV, s.TV, s.disp, s.anim), "background_green"), v);
 	}
-}
-
-TEST(Settings, HostileFiles)
-{
-	for (const std::string& text : {std::string("\n\n\n["), std::string("="), std::string(1 << 20, 'x') + "=1"}) {
-		const Settings s = Read(text);
-		EXPECT_GE(std::min(s.disp.main.width - 150, s.disp.main.height - 100), 0);
-	}
-	const Settings s = Read("background_red=9999999999999\nbackground_red=5\ndefault_speed=-99999999999\n");
-	EXPECT_EQ(std::pair(s.disp.bgRed, s.anim.defaultSpeed), std::pair(1.0f, INT_MIN));
 }
 
 } // namespace
