@@ -1,7 +1,6 @@
 // zentarra-cli render and render-texture, run as a user runs them.
-#include "../export/cli_run.h"
 #include "../export/png_read.h"
-#include "base/file_io.h"
+#include "support/pixels.h"
 
 #include <algorithm>
 
@@ -21,14 +20,9 @@ testing::CommandResult Render(const std::string& arguments, const std::string& e
 		arguments);
 }
 
-struct Picture {
-	int width = 0, height = 0;
-	std::vector<std::uint8_t> rgba;
-};
-
-Picture Decoded(const std::filesystem::path& png)
+testing::Image Decoded(const std::filesystem::path& png)
 {
-	Picture picture;
+	testing::Image picture;
 	picture.rgba = testing::DecodePNG(ReadWholeFile(png).bytes, &picture.width, &picture.height);
 	return picture;
 }
@@ -38,7 +32,7 @@ TEST(CliRender, OptionsChangeThePicture)
 	testing::TempDir dir;
 	const std::string out = Quote((dir.path / "v.png").string());
 	ASSERT_EQ(Render("render " + Quote(kDemo) + " crate -o " + out).status, 0);
-	const Picture plain = Decoded(dir.path / "v.png");
+	const testing::Image plain = Decoded(dir.path / "v.png");
 	EXPECT_EQ(std::pair(plain.width, plain.height), std::pair(640, 480));
 	for (const char* options : {"--wireframe", "--no-axes", "--no-lighting", "--center", "--rotate 45,10",
 			 "--background 10,20,30", "--anim crate_open --frame 20"}) {
@@ -60,7 +54,7 @@ TEST(CliRender, OptionsChangeThePicture)
 		const testing::CommandResult run =
 			Render(std::string(view.command) + " " + Quote(kDemo) + " " + view.arguments + " -o " + out);
 		ASSERT_EQ(run.status, 0) << view.arguments << run.err;
-		const Picture picture = Decoded(dir.path / "v.png");
+		const testing::Image picture = Decoded(dir.path / "v.png");
 		EXPECT_EQ(std::pair(picture.width, picture.height), std::pair(view.width, view.height)) << view.arguments;
 		EXPECT_NE(std::count(picture.rgba.begin(), picture.rgba.end(), 0), std::ptrdiff_t(picture.rgba.size()));
 	}
