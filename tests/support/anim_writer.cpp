@@ -36,14 +36,17 @@ std::vector<std::size_t> WriteNames(ByteSink& out, const std::vector<std::string
 	return at;
 }
 
-// A counted key block: the count, padding, step and base when scaled, then the keys.
-Chr0Field Keyed(std::uint32_t format, std::size_t count, bool scaled, float step, float base, const Bytes& keys)
+// A key block: formats 1-3 open with the key count and padding; then the floats (step and base of
+// the scaled formats, the values of format 6) and the keys.
+Chr0Field Block(std::uint32_t format, std::size_t count, const std::vector<float>& floats, const Bytes& keys)
 {
 	ByteSink block;
-	block.be16(std::uint16_t(count));
-	block.append(Bytes(6, 0));
-	if (scaled)
-		block.be32s({Bits(step), Bits(base)});
+	if (format <= 3) {
+		block.be16(std::uint16_t(count));
+		block.append(Bytes(6, 0));
+	}
+	for (float value : floats)
+		block.be32(Bits(value));
 	block.append(keys);
 	return {.format = format, .block = block.bytes};
 }
@@ -57,7 +60,7 @@ Chr0Field Keys4(float step, float base, const std::vector<std::pair<int, int>>& 
 	ByteSink keys;
 	for (const auto& [frame, index] : frameIndex)
 		keys.be32(std::uint32_t(frame) << 24 | std::uint32_t(index) << 12 | 0x5A5);
-	return Keyed(1, frameIndex.size(), true, step, base, keys.bytes);
+	return Block(1, frameIndex.size(), {step, base}, keys.bytes);
 }
 
 Chr0Field Keys6(float step, float base, const std::vector<std::pair<int, int>>& frameWordIndex)
@@ -66,7 +69,7 @@ Chr0Field Keys6(float step, float base, const std::vector<std::pair<int, int>>& 
 	for (const auto& [frameWord, index] : frameWordIndex)
 		for (int word : {frameWord, index, 0x7FFF})
 			keys.be16(std::uint16_t(word));
-	return Keyed(2, frameWordIndex.size(), true, step, base, keys.bytes);
+	return Block(2, frameWordIndex.size(), {step, base}, keys.bytes);
 }
 
 Chr0Field Keys12(const std::vector<std::pair<float, float>>& frameValue)
@@ -75,24 +78,15 @@ Chr0Field Keys12(const std::vector<std::pair<float, float>>& frameValue)
 	for (const auto& [frame, value] : frameValue)
 		for (float word : {frame, value, 99.0f})
 			keys.be32(Bits(word));
-	return Keyed(3, frameValue.size(), false, 0, 0, keys.bytes);
+	return Block(3, frameValue.size(), {}, keys.bytes);
 }
 
 Chr0Field BytesPerFrame(float step, float base, const std::vector<std::uint8_t>& bytes)
 {
-	ByteSink block;
-	block.be32s({Bits(step), Bits(base)});
-	block.append(bytes);
-	return {.format = 4, .block = block.bytes};
+	return Block(4, 0, {step, base}, bytes);
 }
 
-Chr0Field FloatsPerFrame(const std::vector<float>& values)
-{
-	ByteSink block;
-	for (float value : values)
-		block.be32(Bits(value));
-	return {.format = 6, .block = block.bytes};
-}
+Chr0Field FloatsPerFrame(const std::vector<float>& values) { return Block(6, 0, values, {}); }
 
 Chr0Entry AutoEntry(std::string name, std::vector<Chr0Field> scale, std::vector<Chr0Field> rot,
 	std::vector<Chr0Field> trans)
