@@ -173,9 +173,6 @@ Bytes BuildSHP0(const Shp0Anim& anim)
 	std::vector<std::size_t> entryAt;
 	std::size_t at = kGroupAt + 0x18 + 16 * count;
 	for (const Shp0Entry& entry : anim.entries) {
-		indexOf(entry.base);
-		for (const Shp0Target& target : entry.targets)
-			indexOf(target.name);
 		entryAt.push_back(at);
 		at += 20 + 4 * entry.targets.size() + (2 * entry.targets.size() + 3) / 4 * 4;
 	}
