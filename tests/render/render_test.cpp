@@ -44,19 +44,6 @@ ViewerState Scene(std::uint32_t flags, std::vector<Triangle> triangles = {}, int
 
 using RenderTest = testing::PictureTest<kSize>;
 
-TEST_F(RenderTest, WireframeAndAxes)
-{
-	const Image wire = Draw(Scene(kColors, {Facing(0.5f, kRed)})); // edges only
-	EXPECT_EQ(wire.at(kSize / 2, kSize / 2), (Pixel{0, 0, 0, 255}));
-	EXPECT_GT(wire.Count(kRedPixel), 50);
-
-	ViewerState axes = Scene(kAxes);
-	ResetModelView(axes.MV); // turned, so no axis points at the camera
-	const Image image = Draw(axes);
-	for (Pixel colour : {kRedPixel, kGreenPixel, kBlue})
-		EXPECT_GT(image.Count(colour), 10) << int(colour[0]) << " " << int(colour[1]);
-}
-
 TEST_F(RenderTest, LightingNeedsNormals)
 {
 	const testing::Rgba grey = {0.4f, 0.4f, 0.4f, 1};
