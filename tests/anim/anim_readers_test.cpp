@@ -28,7 +28,7 @@ struct Read {
 	AnimState anim;
 	int n = -1;
 	std::vector<std::string> names;
-	std::vector<std::string> tracks; // per bone, as test::Tracks writes them
+	std::vector<std::string> tracks; // per bone as test::Tracks writes them, then the weights of each morph target
 };
 
 // Reads the CHR0, or the SHP0 against five position and three normal array names, behind some
@@ -48,6 +48,9 @@ Read ReadAlone(const Bytes& bytes, bool shape = false)
 		read.result = ReadAnimationAlone(view, 8, read.anim, read.n, read.names);
 	for (const BoneAnim& bone : read.anim.bones)
 		read.tracks.push_back(Tracks(bone));
+	for (const VAnim& entry : read.anim.vanim)
+		for (const std::vector<Key>& weight : entry.weightKeys)
+			read.tracks.push_back(test::Track(weight));
 	return read;
 }
 
@@ -86,34 +89,40 @@ TEST(Chr0Code, EveryKeyFormatAndScaleLayoutInFieldOrder)
 		held + "8|0:0", held + "8|0:0", held + "0|0:0"}));
 }
 
-// root: rotation X keyed; arm: constant.
-Chr0Anim FirstAnim()
-{
-	return {.frames = 20, .entries = {AutoEntry("root", {}, {Keys12({{0, 0}, {19, 90}}), Fixed(0), Fixed(0)}, {}),
-							  AutoEntry("arm", {}, {}, {Fixed(1), Fixed(2), Fixed(3)})}};
-}
-
+// Every cut either reads the whole file or changes nothing.
 TEST(ReadAnimation, DamagedFilesAreRefusedWhole)
 {
-	// every cut either reads the whole file or changes nothing
-	const Bytes good = BuildCHR0(FirstAnim());
-	const Read whole = ReadAlone(good);
-	for (std::size_t n = 0; n < good.size(); ++n) {
-		const Read cut = ReadAlone(Bytes(good.begin(), good.begin() + std::ptrdiff_t(n)));
-		if (cut.result.ok)
-			EXPECT_EQ(cut.tracks, whole.tracks) << n;
-		else
-			EXPECT_EQ((std::tuple{cut.anim.nFrames, cut.n, cut.result.message.empty()}), (std::tuple{12345, -1, false})) << n;
+	// root: rotation X keyed; arm: constant; one keyed morph target
+	const Bytes chr0 = BuildCHR0({.frames = 20,
+		.entries = {AutoEntry("root", {}, {Keys12({{0, 0}, {19, 90}}), Fixed(0), Fixed(0)}, {}),
+			AutoEntry("arm", {}, {}, {Fixed(1), Fixed(2), Fixed(3)})}});
+	const Bytes shp0 = BuildSHP0({.frames = 9, .entries = {{.base = "base", .targets = {{"up", 0, {{0, 0}, {8, 1}}}}}}});
+	const auto refused = [](const Read& read) {
+		return std::tuple{read.result.ok, read.result.message.empty(), read.anim.nFrames, read.n, read.anim.vanim.size()};
+	};
+	const auto untouched = std::tuple{false, false, 12345, -1, std::size_t(1)};
+	for (const bool shape : {false, true}) {
+		const Bytes& good = shape ? shp0 : chr0;
+		const Read whole = ReadAlone(good, shape);
+		for (std::size_t n = 0; n < good.size(); ++n) {
+			const Read cut = ReadAlone(Bytes(good.begin(), good.begin() + std::ptrdiff_t(n)), shape);
+			if (cut.result.ok)
+				EXPECT_EQ(cut.tracks, whole.tracks) << n;
+			else
+				EXPECT_EQ(refused(cut), untouched) << n;
+		}
 	}
-	// the names lie behind everything, so cuts never reach these: the index group inside the header,
-	// the first entry far away, the first key block far away, its key count 0x4002
-	constexpr std::size_t kEntries = 0x2C + 0x18 + 2 * 16;
-	const std::pair<std::size_t, std::uint8_t> damages[] = {{0x13, 0}, {0x2C + 0x18 + 12, 0x7F}, {kEntries + 8, 0xFF},
-		{kEntries + 2 * 20, 0x40}};
-	for (const auto& [at, value] : damages) {
-		Bytes bytes = good;
+	// the names lie behind everything, so cuts never reach these. CHR0: the index group inside the
+	// header, the first entry far away, the first key block far away, its key count 0x4002; SHP0: base
+	// and target name index 2 (past the table), key count
+	constexpr std::size_t kChr0Entries = 0x2C + 0x18 + 2 * 16, kShp0Entry = 0x2C + 0x18 + 16;
+	const std::tuple<bool, std::size_t, std::uint8_t> damages[] = {{false, 0x13, 0}, {false, 0x2C + 0x18 + 12, 0x7F},
+		{false, kChr0Entries + 8, 0xFF}, {false, kChr0Entries + 2 * 20, 0x40}, {true, kShp0Entry + 9, 2},
+		{true, kShp0Entry + 25, 2}, {true, kShp0Entry + 28, 0x7F}};
+	for (const auto& [shape, at, value] : damages) {
+		Bytes bytes = shape ? shp0 : chr0;
 		bytes[at] = value;
-		EXPECT_EQ(ReadAlone(bytes).n, -1) << at;
+		EXPECT_EQ(refused(ReadAlone(bytes, shape)), untouched) << shape << " " << at;
 	}
 
 	// 12 entries whose 36 rotation fields all point at one block of 65535 floats
@@ -143,7 +152,7 @@ TEST(ReadAnimationCorpus, EveryChr0ReadsAsTheInventorySays)
 TEST(ReadVertexAnimation, NamesResolveExactlyAndMaskBitTModulo32PicksFixedWeights)
 {
 	Shp0Entry masked = {.base = "nbase", .mask = 0b11};
-	std::vector<std::string> weights;
+	std::vector<std::string> weights(4, "0:0"); // the first entry's four fixed weights
 	for (int t = 0; t < 34; ++t) {
 		masked.targets.push_back({"t" + std::to_string(t), 0.25f * float(t), {{0, 0}, {5, float(t)}}});
 		weights.push_back(t < 2 || t > 31 ? "0:" + test::Text(0.25f * float(t)) : "0:0 5:" + std::to_string(t));
@@ -160,32 +169,7 @@ TEST(ReadVertexAnimation, NamesResolveExactlyAndMaskBitTModulo32PicksFixedWeight
 	EXPECT_EQ(entry.vtxTarget, (std::vector<int>{1, -1, 3, -1}));
 	EXPECT_EQ(entry.nrmTarget, (std::vector<int>{1, -1, -1, 0}));
 	EXPECT_EQ((std::pair{read.anim.vanim[1].vtxArray, read.anim.vanim[1].nrmArray}), (std::pair{-1, 0}));
-	std::vector<std::string> keys;
-	for (const std::vector<Key>& weight : read.anim.vanim[1].weightKeys)
-		keys.push_back(test::Track(weight));
-	EXPECT_EQ(keys, weights);
-}
-
-TEST(ReadVertexAnimation, DamagedFilesAreRefusedWhole)
-{
-	const Bytes good = BuildSHP0({.frames = 9, .entries = {{.base = "base", .targets = {{"up", 0, {{0, 0}, {8, 1}}}}}}});
-	constexpr std::size_t kEntry = 0x2C + 0x18 + 16;
-	// base and target name index 2 (past the table), key count
-	const std::pair<std::size_t, std::uint8_t> damages[] = {{kEntry + 9, 2}, {kEntry + 25, 2}, {kEntry + 28, 0x7F}};
-	for (const auto& [at, value] : damages) {
-		Bytes bytes = good;
-		bytes[at] = value;
-		const Read read = ReadAlone(bytes, true);
-		EXPECT_FALSE(read.result.ok) << at;
-		EXPECT_EQ((std::pair{read.anim.nFrames, read.anim.vanim.size()}), (std::pair{12345, std::size_t(1)}));
-	}
-	for (std::size_t n = 0; n < good.size(); ++n) {
-		const Read cut = ReadAlone(Bytes(good.begin(), good.begin() + std::ptrdiff_t(n)), true);
-		if (cut.result.ok)
-			EXPECT_EQ(test::Track(cut.anim.vanim[0].weightKeys.at(0)), "0:0 8:1") << n;
-		else
-			EXPECT_EQ((std::pair{cut.anim.nFrames, cut.result.message.empty()}), (std::pair{12345, false})) << n;
-	}
+	EXPECT_EQ(read.tracks, weights);
 }
 
 // The stored height of the lid's top centre (entry 4 of its array), at frame `frame`.
