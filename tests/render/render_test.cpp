@@ -70,8 +70,10 @@ TEST_F(RenderTest, CullingByModeAndMaterial)
 		{kCullAuto, 1, true}, {kCullAuto, 2, false}, {kCullAuto, 3, true}, {kCullOn, 3, false}, {0, 2, true},
 		{0x80, 2, true},
 	};
+	Triangle away = Facing(0.5f, kRed);
+	std::swap(away.v[1], away.v[2]); // clockwise seen from +Z
 	for (const auto& c : cases) {
-		const ViewerState state = Scene(kFaces | kColors | c.culling, {testing::Away(0.5f, kRed)}, c.cull);
+		const ViewerState state = Scene(kFaces | kColors | c.culling, {away}, c.cull);
 		EXPECT_EQ(Draw(state).at(kSize / 2, kSize / 2)[0] == 255, c.shown) << c.culling << " cull " << c.cull;
 	}
 }

@@ -35,14 +35,6 @@ inline Triangle Facing(float size, Rgba color = {1, 1, 1, 1}, std::array<float, 
 		MakeVertex(0, size, 0, color, normal)}};
 }
 
-// The same triangle turned away (clockwise from +Z).
-inline Triangle Away(float size, Rgba color = {1, 1, 1, 1})
-{
-	Triangle t = Facing(size, color);
-	std::swap(t.v[1], t.v[2]);
-	return t;
-}
-
 inline void AddMesh(LoadedModel& model, std::vector<Triangle> triangles, int cull = 2, std::string name = "mesh")
 {
 	BRMDL& MD = model.MD;
