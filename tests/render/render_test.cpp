@@ -2,7 +2,6 @@
 // model's faces, lights and highlights, every real model, damaged archives,
 // and the textures on the model and in their views.
 #include "support/corpus.h"
-#include "support/demo_archive.h"
 #include "support/mdl0_writer.h"
 #include "support/pixels.h"
 #include "support/tex0_writer.h"

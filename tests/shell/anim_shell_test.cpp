@@ -1,7 +1,6 @@
 // The animation windows and the Export All dialogs of the Qt viewer under a
 // real X server (Xvfb): playback driven by drawn frames and keys, Animation
 // Info, Rotate Bone, Morph Target, Export All and its progress dialog.
-#include "anim/pose.h"
 #include "shell/anim_windows.h"
 #include "shell/export_all_dialog.h"
 #include "shell_window.h"
