@@ -237,24 +237,5 @@ TEST(Tex0Damage, UnknownFormatsHugeAndEmptySizes)
 	}
 }
 
-TEST(Tex0Palette, ReadsUpToItsCountAndAtMost256Entries)
-{
-	// entries, file size, entries set, damaged
-	const std::tuple<std::size_t, std::size_t, std::size_t, bool> cases[] = {
-		{300, 0x40 + 600, 256, false}, // the count is still returned
-		{3, 0x43, 1, true}};           // entries the file lacks keep their colours
-	for (const auto& [entries, fileSize, set, damaged] : cases) {
-		Bytes plt0 = testing::BuildPLT0(kPaletteRGB565, std::vector<std::uint16_t>(entries, 0xFFFF));
-		plt0.resize(fileSize);
-		ByteView view(plt0);
-		TexImage rec;
-		rec.palette.fill(7);
-		EXPECT_EQ(ReadPalette(view, 0, rec), entries);
-		EXPECT_EQ(view.damaged(), damaged);
-		for (std::size_t k = 0; k < 256; ++k)
-			ASSERT_EQ(rec.palette[k], k < set ? 0xFFFFFFFFu : 7u) << entries << " entry " << k;
-	}
-}
-
 } // namespace
 } // namespace zentarra
