@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace zentarra {
@@ -38,24 +37,6 @@ TEST(Readers, BigEndianZeroExtendedExactBitsAndTheCursor)
 		EXPECT_EQ(R32next(cut), n >= 4 ? 0x12345678u : 0u); // nothing partial
 		EXPECT_EQ(R32next(cut), n >= 8 ? 0x9ABCDEF0u : 0u);
 		EXPECT_EQ(cut.damaged(), n < 8);
-	}
-}
-
-TEST(ScanName, StopsBehindTheTerminatorAtMost255CharactersOrAtTheEnd)
-{
-	const std::string longName = std::string(300, 'a') + '\0';
-	const std::tuple<Bytes, std::size_t, std::size_t, std::size_t, bool> cases[] = {
-		// bytes, start, length of the name from the start, cursor after, damaged
-		{{'a', 'b', 0, 'c', 0}, 3, 1, 5, false},
-		{Bytes(longName.begin(), longName.end()), 0, 255, 255, false}, // left inside the name
-		{{'x', 'y', 'z'}, 1, 2, 3, true},                              // the name runs into the end
-		{{'x', 'y', 'z'}, 3, 0, 3, true}};
-	for (const auto& [bytes, start, length, tell, damaged] : cases) {
-		ByteView file(bytes);
-		file.seek(start);
-		const auto from = bytes.begin() + std::ptrdiff_t(start);
-		EXPECT_EQ(ScanName(file), std::string(from, from + std::ptrdiff_t(length))) << start;
-		EXPECT_EQ(std::pair(file.tell(), file.damaged()), std::pair(tell, damaged)) << length;
 	}
 }
 

@@ -9,17 +9,6 @@
 namespace zentarra {
 namespace {
 
-TEST(Paths, LaterSeparatorOfEitherKindWins)
-{
-	const std::tuple<const char*, const char*, const char*> cases[] = {// path, directory, file
-		{"C:/x/y\\z.brres", "C:/x/y\\", "z.brres"}, {"a/b\\c/d", "a/b\\c/", "d"},
-		{"plain.brres", "plain.brres", "plain.brres"}, {"dir/", "dir/", ""}};
-	for (const auto& [path, directory, file] : cases) {
-		EXPECT_EQ(GetDirectory(path), directory) << path;
-		EXPECT_EQ(GetFileNameFromPath(path), file) << path;
-	}
-}
-
 TEST(NumberTexts, FixedWidthZeroPaddedTruncated)
 {
 	const std::pair<std::string, std::string> cases[] = {{IntToString(1234, 3), "234"}, {IntToString(42, 0), ""},
@@ -32,17 +21,6 @@ TEST(NumberTexts, FixedWidthZeroPaddedTruncated)
 	for (const auto& [text, expected] : cases)
 		EXPECT_EQ(text, expected);
 	EXPECT_EQ(FloatToString(1e300, 2, 2).size(), 5u);
-}
-
-TEST(CheckIfPower2, RoundsEachSideUp)
-{
-	const std::tuple<std::uint32_t, std::uint32_t, bool, std::uint64_t, std::uint64_t> cases[] = {
-		{64, 32, true, 64, 32}, {100, 64, false, 128, 64}, {0, 1, false, 1, 1}, // 0 rounds to 1
-		{0x80000001u, 0x80000000u, false, 0x100000000u, 0x80000000u}};       // no endless loop above 2^31
-	for (const auto& [width, height, power2, outWidth, outHeight] : cases) {
-		const Power2Size size = CheckIfPower2(width, height);
-		EXPECT_EQ(std::tuple(size.isPower2, size.width, size.height), std::tuple(power2, outWidth, outHeight)) << width;
-	}
 }
 
 // PutFixed6 against AppendFixed6 (to_chars, itself checked against printf):
