@@ -68,34 +68,29 @@ TEST(ReadBRRES, ListsFoldersAndEntriesInDirectoryOrderAndBuildsTheTree)
 		{"Textures(NW4R)", {{"skin", StubSubFile("TEX0")}, {"skin_pal", StubSubFile("PLT0")}}},
 		{"Anm(NW4R)", {{"walk", StubSubFile("CHR0")}, {"blink", StubSubFile("SHP0")}, {"odd", StubSubFile("MDL1")}}},
 	};
-	const ItemKind kinds[] = {ItemKind::MDL0, ItemKind::MDL0, ItemKind::TEX0, ItemKind::PLT0, ItemKind::CHR0,
-		ItemKind::SHP0, ItemKind::Other};
 	const Bytes file = BuildBRRES(folders);
 	const Layout layout = LayoutOf(folders);
 	const std::string path = "C:\\games/x\\test.brres";
-
-	// id, kind, name, offset; and id, parent, text of the tree nodes
-	std::vector<std::tuple<int, ItemKind, std::string, std::size_t>> expected = {{0, ItemKind::Archive, path, 0}};
-	std::vector<std::tuple<int, int, std::string>> nodes = {{0, -1, "test.brres"}};
-	std::size_t entry = 0;
-	for (std::size_t f = 0; f < folders.size(); ++f) {
-		const int folder = int(expected.size());
-		expected.emplace_back(folder, ItemKind::Folder, folders[f].name, layout.folderGroups[f]);
-		nodes.emplace_back(folder, 0, folders[f].name);
-		for (std::size_t e = 0; e < folders[f].entries.size(); ++e) {
-			nodes.emplace_back(int(expected.size()), folder, folders[f].entries[e].name);
-			expected.emplace_back(int(expected.size()), kinds[entry++], folders[f].entries[e].name, layout.subFiles[f][e]);
-		}
-	}
+	const std::vector<std::size_t>& at = layout.folderGroups;
+	const std::vector<std::vector<std::size_t>>& sub = layout.subFiles;
+	// kind, name, offset and parent of each item, ids counting up from 0
+	const std::tuple<ItemKind, std::string, std::size_t, int> expected[] = {{ItemKind::Archive, path, 0, -1},
+		{ItemKind::Folder, "3DModels(NW4R)", at[0], 0}, {ItemKind::MDL0, "body", sub[0][0], 1},
+		{ItemKind::MDL0, "head", sub[0][1], 1}, {ItemKind::Folder, "Textures(NW4R)", at[1], 0},
+		{ItemKind::TEX0, "skin", sub[1][0], 4}, {ItemKind::PLT0, "skin_pal", sub[1][1], 4},
+		{ItemKind::Folder, "Anm(NW4R)", at[2], 0}, {ItemKind::CHR0, "walk", sub[2][0], 7},
+		{ItemKind::SHP0, "blink", sub[2][1], 7}, {ItemKind::Other, "odd", sub[2][2], 7}};
 
 	const auto plain = ScanBytes(file, {false, false}, path);
 	EXPECT_EQ(plain.result.archives, 1);
 	EXPECT_FALSE(plain.result.damaged) << plain.result.damage;
-	std::vector<std::tuple<int, ItemKind, std::string, std::size_t>> items;
-	for (const ItemRecord& item : plain.items.items())
-		items.emplace_back(item.id, item.kind, item.name, item.offset);
-	EXPECT_EQ(items, expected);
-	EXPECT_EQ(plain.nodes, nodes);
+	ASSERT_EQ(plain.items.items().size(), std::size(expected));
+	for (std::size_t i = 0; i < std::size(expected); ++i) {
+		const ItemRecord& item = plain.items.items()[i];
+		const auto& [kind, name, offset, parent] = expected[i];
+		EXPECT_EQ(std::tuple(item.id, item.kind, item.name, item.offset), std::tuple(int(i), kind, name, offset));
+		EXPECT_EQ(plain.nodes.at(i), std::tuple(int(i), parent, i ? name : "test.brres")); // the file name alone
+	}
 
 	const auto full = ScanBytes(file, {true, true}, path);
 	EXPECT_EQ(std::get<2>(full.nodes[0]), path);

@@ -50,23 +50,5 @@ TEST(CliList, EveryCorpusArchiveMatchesTheInventory)
 	}
 }
 
-TEST(CliList, FailuresIdsAcrossFilesTextTreeAndExitStatus)
-{
-	const std::string good = Quote(kCorpus + "/brres/srt.brres");
-	const CommandResult run =
-		RunCli("list --json " + good + " /no/such/file " + Quote(kCorpus + "/INVENTORY.md") + " " + good);
-	EXPECT_EQ(run.status, 1);
-	const json files = json::parse(run.out)["files"];
-	ASSERT_EQ(files.size(), 4u);
-	for (const auto& [i, error] : {std::pair{1, "Error: can't open file"}, {2, "Error: not a valid BRRES file"}})
-		EXPECT_EQ((json{files[i]["error"], files[i]["ok"], files[i]["items"]}), (json{error, false, json::array()}));
-	// ids go on across files, as in the viewer's one list
-	ASSERT_EQ(files[3]["items"].size(), 3u);
-	EXPECT_EQ((json{files[3]["items"][0]["id"], files[3]["items"][0]["archive"]}), (json{3, 3}));
-
-	for (const auto& [arguments, status] : {std::pair{"list", 2}, {"", 2}, {"frobnicate", 2}, {"--help", 0}})
-		EXPECT_EQ(RunCli(arguments).status, status) << arguments;
-}
-
 } // namespace
 } // namespace zentarra::testing

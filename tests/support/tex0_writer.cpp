@@ -8,19 +8,6 @@ namespace zentarra::testing {
 
 namespace {
 
-struct BlockShape {
-	int width, height, bits; // bits per texel
-};
-
-BlockShape ShapeOf(std::uint32_t format)
-{
-	if (format == 0 || format == 8) // I4, CI4
-		return {8, 8, 4};
-	if (format == 1 || format == 2 || format == 9) // I8, IA4, CI8
-		return {8, 4, 8};
-	return {4, 4, 16}; // IA8, RGB565, RGB5A3
-}
-
 std::uint8_t Channel(const Bytes& rgba, int width, int x, int y, int c)
 {
 	return rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4 + std::size_t(c)];
@@ -123,17 +110,19 @@ Bytes BuildPLT0(std::uint32_t paletteFormat, const std::vector<std::uint16_t>& e
 
 Bytes EncodeTexels(std::uint32_t format, int width, int height, const std::function<std::uint32_t(int, int)>& texel)
 {
-	const BlockShape shape = ShapeOf(format);
+	// 4 bits: I4, CI4 in 8 x 8 blocks; 8 bits: I8, IA4, CI8 in 8 x 4; 16 bits: the rest in 4 x 4
+	const int bits = format == 0 || format == 8 ? 4 : format == 1 || format == 2 || format == 9 ? 8 : 16;
+	const int blockWidth = bits == 16 ? 4 : 8, blockHeight = bits == 4 ? 8 : 4;
 	ByteSink out;
-	for (int by = 0; by < height; by += shape.height)
-		for (int bx = 0; bx < width; bx += shape.width) {
+	for (int by = 0; by < height; by += blockHeight)
+		for (int bx = 0; bx < width; bx += blockWidth) {
 			std::uint32_t pending = 0;
 			int pendingBits = 0;
-			for (int y = by; y < by + shape.height; ++y)
-				for (int x = bx; x < bx + shape.width; ++x) {
+			for (int y = by; y < by + blockHeight; ++y)
+				for (int x = bx; x < bx + blockWidth; ++x) {
 					const std::uint32_t value = x < width && y < height ? texel(x, y) : 0;
-					pending = pending << shape.bits | (value & ((1u << shape.bits) - 1));
-					pendingBits += shape.bits;
+					pending = pending << bits | (value & ((1u << bits) - 1));
+					pendingBits += bits;
 					for (; pendingBits >= 8; pendingBits -= 8)
 						out.u8(std::uint8_t(pending >> (pendingBits - 8)));
 				}
