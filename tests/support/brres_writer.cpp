@@ -16,10 +16,8 @@ Bytes StubSubFile(std::string_view magic, std::size_t size)
 
 namespace {
 
-std::size_t GroupSize(std::size_t entries)
-{
-	return 24 + 16 * entries; // header and reference entry, then the entries
-}
+// header and reference entry, then the entries
+std::size_t GroupSize(std::size_t entries) { return 24 + 16 * entries; }
 
 } // namespace
 
