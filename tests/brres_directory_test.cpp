@@ -18,6 +18,7 @@ namespace {
 
 using testing::Bytes;
 using testing::BuildBRRES;
+using testing::ByteSink;
 using testing::Folder;
 using testing::Layout;
 using testing::LayoutOf;
@@ -102,13 +103,6 @@ const std::vector<Folder> kFolders = {
 	{"Textures(NW4R)", {{"skin", StubSubFile("TEX0")}}},
 };
 
-void Patch32(Bytes& bytes, std::size_t at, std::uint32_t value)
-{
-	testing::ByteSink sink{std::move(bytes)};
-	sink.patch32(at, value);
-	bytes = std::move(sink.bytes);
-}
-
 // The absolute offset of entry i's name (+8) or data (+12) field in the group at `group`.
 std::size_t Field(std::size_t group, std::size_t i, std::size_t field) { return group + 24 + 16 * i + field; }
 
@@ -117,9 +111,11 @@ TEST(DamagedArchive, DirectoryFieldsPointingAnywhereListWhatFits)
 	const Layout layout = LayoutOf(kFolders);
 	const std::size_t models = layout.folderGroups[0], textures = layout.folderGroups[1];
 	const std::vector<std::string> all = {"dir/test.brres", "3DModels(NW4R)", "body", "head", "Textures(NW4R)", "skin"};
-	const auto patch = [](std::size_t at, std::uint32_t value) { return [=](Bytes& file) { Patch32(file, at, value); }; };
+	const auto patch = [](std::size_t at, std::uint32_t value) {
+		return [=](ByteSink& file) { file.patch32(at, value); };
+	};
 	const struct {
-		std::function<void(Bytes&)> damage;
+		std::function<void(ByteSink&)> damage;
 		const char* message;
 		std::vector<std::string> names; // the leading ones
 		bool exactly;                   // and no others
@@ -129,26 +125,27 @@ TEST(DamagedArchive, DirectoryFieldsPointingAnywhereListWhatFits)
 		// an entry outside is left out, the rest listed
 		{patch(Field(models, 0, 12), 0xFFFFFFFF), "body", {all[0], all[1], all[3], all[4], all[5]}, true},
 		// so is one whose magic is cut by the end
-		{[&](Bytes& file) { Patch32(file, Field(textures, 0, 12), std::uint32_t(file.size() - 2 - textures)); }, "",
+		{[&](ByteSink& file) { file.patch32(Field(textures, 0, 12), std::uint32_t(file.size() - 2 - textures)); }, "",
 			{all.begin(), all.end() - 1}, true},
 		// a name outside is empty, an unterminated one keeps what the file holds
 		{patch(Field(models, 1, 8), 0xFFFFFF00), "outside", {all[0], all[1], all[2], ""}, false},
-		{[&](Bytes& file) {
-			 file.insert(file.end(), {'t', 'a', 'i', 'l'});
-			 Patch32(file, Field(models, 1, 8), std::uint32_t(file.size() - 4 - models));
+		{[&](ByteSink& file) {
+			 file.text("tail");
+			 file.patch32(Field(models, 1, 8), std::uint32_t(file.size() - 4 - models));
 		 },
 			"runs into the end", {all[0], all[1], all[2], "tail"}, false},
 		// an entry at its own group, another at the next folder's group: walked
 		// as a nested folder, then again as itself
-		{[&](Bytes& file) {
-			 Patch32(file, Field(models, 1, 12), 0);
-			 Patch32(file, Field(models, 0, 12), std::uint32_t(textures - models));
+		{[&](ByteSink& file) {
+			 file.patch32(Field(models, 1, 12), 0);
+			 file.patch32(Field(models, 0, 12), std::uint32_t(textures - models));
 		 },
 			"loops back", {all[0], all[1]}, false},
 	};
 	for (const auto& c : cases) {
-		Bytes file = BuildBRRES(kFolders);
-		c.damage(file);
+		ByteSink damaged{BuildBRRES(kFolders)};
+		c.damage(damaged);
+		const Bytes& file = damaged.bytes;
 		const auto scan = ScanBytes(file);
 		SCOPED_TRACE(scan.result.damage);
 		EXPECT_EQ(scan.result.archives, 1);
@@ -171,14 +168,14 @@ TEST(DamagedArchive, SharedGroupsCannotMultiplyTheWork)
 	const auto shared = [](std::size_t folders, std::size_t entries) {
 		std::vector<Folder> tree(folders, {"f", {}});
 		tree[0].entries.assign(entries, {"x", StubSubFile("MDL0", 8)});
-		Bytes file = BuildBRRES(tree);
+		ByteSink file{BuildBRRES(tree)};
 		const Layout layout = LayoutOf(tree);
 		const std::size_t group = layout.folderGroups[0];
 		for (std::size_t i = 0; i < folders; ++i)
-			Patch32(file, Field(layout.rootGroup, i, 12), std::uint32_t(group - layout.rootGroup));
+			file.patch32(Field(layout.rootGroup, i, 12), std::uint32_t(group - layout.rootGroup));
 		for (std::size_t i = 0; i < entries; ++i)
-			Patch32(file, Field(group, i, 12), std::uint32_t(layout.subFiles[0][0] - group));
-		return file;
+			file.patch32(Field(group, i, 12), std::uint32_t(layout.subFiles[0][0] - group));
+		return file.bytes;
 	};
 	const Bytes file = shared(2000, 2000); // read literally: four million entries
 	const auto scan = ScanBytes(file);
