@@ -80,7 +80,6 @@ TEST(CliRender, FailuresAreMessages)
 		{"", "render-texture {demo} nothing", 1, ""},
 		{"", "render-texture {demo} crate_shadow --pan 1", 2, ""},
 		{"", "render-texture {demo} crate_shadow --zoom 0", 2, ""},
-		{"", "render-texture {demo} crate_shadow --channel red", 2, ""},
 	};
 	for (const auto& c : cases) {
 		std::string arguments = c.arguments;
