@@ -24,6 +24,7 @@ TEST(CliList, EveryCorpusArchiveMatchesTheInventory)
 	const json listed = json::parse(run.out);
 	ASSERT_EQ(listed["files"].size(), inventory.size());
 
+	int nextId = 0; // ids go on across files, as in the viewer's one list
 	for (std::size_t f = 0; f < inventory.size(); ++f) {
 		const json& expected = inventory[f];
 		const json& file = listed["files"][f];
@@ -33,6 +34,8 @@ TEST(CliList, EveryCorpusArchiveMatchesTheInventory)
 		ASSERT_FALSE(items.empty());
 		EXPECT_EQ(items[0]["kind"], 11);
 		EXPECT_EQ(items[0]["offset"], expected["bres_offset"]);
+		EXPECT_EQ(items[0]["id"], nextId);
+		nextId = items.back()["id"].get<int>() + 1;
 
 		// name, offset, kind and folder of every entry, in order
 		std::map<int, std::string> folders = {{items[0]["id"].get<int>(), ""}};
@@ -48,6 +51,16 @@ TEST(CliList, EveryCorpusArchiveMatchesTheInventory)
 			subfiles.push_back({s["name"], s["offset"], kinds.contains(s["kind"]) ? kinds.at(s["kind"]) : 10, s["folder"]});
 		EXPECT_EQ(entries, subfiles);
 	}
+}
+
+TEST(CliList, FilesThatFailAreListedAndTheStatusIsOne)
+{
+	const CommandResult run = RunCli("list --json /no/such/file " + Quote(kCorpus + "/INVENTORY.md"));
+	EXPECT_EQ(run.status, 1);
+	const json files = json::parse(run.out)["files"];
+	ASSERT_EQ(files.size(), 2u);
+	for (const auto& [i, error] : {std::pair{0, "Error: can't open file"}, {1, "Error: not a valid BRRES file"}})
+		EXPECT_EQ((json{files[i]["error"], files[i]["ok"], files[i]["items"]}), (json{error, false, json::array()}));
 }
 
 } // namespace
