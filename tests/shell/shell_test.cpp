@@ -1,26 +1,68 @@
 // The Qt viewer's wiring under a real X server (Xvfb), one pass through each
 // window and menu (what the commands do is checked in tests/view): the menus
 // built from the table, keys, mouse, drops and panels reaching the viewer, the
-// windows' places kept in the settings, the background dialog.
+// windows' places kept in the settings, the background dialog, playback driven
+// by drawn frames and keys, Animation Info, Rotate Bone, Morph Target and
+// Export All.
 #include "base/file_io.h"
+#include "shell/anim_windows.h"
 #include "shell/background_dialog.h"
-#include "shell_window.h"
+#include "shell/export_all_dialog.h"
+#include "shell/main_window.h"
+#include "shell/startup.h"
+#include "support/scene.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+
+#include <filesystem>
 
 namespace zentarra::shell {
 
-class ShellTest : public QObject, ShellWindows {
+namespace fs = std::filesystem;
+
+const std::string kDemo = std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres";
+
+class ShellTest : public QObject {
 	Q_OBJECT
 
+	fs::path settingsPath() const { return m_folder / "zentarra.ini"; }
+	// A main window on the test's folder and scripted dialogs.
+	std::unique_ptr<MainWindow> Open(const StartOptions& options = {})
+	{
+		auto window = std::make_unique<MainWindow>(m_dialogs);
+		window->Start(settingsPath(), options);
+		if (!QTest::qWaitForWindowExposed(window.get()))
+			qWarning("window not exposed");
+		return window;
+	}
+	static QTreeWidgetItem* FileNode(MainWindow& window, const char* name, ItemKind kind)
+	{
+		return window.filesNode(window.viewer().FindEntry(name, kind));
+	}
+	static const AnimState& Anim(MainWindow& window) { return window.viewer().state().model.anim; }
+
+	fs::path m_folder;
+	testing::ScriptedDialogs m_dialogs;
+
 private slots:
-	void init() { Fresh(); }
+	// an empty folder named after the test function, a fresh script
+	void init()
+	{
+		m_folder = fs::temp_directory_path() / ("zentarra-shell-" + std::string(QTest::currentTestFunction()));
+		fs::remove_all(m_folder);
+		fs::create_directories(m_folder);
+		m_dialogs = {};
+	}
 	void cleanup() { fs::remove_all(m_folder); }
 
 	void menusFollowTheTableAndTheState()
@@ -40,11 +82,6 @@ private slots:
 		for (int top = 0; top < 5; ++top)
 			compare(window->topMenu(top), MainMenu()[std::size_t(top)].entries);
 		QVERIFY(!window->topMenu(kTextureMenuPosition)->menuAction()->isEnabled());
-		window->Sync(window->viewer().OpenFiles({kDemo}));
-		Activate(*window, "crate_shadow", ItemKind::TEX0);
-		QVERIFY(window->textureExportMenu()->menuAction()->isEnabled());
-		window->action(kCmdChannelAlpha)->trigger();
-		QVERIFY(!window->action(kCmdChannelNormal)->isChecked());
 	}
 
 	void keysMouseAndThePanels()
@@ -110,10 +147,14 @@ private slots:
 	void backgroundDialogCancelRestores()
 	{
 		auto window = Open();
-		window->viewer().editState().disp.bgRed = 0.5f;
+		DisplaySettings& disp = window->viewer().editState().disp;
+		disp.bgRed = 0.5f;
+		disp.bgGreen = 0.02f;
 		bool seen = false;
 		QTimer::singleShot(0, [&] {
 			auto* dialog = qobject_cast<BackgroundDialog*>(QApplication::activeModalWidget());
+			// three digits, cut rather than rounded
+			QCOMPARE(dialog->valueText(0)->text() + dialog->valueText(1)->text(), QString("127005"));
 			dialog->slider(0)->setValue(200);
 			QCOMPARE(dialog->valueText(0)->text(), QString("200"));
 			QTest::keyClick(dialog, Qt::Key_Escape); // only the buttons close it
@@ -125,14 +166,84 @@ private slots:
 		QCOMPARE(window->viewer().state().disp.bgRed, 0.5f);
 	}
 
-	void commandLineAndOpenGL()
+	void playbackFramesKeysAndInfo()
 	{
-		const CommandLine line = ParseCommandLine({"\"a b.brres\"", "--model", "crate", "--settings", "s.ini"});
-		QCOMPARE(line.start.archive + " " + line.start.model + " " + line.settings.string(),
-			std::string("a b.brres crate s.ini"));
-		QVERIFY(!ParseCommandLine({"--model", "x"}).error.empty());
-		QVERIFY(ParseCommandLine({"--version"}).version);
-		QCOMPARE(ProbeOpenGL(), std::string());
+		const CommandLine line = ParseCommandLine({kDemo, "--model", "crate", "--anim", "crate_open"});
+		QVERIFY(!ParseCommandLine({"a.brres", "--anim", "crate_open"}).error.empty());
+		auto window = Open(line.start);
+		const float from = Anim(*window).frame;
+		QTRY_VERIFY(Anim(*window).frame != from); // drawn frames step it
+
+		window->action(kCmdAnimInfo)->trigger();
+		AnimInfoWindow* info = window->animWindows()->infoWindow();
+		QCOMPARE(info->value(2)->text(), QString("00040"));
+		GLView* view = window->view();
+		view->setFocus();
+		QTest::keyClick(view, Qt::Key_Space);
+		const float paused = Anim(*window).frame;
+		QTest::keyClick(view, Qt::Key_Right);
+		QCOMPARE(Anim(*window).frame, float(int(paused)) + 1.0f);
+		window->action(kCmdStop)->trigger();
+		QCOMPARE(info->value(1)->text(), QString("(stopped)"));
+		info->close();
+		QVERIFY(!window->viewer().state().animInfoOpen);
+	}
+
+	void rotateBoneAndMorphTarget()
+	{
+		auto window = Open({kDemo, "crate"});
+		window->filesMenuFor(FileNode(*window, "crate_bulge", ItemKind::SHP0));
+		window->runCommand(kCmdLoadVertexAnim);
+		window->runCommand(kCmdMore);
+		QTreeWidget* tree = window->modelPanel()->tree();
+		QTreeWidgetItem* lid = nullptr;
+		QTreeWidgetItem* target = nullptr;
+		for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+			lid = ParamOf(*it) == BoneNode(2) ? *it : lid;
+			target = NodeClass(ParamOf(*it)) == kMorphTargetClass ? *it : target;
+		}
+
+		emit tree->itemDoubleClicked(lid, 0);
+		BoneDialog* bone = window->animWindows()->boneDialog();
+		const QImage before = window->view()->grabFramebuffer();
+		bone->slider(0)->setValue(60);
+		QVERIFY(window->view()->grabFramebuffer() != before);
+
+		bool seen = false;
+		QTimer::singleShot(0, [&] {
+			auto* morph = qobject_cast<MorphDialog*>(QApplication::activeModalWidget());
+			QVERIFY(morph);
+			morph->slider()->setValue(50);
+			QCOMPARE(window->viewer().state().model.MD.morph[0][0], 0.5f);
+			morph->findChild<QPushButton*>("ok")->click();
+			seen = true;
+		});
+		emit tree->itemDoubleClicked(target, 0);
+		QVERIFY(seen);
+
+		// freeing the model closes the bone window and the panel
+		emit window->filesPanel()->tree()->itemDoubleClicked(FileNode(*window, "crate", ItemKind::MDL0), 0);
+		QVERIFY(!window->modelPanel());
+		QTRY_VERIFY(!window->animWindows()->boneDialog());
+	}
+
+	void exportAllThroughItsDialog()
+	{
+		const fs::path archive = m_folder / "demo.brres";
+		fs::copy_file(kDemo, archive);
+		auto window = Open({archive.string(), "crate"});
+		bool seen = false;
+		QTimer::singleShot(0, [&] {
+			auto* dialog = qobject_cast<ExportAllDialog*>(QApplication::activeModalWidget());
+			QVERIFY(dialog);
+			dialog->list(1)->setCurrentIndex(3); // OBJ
+			dialog->findChild<QPushButton*>("ok")->click();
+			seen = true;
+		});
+		window->runCommand(kCmdExportAll);
+		QVERIFY(seen);
+		QVERIFY2(m_dialogs.LastText().rfind("Export finished.", 0) == 0, m_dialogs.LastText().c_str());
+		QVERIFY(fs::exists(m_folder / "exported" / "crate.obj"));
 	}
 };
 
@@ -140,7 +251,10 @@ private slots:
 
 int main(int argc, char** argv)
 {
-	return zentarra::shell::RunShellTests<zentarra::shell::ShellTest>(argc, argv);
+	QSurfaceFormat::setDefaultFormat(zentarra::shell::ViewFormat());
+	QApplication app(argc, argv);
+	zentarra::shell::ShellTest test;
+	return QTest::qExec(&test, argc, argv);
 }
 
 #include "shell_test.moc"
