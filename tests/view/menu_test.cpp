@@ -82,7 +82,6 @@ TEST(PanelMenus, ByKindAndClass)
 			EXPECT_EQ(entry.enabled, id != 5999) << entry.label;
 	}
 	EXPECT_EQ(FilesPanelMenu(nullptr).entries[0].label, "Open Files...");
-	EXPECT_EQ(FilesPanelMenu(&kinds[1].first).entries[1].entries[1].id, kCmdExportTextureTGA);
 
 	const struct {
 		std::uint32_t param;

@@ -34,8 +34,6 @@ protected:
 
 TEST_F(ViewerAnimTest, LoadPlayStepAndUnload)
 {
-	OnEntry(Chr0(), kCmdLoadAndPlayAnim);
-	EXPECT_EQ(front.LastText(), "Error: no model has been loaded");
 	LoadCrate();
 	OnEntry(Chr0(), kCmdLoadAnim);
 	EXPECT_EQ((std::array{int(anim().type), anim().nFrames, anim().playing}), (std::array{1, 40, 0}));
@@ -151,10 +149,9 @@ TEST_F(ViewerAnimTest, PoseFilesRoundTripAndBadFiles)
 	EXPECT_EQ(Rot(1)[0], 12.345678f);
 
 	const std::string pony = "PONY\ncrate_body 9 9 9\n";
-	front.openAnswers = {{Write("bad.pos", {pony.begin(), pony.end()})}, {Path("gone.pos")}};
+	front.openAnswers = {{Write("bad.pos", {pony.begin(), pony.end()})}};
 	viewer.Command(kCmdLoadPose);
 	EXPECT_EQ(front.LastText(), "Not a valid Pose file");
-	viewer.Command(kCmdLoadPose);
 }
 
 } // namespace

@@ -49,11 +49,6 @@ TEST_F(ViewerExportTest, ObjWithMtlAndTheModelsTextures)
 	front.saveAnswers = {Path("out/hidden.obj")};
 	viewer.Command(kCmdExportOBJ);
 	EXPECT_EQ(ReadText(Path("out/hidden.obj")).find("\ng crate_shadow\n"), std::string::npos);
-
-	// a folder that cannot be written
-	front.saveAnswers = {Path("missing/crate.obj")};
-	viewer.Command(kCmdExportOBJ);
-	EXPECT_EQ(front.LastText(), "Error: unable to write file");
 }
 
 TEST_F(ViewerExportTest, PosedModelsAndAnimationsEqualTheCommandLines)
@@ -96,9 +91,6 @@ TEST_F(ViewerExportTest, PosedModelsAndAnimationsEqualTheCommandLines)
 
 TEST_F(ViewerExportTest, ExportAllDialogAndBatch)
 {
-	EXPECT_EQ(viewer.Command(kCmdExportAll), kRefreshNone);
-	EXPECT_EQ(front.LastText(), "Error: no file opened");
-
 	// the archive in a folder of its own for the viewer and for the command line
 	for (const char* side : {"viewer", "cli"}) {
 		fs::create_directories(Path(side));
