@@ -1,8 +1,9 @@
 // Running zentarra-cli (and other programs) from tests as a user runs them.
 #pragma once
 
+#include "support/corpus.h"
+
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,7 +16,7 @@
 
 namespace zentarra::testing {
 
-inline const std::string kCorpus = ZENTARRA_CORPUS;
+inline const std::string& kCorpus = kCorpusDir;
 
 struct CommandResult {
 	int status = -1; // exit status, -1 when the program did not exit normally
@@ -49,13 +50,7 @@ inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path
 	return files;
 }
 
-// The corpus's INVENTORY.json; an empty list, and a failure, when it is missing.
-inline nlohmann::json Inventory()
-{
-	std::ifstream file(kCorpus + "/INVENTORY.json");
-	EXPECT_TRUE(file) << "corpus missing";
-	return file ? nlohmann::json::parse(file) : nlohmann::json::array();
-}
+inline nlohmann::json Inventory() { return CorpusInventory(); }
 
 // A fresh directory, removed with everything in it at the end of the test.
 struct TempDir {
