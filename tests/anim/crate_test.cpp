@@ -126,10 +126,6 @@ TEST(CalcNodeMatrix, SameBitsAsTheStatedArithmeticAndInverses)
 	CalcReverseMatrix(reverse, t);
 	ExpectMatrix(reverse, std::bit_cast<Matrix34>(Words{0x3CBA8B30, 0x3D06B3A1, 0x3EA46CDC, 0xC00BBB87, 0x3E2DBCEB,
 		0xBEC07007, 0x3CD8BEED, 0x40066895, 0x3E83DBB1, 0x3DE9C5BE, 0xBCF55A26, 0xBDA0DAE2}));
-	// a zero scale has no inverse; its row stays 0 rather than spreading infinities
-	CalcReverseMatrix(reverse, {{0, 1, 1}, {10, 20, 30}, {1, 2, 3}});
-	EXPECT_TRUE(std::all_of(reverse.begin(), reverse.end(), [](float v) { return std::isfinite(v); }));
-	EXPECT_EQ(reverse[0], 0.0f);
 }
 
 TEST(CalcNodeFinalMatrix, ChainsFromTheRootAndBaseUndoesTheBindPose)
@@ -148,17 +144,6 @@ TEST(CalcNodeFinalMatrix, ChainsFromTheRootAndBaseUndoesTheBindPose)
 	nodes[4].nWeights = 9;
 	CalcNodeMultiMatrix(4, nodes);
 	ExpectMatrix(nodes[4].matrix, {0.25f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, 0.25f, 0}, 1e-5f);
-
-	// damaged parents: 0 and 1 form a cycle, 2 is its own parent, 3's is outside the table;
-	// a chain stops after as many steps as there are nodes
-	nodes.assign(4, Node());
-	for (int i = 0; i < 4; ++i) {
-		nodes[i].parent = std::vector{1, 0, 2, 9}[std::size_t(i)];
-		nodes[i].trans[0] = float(i + 1);
-	}
-	ResetBones(none, nodes);
-	for (const auto& [i, x] : {std::pair(0, 7.0f), std::pair(2, 15.0f), std::pair(3, 4.0f)})
-		EXPECT_EQ((std::pair{nodes[i].finalMatrix[3], nodes[i].baseMatrix[3]}), (std::pair{x, -x})) << i;
 }
 
 // Mesh 0 on position and normal array 0, mesh 1 on position array 0 without
