@@ -103,12 +103,6 @@ TEST(CheckKeys, ViewsTogglesSoloMeshAndPlayback)
 		seen.push_back(state.MV.soloMesh);
 	}
 	EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, -1, 2}));
-
-	// leaving the model view stops playback
-	state.model.anim.type = 1;
-	state.model.anim.playing = 1;
-	EXPECT_TRUE(SetView(state, kPaletteView) & kMenus);
-	EXPECT_EQ(state.model.anim.playing, 0);
 }
 
 TEST(CheckMouse, FirstMoveOnlyRecordsThenDragsTurnAndMoveAndTheWheel)

@@ -78,8 +78,6 @@ TEST(Settings, WrittenAndReadBack)
 	EXPECT_EQ((std::array{back.disp.main.x, back.TV.channel, back.anim.defaultSpeed, back.disp.autoExpand,
 		back.disp.fullPath}), (std::array{-20, 2, -1, 1, 1}));
 
-	s.MV.flags = kCullAuto & ~std::uint32_t(kCullOn); // 0x80 alone is written as "auto"
-	EXPECT_NE(ConfigText(s.MV, s.TV, s.disp, s.anim).find("back_culling=auto"), std::string::npos);
 	for (int v = 0; v < 256; ++v) { // every slider value survives the trip
 		s.disp.bgGreen = float(v / 255.0);
 		EXPECT_EQ(ReadINI(ConfigText(s.MV, s.TV, s.disp, s.anim), "background_green"), v);
