@@ -38,10 +38,6 @@ TEST(MenuState, ChecksFollowTheState)
 		EXPECT_EQ(Checked(GetMenuState(state), {kCmdChannelNormal, kCmdChannelColors, kCmdChannelAlpha, kCmdViewModel,
 			kCmdViewTexture, kCmdViewPalette}), c.checked) << c.channel;
 	}
-	state.TD.loaded = 1;
-	state.modelMenuEnabled = true;
-	EXPECT_TRUE(GetMenuState(state).textureExport);
-	EXPECT_EQ(Checked(GetMenuState(state), {kCmdExportOBJ, kCmdSavePose, kCmdReloadTextures}, true).size(), 3u);
 }
 
 TEST(MenuState, AnimationMenuByPlaybackState)

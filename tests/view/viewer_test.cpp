@@ -2,7 +2,6 @@
 // model panel, and how menu commands switch views.
 #include "support/container_writer.h"
 #include "support/demo_archive.h"
-#include "support/mdl0_writer.h"
 #include "support/viewer_fixture.h"
 
 namespace zentarra {
@@ -85,19 +84,6 @@ TEST_F(ViewerTest, LoadingModelsAndTheModelPanel)
 	viewer.SelectModelNode(BoneNode(1));
 	viewer.LoadModel(Entry("crate", ItemKind::MDL0)); // another model closes the panel
 	EXPECT_EQ((std::array{int(state().modelPanelOpen), state().sbone}), (std::array{0, -1}));
-
-	// a model without vertex arrays does not read, and one whose file is gone does not open
-	testing::Mdl0Model hollow;
-	hollow.name = "crate";
-	const std::string broken = Write("broken.brres", testing::BuildModelArchive(hollow).bytes);
-	viewer.Command(kCmdCloseAllFiles);
-	viewer.OpenFiles({broken});
-	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
-	EXPECT_FALSE(viewer.menuState().modelMenu);
-	EXPECT_EQ(front.messages.back().icon, MessageIcon::Warning);
-	std::filesystem::remove(broken);
-	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
-	EXPECT_EQ(front.LastText(), "Can't open file");
 }
 
 TEST_F(ViewerTest, MenuCommandsSwitchViews)
