@@ -14,11 +14,11 @@ using nlohmann::json;
 TEST(CliList, EveryCorpusArchiveMatchesTheInventory)
 {
 	const std::map<std::string, int> kinds = {{"MDL0", 0}, {"TEX0", 1}, {"PLT0", 2}, {"CHR0", 3}, {"SHP0", 4}};
-	const json inventory = Inventory();
+	const json inventory = CorpusInventory();
 	ASSERT_FALSE(inventory.empty());
 	std::string arguments = "list --json";
 	for (const json& archive : inventory)
-		arguments += " " + Quote(kCorpus + "/" + archive["file"].get<std::string>());
+		arguments += " " + Quote(kCorpusDir + "/" + archive["file"].get<std::string>());
 	const CommandResult run = RunCli(arguments);
 	ASSERT_EQ(run.status, 0);
 	const json listed = json::parse(run.out);
@@ -55,7 +55,7 @@ TEST(CliList, EveryCorpusArchiveMatchesTheInventory)
 
 TEST(CliList, FilesThatFailAreListedAndTheStatusIsOne)
 {
-	const CommandResult run = RunCli("list --json /no/such/file " + Quote(kCorpus + "/INVENTORY.md"));
+	const CommandResult run = RunCli("list --json /no/such/file " + Quote(kCorpusDir + "/INVENTORY.md"));
 	EXPECT_EQ(run.status, 1);
 	const json files = json::parse(run.out)["files"];
 	ASSERT_EQ(files.size(), 2u);

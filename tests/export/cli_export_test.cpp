@@ -21,7 +21,7 @@ const std::string kDemo = Quote(std::string(ZENTARRA_SOURCE_DIR) + "/samples/dem
 
 std::string Corpus(const std::string& name)
 {
-	return Quote(kCorpus + "/brres/" + name);
+	return Quote(kCorpusDir + "/brres/" + name);
 }
 
 std::string In(const TempDir& dir, const std::string& name)
@@ -39,8 +39,8 @@ std::size_t FilesIn(const fs::path& dir)
 TEST(CliInfo, JsonMatchesTheInventory)
 {
 	std::size_t modelsCompared = 0;
-	for (const json& archive : Inventory()) {
-		const std::string file = kCorpus + "/" + archive["file"].get<std::string>();
+	for (const json& archive : CorpusInventory()) {
+		const std::string file = kCorpusDir + "/" + archive["file"].get<std::string>();
 		SCOPED_TRACE(file);
 		json expected = {{"path", file}, {"models", json::array()}, {"textureEntries", json::array()},
 			{"animations", json::array()}};

@@ -16,8 +16,6 @@
 
 namespace zentarra::testing {
 
-inline const std::string& kCorpus = kCorpusDir;
-
 struct CommandResult {
 	int status = -1; // exit status, -1 when the program did not exit normally
 	std::string out;
@@ -49,8 +47,6 @@ inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path
 			files[std::filesystem::relative(entry.path(), root).string()] = ReadText(entry.path());
 	return files;
 }
-
-inline nlohmann::json Inventory() { return CorpusInventory(); }
 
 // A fresh directory, removed with everything in it at the end of the test.
 struct TempDir {

@@ -130,9 +130,9 @@ TEST(ExportAll, WholeCorpusOnAnyNumberOfThreadsImportsInAssimp)
 	OpenArchives items;
 	std::map<std::string, nlohmann::json> inventory; // "archive/kind/name" -> sub-file
 	std::map<std::string, std::size_t> expected;     // files by kind
-	for (const nlohmann::json& archive : testing::Inventory()) {
+	for (const nlohmann::json& archive : testing::CorpusInventory()) {
 		const fs::path file = fs::path(archive["file"].get<std::string>()).filename();
-		fs::copy_file(testing::kCorpus + "/" + archive["file"].get<std::string>(), dir.path / file);
+		fs::copy_file(testing::kCorpusDir + "/" + archive["file"].get<std::string>(), dir.path / file);
 		ASSERT_EQ(OpenArchiveFile((dir.path / file).string(), items, nullptr).status, OpenStatus::Opened);
 		for (const nlohmann::json& sub : archive["subfiles"]) {
 			inventory[file.string() + "/" + sub["kind"].get<std::string>() + "/" + sub["name"].get<std::string>()] = sub;

@@ -14,8 +14,8 @@ using testing::FilesBelow;
 using testing::ReadText;
 using testing::RunCli;
 
-const std::string kWalk = testing::kCorpus + "/brres/human_walk.brres";
-const std::string kWalkChr0 = testing::kCorpus + "/brres/human_walk_chr0.brres";
+const std::string kWalk = testing::kCorpusDir + "/brres/human_walk.brres";
+const std::string kWalkChr0 = testing::kCorpusDir + "/brres/human_walk_chr0.brres";
 
 using ViewerExportTest = testing::ViewerFixture;
 
@@ -94,7 +94,7 @@ TEST_F(ViewerExportTest, ExportAllDialogAndBatch)
 	// the archive in a folder of its own for the viewer and for the command line
 	for (const char* side : {"viewer", "cli"}) {
 		fs::create_directories(Path(side));
-		fs::copy_file(testing::kCorpus + "/brres/kuribo.brres", Path(std::string(side) + "/kuribo.brres"));
+		fs::copy_file(testing::kCorpusDir + "/brres/kuribo.brres", Path(std::string(side) + "/kuribo.brres"));
 	}
 	viewer.OpenFiles({Path("viewer/kuribo.brres")});
 	viewer.LoadModel(viewer.FindEntry("kuribo", ItemKind::MDL0));
