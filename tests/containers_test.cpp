@@ -76,6 +76,38 @@ TEST(U8, ListsFoldersAndRefusesBrokenTables)
 	}
 }
 
+// Containers inside containers, four deep at most; damage inside one is
+// reported with its path and the rest still read.
+TEST(Containers, NestedAndDamagedOnesInside)
+{
+	using testing::BuildU8;
+	using testing::EncodeYaz0;
+	const Bytes bres = {'b', 'r', 'e', 's', 0xFE, 0xFF};
+	Bytes cut = EncodeYaz0(Bytes(40, 'x')), deep = BuildU8({{"x.brres", bres}});
+	cut.resize(cut.size() - 1);
+	testing::ByteSink broken{BuildU8({{"y.brres", bres}})};
+	broken.patch32(0x28, 0x10000); // the root's nodes run past the file
+	for (int depth = 0; depth < 2; ++depth)
+		deep = BuildU8({{"in.arc", deep}});
+	const Bytes outer = BuildU8({{"a.szs", EncodeYaz0(BuildU8({{"b/c.brres", bres}}))}, {"cut.szs", cut},
+		{"deep.arc", deep}, {"deeper.arc", BuildU8({{"in.arc", deep}})}, {"broken.arc", broken.bytes}});
+	const ExpandedFile expanded = ExpandFile(outer);
+	std::vector<std::string> found;
+	for (const ArchiveSegment& segment : expanded.segments)
+		found.push_back(segment.inner);
+	EXPECT_EQ(found, (std::vector<std::string>{"a.szs/b/c.brres", "deep.arc/in.arc/in.arc/x.brres"}));
+	EXPECT_EQ(expanded.warnings, (std::vector<std::string>{"\"cut.szs\" is damaged: " + DecodeYaz0(cut).error,
+		"\"deeper.arc/in.arc/in.arc/in.arc\" is left out: containers nest deeper than 4",
+		"the U8 archive \"broken.arc\" is damaged: " + ListU8(broken.bytes).error}));
+	EXPECT_EQ(ExpandFile(broken.bytes).warnings.at(0).rfind("the U8 archive is damaged: ", 0), 0u);
+	EXPECT_EQ(ExpandFile(cut).warnings.at(0).rfind("the Yaz0 stream is damaged: ", 0), 0u);
+	std::vector<std::string> warnings;
+	UnpackContainer(EncodeYaz0(outer), "all.szs", warnings);
+	UnpackContainer(cut, "cut", warnings);
+	UnpackContainer(broken.bytes, "broken", warnings);
+	EXPECT_EQ(warnings.size(), 3u);
+}
+
 // `list`, an archive a block, in any order, without the archive lines' names,
 // which say where each came from.
 std::multiset<std::string> ListedEntries(const std::string& arguments)

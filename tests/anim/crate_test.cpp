@@ -282,6 +282,8 @@ TEST_F(Posing, LoadingAppliesWhatParsesAndNothingFromOtherFiles)
 	LoadPose(model, "POSE crate_body 1e60 -1e-60 0x1p200"); // beyond float: infinity, zero
 	EXPECT_EQ(CurRot(1), (std::vector<float>{inf, 0, inf}));
 	EXPECT_TRUE(std::signbit(CurRot(1)[1]));
+	LoadPose(model, "POSE crate_root nan(q_7) 1e999 1e-999"); // beyond double too
+	EXPECT_TRUE(std::isnan(CurRot(0)[0]) && CurRot(0)[1] == inf && CurRot(0)[2] == 0) << CurRot(0)[2];
 }
 
 // The demo crate with a 60-frame bone animation loaded and paused at frame 0:

@@ -146,6 +146,42 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 	EXPECT_EQ(FilesIn(dir.path), 2u); // no temporary file left behind
 }
 
+// The demo damaged in bone 0's node, in its bone animation's entry count and
+// in its last name: each command says what is damaged and goes on with what reads.
+TEST(CliDamage, WarningsSayWhatIsDamaged)
+{
+	TempDir dir;
+	Bytes bytes = ReadWholeFile(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres").bytes;
+	bytes.at(0x2E3) = bytes.at(0x2E4) = 0xFF;
+	bytes.at(0x4980 + 0x22) = 0x7F;
+	bytes.resize(20000);
+	ASSERT_TRUE(WriteFileAtomically(dir.path / "d.brres", bytes));
+	const std::string file = (dir.path / "d.brres").string(), path = Quote(file);
+	const std::string listed = "Warning: the file is damaged and is listed only in part: the name at 0x4e18";
+	const std::string model = "Warning: the model is damaged and was read only in part: bone 0 names node 4161536";
+	CommandResult run = RunCli("info " + path);
+	EXPECT_EQ(run.status, 0);
+	EXPECT_NE(run.err.find(file + ": " + listed), std::string::npos) << run.err;
+	EXPECT_NE(run.err.find(file + ": 3DModels(NW4R)/crate: " + model), std::string::npos) << run.err;
+	const json info = json::parse(RunCli("info --json " + path).out);
+	EXPECT_EQ(std::tuple(info["damaged"], info["models"][0]["damaged"], info["animations"][0]["error"]),
+		std::tuple(json(true), json(true), json("the CHR0 counts 32516 bone entries, but only 69 fit in the file")));
+	EXPECT_EQ(info["warning"].get<std::string>().rfind(listed, 0), 0u);
+	EXPECT_EQ(info["models"][0]["warning"].get<std::string>().rfind(model, 0), 0u);
+	run = RunCli("export-model " + path + " crate -o " + In(dir, "c.obj"));
+	EXPECT_EQ(run.status, 0);
+	EXPECT_EQ(run.err.rfind(model, 0), 0u) << run.err;
+	for (const std::string& psa : {std::string(" -o "), " --model " + path + ":crate -o "}) {
+		run = RunCli("export-anim " + path + " crate_open" + psa + In(dir, "a.psa"));
+		EXPECT_EQ(run.status, 1);
+		EXPECT_NE(run.err.find("32516 bone entries"), std::string::npos) << run.err;
+	}
+	run = RunCli("export-all " + path + " --models glb --anims psa");
+	EXPECT_EQ(std::pair(run.status, run.out.substr(run.out.find('\n') + 1)),
+		std::pair(1, std::string("1 written, 0 skipped as existing, 1 failed\n")));
+	EXPECT_NE(run.err.find(file + ": CHR0 \"crate_open\": the CHR0 counts"), std::string::npos) << run.err;
+}
+
 // Posed exports, glb files and animations on their model are compared with the viewer's in tests/view.
 TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
 {
