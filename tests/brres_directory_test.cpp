@@ -124,16 +124,6 @@ TEST(DamagedArchive, DirectoryFieldsPointingAnywhereListWhatFits)
 		{patch(layout.rootGroup + 4, 0xFFFFFFFF), "4294967295", {all[0], all[1], all[2]}, false},
 		// an entry outside is left out, the rest listed
 		{patch(Field(models, 0, 12), 0xFFFFFFFF), "body", {all[0], all[1], all[3], all[4], all[5]}, true},
-		// so is one whose magic is cut by the end
-		{[&](ByteSink& file) { file.patch32(Field(textures, 0, 12), std::uint32_t(file.size() - 2 - textures)); }, "",
-			{all.begin(), all.end() - 1}, true},
-		// a name outside is empty, an unterminated one keeps what the file holds
-		{patch(Field(models, 1, 8), 0xFFFFFF00), "outside", {all[0], all[1], all[2], ""}, false},
-		{[&](ByteSink& file) {
-			 file.text("tail");
-			 file.patch32(Field(models, 1, 8), std::uint32_t(file.size() - 4 - models));
-		 },
-			"runs into the end", {all[0], all[1], all[2], "tail"}, false},
 		// an entry at its own group, another at the next folder's group: walked
 		// as a nested folder, then again as itself
 		{[&](ByteSink& file) {

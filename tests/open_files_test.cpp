@@ -39,21 +39,5 @@ TEST(OpenFiles, ArchivesOpenDamagedOnesWithAWarningFailuresChangeNothing)
 	EXPECT_FALSE(WriteFileAtomically(dir.path / "no-such-dir" / "x", Bytes{1}));
 }
 
-TEST(OpenFiles, OneReportForSeveralFilesAndQuotesDropped)
-{
-	EXPECT_FALSE(MessageForOpenedFiles(0, 3));
-	const std::tuple<int, int, std::string_view, MessageIcon> cases[] = {
-		{1, 3, kOneSelectedInvalid, MessageIcon::Warning}, {2, 3, kSomeSelectedInvalid, MessageIcon::Warning},
-		{2, 2, kNoneSelectedValid, MessageIcon::Error}, {1, 1, kNotValidBrres, MessageIcon::Error}};
-	for (const auto& [failures, files, text, icon] : cases) {
-		const std::optional<UserMessage> message = MessageForOpenedFiles(failures, files);
-		ASSERT_TRUE(message);
-		EXPECT_EQ(std::pair(message->text, message->icon), std::pair(std::string(text), icon));
-	}
-	EXPECT_EQ(ArchivePathFromCommandLine("\"C:\\My Games\\a.brres\""), "C:\\My Games\\a.brres");
-	EXPECT_EQ(ArchivePathFromCommandLine("\""), "");
-	EXPECT_EQ(ArchivePathFromCommandLine(""), "");
-}
-
 } // namespace
 } // namespace zentarra

@@ -404,38 +404,5 @@ TEST_F(Playback, CommandsAndKeys)
 	EXPECT_EQ(Run(AnimCommand::FirstFrame), "0 0 0 0 0");
 }
 
-TEST_F(Playback, UnloadingMenusAndInfoTexts)
-{
-	// per state: type, frame count, frame, playing; the menu items; type, frame, frame count, speed texts
-	const auto summary = [this] {
-		const AnimMenuState m = GetAnimMenuState(anim);
-		const AnimInfoTexts info = GetAnimInfoTexts(anim);
-		return std::to_string(anim.type) + " " + std::to_string(anim.nFrames) + " " + State() + " " +
-			std::to_string(m.menuEnabled) + std::to_string(m.play) + std::to_string(m.pause) + std::to_string(m.stop) +
-			std::to_string(m.unloadBones) + std::to_string(m.unloadVertices) + std::to_string(m.unloadAll) + " " +
-			info.type + "|" + info.frame + "|" + info.frameCount + "|" + info.speed;
-	};
-	anim.frame = 12.5f;
-	anim.speed = 3;
-	EXPECT_EQ(summary(), "1 60 12.5 0 0 1101101 Bones|00012.500|00060|03");
-	anim.playing = 1;
-	anim.speed = -1;
-	AddAnimations();
-	EXPECT_EQ(summary(), "3 -1 12.5 1 0 0 0 1011111 Bones, Vertices|(?)|(?)|-01");
-	RunAnimCommand(model, AnimCommand::UnloadBones); // after "Add": the frame stays at 0
-	Play(model);
-	EXPECT_EQ(summary(), "2 0 0 1 0 1011011 Vertices|00000.000|00000|-01");
-	RunAnimCommand(model, AnimCommand::UnloadVertices);
-	EXPECT_EQ(summary(), "0 0 -1 0 0 0000000 (no animation loaded)|(stopped)|00000|-01");
-	EXPECT_TRUE(anim.bones.empty() && anim.vanim.empty() && model.MD.morph.empty());
-
-	SetUp();
-	AddAnimations();
-	RunAnimCommand(model, AnimCommand::UnloadVertices); // the bones stay, frame count and all
-	EXPECT_EQ(summary(), "1 -1 0 0 0 0 0 1101101 Bones|(?)|(?)|-01");
-	RunAnimCommand(model, AnimCommand::UnloadAll);
-	EXPECT_EQ(summary(), "0 0 -1 0 0 0000000 (no animation loaded)|(stopped)|00000|-01");
-}
-
 } // namespace
 } // namespace zentarra

@@ -1,13 +1,9 @@
-// PNG back through libpng, TGA byte for byte, the silent image exports, and
-// which of a model's textures are written as TGA beside it.
-#include "archive/brres_directory.h"
+// PNG back through libpng, TGA byte for byte, and the silent image exports.
 #include "export/auto_export.h"
 #include "export/cli_run.h"
 #include "export/png.h"
 #include "export/png_read.h"
 #include "export/tga.h"
-#include "model/mdl0_reader.h"
-#include "support/demo_archive.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +11,7 @@ namespace zentarra {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Bytes;
+using Bytes = std::vector<std::uint8_t>;
 using testing::ReadText;
 
 // 3 x 2: a red, green, blue top row (green half transparent), a grey, black, white bottom row.
@@ -76,41 +72,6 @@ TEST(AutoExport, KeepsAnExistingFileUnlessOverwritingAndFailuresLeaveNoFile)
 		EXPECT_FALSE(exportFile(3, 3, kImage, "short", folder, 1));
 	}
 	EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
-}
-
-// The demo crate with one mesh fewer, so its fourth material is never looked
-// at; the second material names no texture, the third a missing one.
-TEST(ModelTextureExport, OnlyMaterialsBelowTheMeshCountAndMissingOnesSkipped)
-{
-	using namespace testing;
-	Bytes bytes = DemoArchive();
-	OpenArchives items;
-	ByteView view(bytes), modelView(bytes);
-	ReadBRRES(view, "demo.brres", items, nullptr);
-	const ItemRecord& item = *items.FindItem("crate", ItemKind::MDL0, 0);
-	LoadedModel model;
-	ASSERT_TRUE(ReadModel(modelView, item.offset, model).ok);
-	ArchiveFiles files;
-	files.Put("demo.brres", std::move(bytes));
-	model.MD.nMesh = 3;
-	model.MD.texName[1] = "";
-	model.MD.texName[2] = "t2";
-	TempDir dir;
-	const auto exported = [&](int overwrite) {
-		std::vector<std::string> lines;
-		for (const TextureExport& line : AutoExport(model.MD, item.archive, items, files, dir.path.string() + "/", overwrite))
-			lines.push_back(line.texture + " " + std::array{"written", "kept", "skipped", "failed"}[int(line.outcome)] + " " +
-				line.reason);
-		return lines;
-	};
-	EXPECT_EQ(exported(1),
-		(std::vector<std::string>{"crate_wood written ", "t2 skipped no texture \"t2\" in the open archives"}));
-	EXPECT_EQ(fs::file_size(dir.path / "crate_wood.tga"), 18u + 64 * 64 * 3);
-	fs::resize_file(dir.path / "crate_wood.tga", 5); // without overwriting an existing file stays as it is
-	EXPECT_EQ(exported(0)[0], "crate_wood kept ");
-	EXPECT_EQ(fs::file_size(dir.path / "crate_wood.tga"), 5u);
-	model.MD.hasMat = 0; // no material section
-	EXPECT_TRUE(exported(1).empty());
 }
 
 } // namespace

@@ -202,18 +202,5 @@ TEST(ExportAnimToMD5, SmallAnimationAndBoundsTruncatedTowardZero)
 	EXPECT_THAT(exported(0.3f), HasSubstr("bounds {\n\t( 0 0 0 ) ( 6 6 6 )\n"));
 }
 
-TEST(AnimationExport, MixedOrEmptyAnimationsAreRefusedByPSAAndMD5)
-{
-	AnimState anim = SkeletalAnimation();
-	for (const int frames : {-1, 0}) { // -1: a second animation was added onto the first
-		anim.nFrames = frames;
-		const std::string_view message = frames < 0 ? kMixedAnimations : kNoFrames;
-		const BinaryExport psa = ExportAnimToPSA(anim, 3, std::vector<std::string>(3), "clip");
-		EXPECT_EQ(std::tuple(psa.ok, psa.message, psa.bytes.empty()), std::tuple(false, message, true));
-		const TextExport md5 = ExportAnimToMD5(anim, SkeletalModel(), 1);
-		EXPECT_EQ(std::tuple(md5.ok, md5.message, md5.text.empty()), std::tuple(false, message, true));
-	}
-}
-
 } // namespace
 } // namespace zentarra

@@ -39,18 +39,6 @@ inline std::size_t DataAt(const Bytes& b, std::size_t mdl0, std::size_t slot, st
 	return mdl0 + Get32(b, mdl0 + slot) + Get32(b, DataField(b, mdl0, slot, i));
 }
 
-// Copies the first `keep` bytes of definition i's byte code to the end of the
-// file and points the entry there: the code runs into the end, the rest stays whole.
-inline void CutDefinitionAtEnd(ModelArchive& archive, std::size_t i, std::size_t keep)
-{
-	Bytes& b = archive.bytes;
-	const std::size_t code = DataAt(b, archive.offset, kDefinitionsSlot, i);
-	const std::size_t field = DataField(b, archive.offset, kDefinitionsSlot, i);
-	const Bytes kept(b.begin() + std::ptrdiff_t(code), b.begin() + std::ptrdiff_t(code + keep));
-	Put32(b, field, std::uint32_t(b.size() - (field - 0x24 - 16 * i)));
-	b.insert(b.end(), kept.begin(), kept.end());
-}
-
 // Whatever the file held: every node index is inside the table and every parent chain ends.
 inline void ExpectConsistentNodes(const LoadedModel& model)
 {

@@ -93,22 +93,6 @@ TEST(Bones, BadIndicesRecordsAndLoopsAreLeftOut)
 	EXPECT_TRUE(shared.model.nNodes == 2 && shared.model.nodelist[1].bone == 2) << "the later bone keeps the node";
 }
 
-TEST(Bones, TruncatedByteCodesEndAtTheEndOfTheFile)
-{
-	// NodeTree: 2 commands of 5 bytes and the end; NodeMix: blends of 10 and 16 bytes and the end. Cut with no
-	// end the whole commands still apply; cut inside the second blend its node 3 is not counted
-	const std::tuple<const char*, std::size_t, std::size_t, std::array<int, 2>> cases[] = {
-		{"NodeTree", 0, 10, {4, 0}}, {"NodeTree", 0, 7, {4, -1}}, {"NodeMix", 1, 26, {4, 0}}, {"NodeMix", 1, 20, {3, 0}}};
-	for (const auto& [what, definition, keep, nodesAndParent] : cases) {
-		ModelArchive archive = BuildModelArchive(
-			Skeleton({0, 1}, {-1, 0}, {{.node = 2, .blend = {{0, 1.0f}}}, {.node = 3, .blend = {{0, 0.5f}, {1, 0.5f}}}}));
-		CutDefinitionAtEnd(archive, definition, keep);
-		const Bones read = ReadBonesOf(archive);
-		EXPECT_THAT(read.damage, HasSubstr(what));
-		EXPECT_EQ((std::array{read.model.nNodes, read.model.nodelist[1].parent}), nodesAndParent) << what << keep;
-	}
-}
-
 // The scales of the first two corners of each mesh's triangle.
 std::vector<float> Scales(const BRMDL& model)
 {
@@ -193,19 +177,6 @@ TEST(Materials, DrawListsChooseEachMeshsMaterial)
 	EXPECT_TRUE(none.whole) << none.damage;
 	EXPECT_THAT(none.model.meshMat, ElementsAre(0, 0));
 	EXPECT_THAT(Scales(none.model), ElementsAre(1, 1, 1, 1));
-}
-
-TEST(Materials, DrawListsEndAtTheEndOfTheFile)
-{
-	Mdl0Model model = WithMaterials(3);
-	model.drawLists = {{"DrawOpa", {{1, 0}, {2, 1}}}}; // definition 1: two commands of 8 bytes and the end
-	for (const auto& [keep, meshMat] : {std::pair{16, std::vector{1, 2}}, std::pair{12, std::vector{1, 0}}}) {
-		ModelArchive archive = BuildModelArchive(model);
-		CutDefinitionAtEnd(archive, 1, std::size_t(keep));
-		const Materials read = ReadMaterialsOf(archive, 2);
-		EXPECT_THAT(read.damage, HasSubstr("DrawOpa"));
-		EXPECT_EQ(read.model.meshMat, meshMat) << "the whole commands still apply, keeping " << keep;
-	}
 }
 
 } // namespace
