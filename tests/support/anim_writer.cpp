@@ -12,27 +12,21 @@ constexpr std::size_t kGroupAt = 0x2C;
 
 std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
-// The index group, then per entry its name and data, as offsets from the group.
+// The index group at kGroupAt, then per entry its name and data, as offsets from the group.
 void WriteGroup(ByteSink& out, const std::vector<std::size_t>& names, const std::vector<std::size_t>& data)
 {
-	out.be32(std::uint32_t(0x18 + 16 * names.size()));
-	out.be32(std::uint32_t(names.size()));
-	out.append(Bytes(16, 0)); // root record
-	for (std::size_t i = 0; i < names.size(); ++i) // search-tree fields, never read, then the offsets
-		out.be32s({std::uint32_t(i + 1) << 16, 0, std::uint32_t(names[i] - kGroupAt), std::uint32_t(data[i] - kGroupAt)});
+	std::vector<std::array<std::uint32_t, 2>> entries;
+	for (std::size_t i = 0; i < names.size(); ++i)
+		entries.push_back({std::uint32_t(names[i] - kGroupAt), std::uint32_t(data[i] - kGroupAt)});
+	out.group(entries);
 }
 
-// Names as length, characters, NUL, aligned; returns where each landed.
+// Names in order; returns where each landed.
 std::vector<std::size_t> WriteNames(ByteSink& out, const std::vector<std::string>& names)
 {
 	std::vector<std::size_t> at;
-	for (const std::string& name : names) {
-		out.be32(std::uint32_t(name.size()));
-		at.push_back(out.size());
-		out.text(name);
-		out.u8(0);
-		out.alignTo(4);
-	}
+	for (const std::string& name : names)
+		at.push_back(out.name(name));
 	return at;
 }
 

@@ -50,13 +50,8 @@ Bytes BuildBRRES(const std::vector<Folder>& folders)
 	ByteSink table;
 	std::map<std::string, std::size_t> nameAt; // absolute offset of each name's characters
 	const auto addName = [&](const std::string& name) {
-		if (nameAt.count(name))
-			return;
-		table.be32(std::uint32_t(name.size()));
-		nameAt[name] = tableStart + table.size();
-		table.text(name);
-		table.u8(0);
-		table.alignTo(4);
+		if (!nameAt.count(name))
+			nameAt[name] = tableStart + table.name(name);
 	};
 	std::size_t sections = 1;
 	for (const Folder& folder : folders) {
@@ -67,15 +62,14 @@ Bytes BuildBRRES(const std::vector<Folder>& folders)
 	}
 
 	ByteSink out;
+	// entry i's name and data at absolute offsets, given relative to the group
 	const auto writeGroup = [&](std::size_t group, std::size_t count, auto entryAt) {
-		out.be32s({std::uint32_t(GroupSize(count)), std::uint32_t(count)});
-		out.be16s({0xFFFF, 0, 0, 0}); // reference entry
-		out.be32s({0, 0});
+		std::vector<std::array<std::uint32_t, 2>> entries;
 		for (std::size_t i = 0; i < count; ++i) {
 			const auto [name, data] = entryAt(i);
-			out.be16s({std::uint16_t(i + 1), 0, 0, 0}); // search-tree fields; readers ignore them
-			out.be32s({std::uint32_t(nameAt.at(name) - group), std::uint32_t(data - group)});
+			entries.push_back({std::uint32_t(nameAt.at(name) - group), std::uint32_t(data - group)});
 		}
+		out.group(entries);
 	};
 
 	// header (byte order mark, length patched below) and root section

@@ -2,6 +2,7 @@
 // sub-files with given bytes, laid out as the console's tools lay them out.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -37,6 +38,24 @@ struct ByteSink {
 	{
 		for (std::size_t k = 0; k < 4; ++k)
 			bytes.at(at + k) = std::uint8_t(value >> (24 - 8 * k));
+	}
+	// A name as name tables hold it: length, characters, NUL, 4-byte aligned; returns where the characters start.
+	std::size_t name(std::string_view chars)
+	{
+		be32(std::uint32_t(chars.size()));
+		const std::size_t at = size();
+		text(chars);
+		u8(0);
+		alignTo(4);
+		return at;
+	}
+	// An index group: header, reference entry, then per entry the search-tree
+	// fields readers skip and its name and data offsets from the group's start.
+	void group(const std::vector<std::array<std::uint32_t, 2>>& nameAndData)
+	{
+		be32s({std::uint32_t(24 + 16 * nameAndData.size()), std::uint32_t(nameAndData.size()), 0xFFFF0000, 0, 0, 0});
+		for (std::size_t i = 0; i < nameAndData.size(); ++i)
+			be32s({std::uint32_t(i + 1) << 16, 0, nameAndData[i][0], nameAndData[i][1]});
 	}
 };
 

@@ -72,33 +72,23 @@ struct Writer {
 	void writeNames()
 	{
 		std::map<std::string, std::size_t> placed;
+		out.alignTo(4);
 		for (const auto& [field, base, text] : names_) {
-			if (!placed.count(text)) {
-				out.alignTo(4);
-				out.be32(std::uint32_t(text.size()));
-				placed[text] = at();
-				out.text(text);
-				out.u8(0);
-			}
+			if (!placed.count(text))
+				placed[text] = out.name(text);
 			out.patch32(field, std::uint32_t(placed[text] - base)); // two's complement when negative
 		}
-		out.alignTo(4);
 	}
 
-	// An index group in header slot `slot` with its reference entry; data offsets are set by entryData.
+	// An index group in header slot `slot`; data offsets are set by entryData.
 	template <typename T>
 	std::size_t group(std::size_t slot, const std::vector<T>& entries)
 	{
 		const std::size_t start = at();
 		out.patch32(kSlots[slot], std::uint32_t(start));
-		out.be32s({std::uint32_t(0x18 + 0x10 * entries.size()), std::uint32_t(entries.size())});
-		out.be16s({0xFFFF, 0, 1, 1, 0, 0, 0, 0}); // reference entry
-		for (std::size_t i = 0; i < entries.size(); ++i) {
-			// search-tree fields: readers walk entries in stored order
-			out.be16s({std::uint16_t(i + 1), 0, 0, 0});
-			name(start, entries[i].name);
-			out.be32(0);
-		}
+		out.group(std::vector<std::array<std::uint32_t, 2>>(entries.size()));
+		for (std::size_t i = 0; i < entries.size(); ++i)
+			names_.push_back({start + 0x20 + 0x10 * i, start, entries[i].name});
 		return start;
 	}
 	void entryData(std::size_t group, std::size_t entry)
