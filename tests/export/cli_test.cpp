@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-const std::string kDemo = Quote(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres");
+const std::string kDemo = Quote(kShippedDemo);
 
 std::string Corpus(const std::string& name)
 {
@@ -152,7 +152,7 @@ TEST(CliExport, FailuresSayWhyAndWriteNothing)
 TEST(CliDamage, WarningsSayWhatIsDamaged)
 {
 	TempDir dir;
-	Bytes bytes = ReadWholeFile(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres").bytes;
+	Bytes bytes = ReadWholeFile(kShippedDemo).bytes;
 	bytes.at(0x2E3) = bytes.at(0x2E4) = 0xFF;
 	bytes.at(0x4980 + 0x22) = 0x7F;
 	bytes.resize(20000);

@@ -185,7 +185,7 @@ TEST(ReadModelCorpus, EveryPrefixOfRealModelsReturns)
 // The shipped demo archive is up to date with its generator.
 TEST(WriterDemo, ShippedArchiveIsCurrent)
 {
-	const FileBytes shipped = ReadWholeFile(std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres");
+	const FileBytes shipped = ReadWholeFile(kShippedDemo);
 	ASSERT_EQ(shipped.status, ReadStatus::Ok);
 	EXPECT_TRUE(shipped.bytes == DemoArchive()) << "run 'make demo'";
 }

@@ -278,8 +278,6 @@ TEST_F(TextureRender, ScaleImageIsGluScaleImage)
 	}
 }
 
-const std::string kDemo = std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres";
-
 // Mesa's threads still run when the program ends, and the sanitizer build's
 // leak checker, stopping them to look, crashes now and then (as under Qt):
 // the drawing commands are checked for memory errors, not leaks.
@@ -300,12 +298,12 @@ TEST(CliRender, OptionsChangeThePicture)
 {
 	testing::TempDir dir;
 	const std::string out = Quote((dir.path / "v.png").string());
-	ASSERT_EQ(Render("render " + Quote(kDemo) + " crate -o " + out).status, 0);
+	ASSERT_EQ(Render("render " + Quote(testing::kShippedDemo) + " crate -o " + out).status, 0);
 	const testing::Image plain = Decoded(dir.path / "v.png");
 	EXPECT_EQ(std::pair(plain.width, plain.height), std::pair(640, 480));
 	for (const char* options : {"--wireframe", "--no-axes", "--no-lighting", "--center", "--rotate 45,10",
 			 "--background 10,20,30", "--anim crate_open --frame 20"}) {
-		const testing::CommandResult run = Render("render " + Quote(kDemo) + " crate -o " + out + " " + options);
+		const testing::CommandResult run = Render("render " + Quote(testing::kShippedDemo) + " crate -o " + out + " " + options);
 		ASSERT_EQ(run.status, 0) << options << run.err;
 		EXPECT_NE(Decoded(dir.path / "v.png").rgba, plain.rgba) << options;
 	}
@@ -321,7 +319,7 @@ TEST(CliRender, OptionsChangeThePicture)
 	};
 	for (const auto& view : views) {
 		const testing::CommandResult run =
-			Render(std::string(view.command) + " " + Quote(kDemo) + " " + view.arguments + " -o " + out);
+			Render(std::string(view.command) + " " + Quote(testing::kShippedDemo) + " " + view.arguments + " -o " + out);
 		ASSERT_EQ(run.status, 0) << view.arguments << run.err;
 		const testing::Image picture = Decoded(dir.path / "v.png");
 		EXPECT_EQ(std::pair(picture.width, picture.height), std::pair(view.width, view.height)) << view.arguments;
@@ -352,7 +350,7 @@ TEST(CliRender, FailuresAreMessages)
 	};
 	for (const auto& c : cases) {
 		std::string arguments = c.arguments;
-		arguments.replace(arguments.find("{demo}"), 6, Quote(kDemo));
+		arguments.replace(arguments.find("{demo}"), 6, Quote(testing::kShippedDemo));
 		const testing::CommandResult run = Render(arguments + " -o " + out, c.environment);
 		EXPECT_EQ(run.status, c.status) << c.arguments;
 		EXPECT_FALSE(run.err.empty()) << c.arguments;
@@ -361,7 +359,7 @@ TEST(CliRender, FailuresAreMessages)
 	EXPECT_FALSE(std::filesystem::exists(dir.path / "x.png"));
 
 	// a model cut short draws what reads or refuses, the loader's message on stderr
-	const std::vector<std::uint8_t> demo = ReadWholeFile(kDemo).bytes;
+	const std::vector<std::uint8_t> demo = ReadWholeFile(testing::kShippedDemo).bytes;
 	for (std::size_t cut : {std::size_t(0x200), std::size_t(0x800), std::size_t(0x1800), demo.size() - 16}) {
 		ASSERT_TRUE(WriteFileAtomically(dir.path / "cut.brres", std::span(demo.data(), cut)));
 		const std::string cutPath = Quote((dir.path / "cut.brres").string());

@@ -111,7 +111,7 @@ Bytes BuildCHR0(const Chr0Anim& anim)
 {
 	const std::size_t count = anim.entries.size();
 	std::vector<std::size_t> entryAt;
-	std::size_t at = kGroupAt + 0x18 + 16 * count;
+	std::size_t at = kGroupAt + GroupSize(count);
 	for (const Chr0Entry& entry : anim.entries) {
 		entryAt.push_back(at);
 		at += 8 + 4 * entry.fields.size();
@@ -165,14 +165,14 @@ Bytes BuildSHP0(const Shp0Anim& anim)
 	};
 	const std::size_t count = anim.entries.size();
 	std::vector<std::size_t> entryAt;
-	std::size_t at = kGroupAt + 0x18 + 16 * count;
+	std::size_t at = kGroupAt + GroupSize(count);
 	for (const Shp0Entry& entry : anim.entries) {
 		entryAt.push_back(at);
 		at += 20 + 4 * entry.targets.size() + (2 * entry.targets.size() + 3) / 4 * 4;
 	}
 
 	ByteSink body; // entries, key blocks and the name table, from `at` back to the group
-	body.bytes.resize(kGroupAt + 0x18 + 16 * count);
+	body.bytes.resize(kGroupAt + GroupSize(count));
 	ByteSink blocks;
 	for (std::size_t i = 0; i < count; ++i) {
 		const Shp0Entry& entry = anim.entries[i];

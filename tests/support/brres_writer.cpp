@@ -14,13 +14,6 @@ Bytes StubSubFile(std::string_view magic, std::size_t size)
 	return sink.bytes;
 }
 
-namespace {
-
-// header and reference entry, then the entries
-std::size_t GroupSize(std::size_t entries) { return 24 + 16 * entries; }
-
-} // namespace
-
 Layout LayoutOf(const std::vector<Folder>& folders)
 {
 	Layout layout;

@@ -13,6 +13,9 @@ namespace zentarra::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Bytes of an index group: header, reference entry, then 16 per entry.
+constexpr std::size_t GroupSize(std::size_t entries) { return 24 + 16 * entries; }
+
 // Big-endian byte sink.
 struct ByteSink {
 	Bytes bytes;
@@ -53,7 +56,7 @@ struct ByteSink {
 	// fields readers skip and its name and data offsets from the group's start.
 	void group(const std::vector<std::array<std::uint32_t, 2>>& nameAndData)
 	{
-		be32s({std::uint32_t(24 + 16 * nameAndData.size()), std::uint32_t(nameAndData.size()), 0xFFFF0000, 0, 0, 0});
+		be32s({std::uint32_t(GroupSize(nameAndData.size())), std::uint32_t(nameAndData.size()), 0xFFFF0000, 0, 0, 0});
 		for (std::size_t i = 0; i < nameAndData.size(); ++i)
 			be32s({std::uint32_t(i + 1) << 16, 0, nameAndData[i][0], nameAndData[i][1]});
 	}

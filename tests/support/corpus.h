@@ -1,4 +1,4 @@
-// The real archives of ../shared/corpus and their inventory.
+// The real archives of ../shared/corpus and their inventory, and the shipped demo archive.
 #pragma once
 
 #include "base/file_io.h"
@@ -12,6 +12,7 @@
 namespace zentarra::testing {
 
 inline const std::string kCorpusDir = ZENTARRA_CORPUS;
+inline const std::string kShippedDemo = std::string(ZENTARRA_SOURCE_DIR) + "/samples/demo.brres";
 
 // The inventory; null, and a test failure, when the corpus is missing.
 inline nlohmann::json CorpusInventory()
