@@ -219,24 +219,6 @@ TEST_F(Posing, TurningTheLidMovesItsCornersItsChildAndTheHingeOverAnimatedScaleA
 	}
 }
 
-TEST_F(Posing, MorphTargetDialog)
-{
-	const MorphTarget target = DecodeMorphItem(0x05000000);
-	EXPECT_EQ(MorphPercentText(50) + MorphPercentText(100), "050%100%");
-	// the box's positions morph towards the lid's, weight keyed 0 at frame 0 to 1 at frame 10
-	model.anim.vanim = {{.vtxArray = 0, .nTargets = 1, .vtxTarget = {1}, .nrmTarget = {-1}, .weightKeys = {{{0, 0}, {10, 1}}}}};
-	model.anim.type = 2;
-	model.MD.morph = {{1.5f}};
-	EXPECT_EQ((std::pair{MorphTrackPosition(model, target), MorphTrackPosition(model, {0, 1})}), (std::pair{100, 0}));
-	// box corner 0 is (-1, 0, -1), the lid's entry 0 is (-1, 2.25, -1)
-	EXPECT_TRUE(SetMorphWeight(model, target, 50).applied && !SetMorphWeight(model, {1, 0}, 50).applied);
-	ExpectVec(Posed(0, 0, 1), {-1, 1.125f, -1}, 1e-6f);
-	model.anim.frame = -1; // Reset: 0 while stopped, the keyed weight at a frame
-	EXPECT_EQ(ResetMorphWeight(model, target), 0);
-	model.anim.frame = 2.5f;
-	EXPECT_EQ((std::pair{ResetMorphWeight(model, target), model.MD.morph[0][0]}), (std::pair{25, 0.25f}));
-}
-
 TEST_F(Posing, PoseFilesRoundTripToSixDecimals)
 {
 	const float values[4][3] = {{12.3456789f, -0.5f, 359.999f}, {1e-7f, -123456.789f, 0}, {-90, 450, 800},

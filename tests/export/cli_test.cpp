@@ -73,25 +73,6 @@ TEST(CliInfo, JsonMatchesTheInventory)
 	EXPECT_GE(modelsCompared, 21u);
 }
 
-TEST(CliInfo, NamedModelsTextAndFailures)
-{
-	const std::string kuribo = Corpus("kuribo.brres");
-	CommandResult run = RunCli("info --json " + kuribo + " kuribo '3DModels(NW4R)/kuribo-shadow'");
-	EXPECT_EQ(run.status, 0);
-	const json models = json::parse(run.out)["models"];
-	ASSERT_EQ(models.size(), 2u); // in the order asked for
-	EXPECT_EQ(std::tuple(models[0]["name"], models[0]["palettes"], models[1]["name"]),
-		std::tuple(json("kuribo"), json::array({""}), json("kuribo-shadow")));
-	run = RunCli("info " + kuribo);
-	EXPECT_EQ(std::pair(run.status, run.err), std::pair(0, std::string()));
-	EXPECT_NE(run.out.find("3DModels(NW4R)/kuribo  MDL0 version 11\n"
-						   "  meshes 1, triangles 260, bones 9, nodes 14 (5 weighted), materials 1\n"
-						   "  mesh 0 \"polygon0\": 260 triangles, material 1\n"
-						   "  material 1: texture \"kuribo\", palette \"\"\n"),
-		std::string::npos)
-		<< run.out;
-}
-
 // Every refusal: its exit status and the start of its message; none leaves a file.
 TEST(CliExport, FailuresSayWhyAndWriteNothing)
 {
@@ -181,30 +162,6 @@ TEST(CliDamage, WarningsSayWhatIsDamaged)
 	EXPECT_EQ(std::pair(run.status, run.out.substr(run.out.find('\n') + 1)),
 		std::pair(1, std::string("1 written, 0 skipped as existing, 1 failed\n")));
 	EXPECT_NE(run.err.find(file + ": CHR0 \"crate_open\": the CHR0 counts"), std::string::npos) << run.err;
-}
-
-// Posed exports, glb files and animations on their model are compared with the viewer's in tests/view.
-TEST(CliExportModel, ObjWithMtlTheGltfFlavoursAndAPsaWithoutItsModel)
-{
-	TempDir dir;
-	const std::string kuribo = "export-model " + Corpus("kuribo.brres") + " kuribo";
-	CommandResult run = RunCli(kuribo + " -f obj -o " + In(dir, "k.obj"));
-	EXPECT_EQ(std::tuple(run.status, run.err, run.out), std::tuple(0, "", ""));
-	EXPECT_EQ(ReadText(dir.path / "k.obj").substr(0, 19), "mtllib kuribo.mtl\n\n"); // named after the model, beside the OBJ
-	EXPECT_EQ(ReadText(dir.path / "k.mtl"), "newmtl mat1\n\tNs 10\n\tNi 1.0\n\td 1.0\n\tTf 1 1 1\n\tillum 2\n\t"
-											 "Ka 0.5 0.5 0.5\n\tKd 0.9 0.9 0.9\n\tKs 0.0 0.0 0.0\n\tmap_Kd kuribo.tga\n\n");
-
-	run = RunCli(kuribo + " -f gltf -o " + In(dir, "k.gltf") + " --anim walk_l --anim walk_r");
-	EXPECT_EQ(std::tuple(run.status, run.err, run.out), std::tuple(0, "", ""));
-	const json gltf = json::parse(ReadText(dir.path / "k.gltf")); // the buffer beside it, named after the file
-	EXPECT_EQ(std::pair(gltf["buffers"][0]["uri"], gltf["animations"].size()), std::pair(json("k.bin"), 2ul));
-	EXPECT_EQ(FilesIn(dir.path), 5u);
-
-	run = RunCli("export-anim " + Corpus("cow.brres") + " 'AnmChr(NW4R)/walk' -o " + In(dir, "walk.psa"));
-	ASSERT_EQ(run.status, 0) << run.err;
-	const std::string psa = ReadText(dir.path / "walk.psa");
-	EXPECT_EQ(psa.substr(0, 8), "ANIMHEAD");
-	EXPECT_NE(psa.find("BONENAMES"), std::string::npos);
 }
 
 TEST(CliExportTexture, PngAndTgaOfTheSameImageAndAModelsTexturesBesideIt)

@@ -51,50 +51,6 @@ struct DemoBatch {
 	std::vector<std::string> Run(const ExportAllOptions& options) { return Lines(ExportAll(items, options), dir.path); }
 };
 
-TEST(ExportAll, ModelTexturesOnlyWithTheModels)
-{
-	DemoBatch batch;
-	ExportAllOptions options{.textures = 3, .models = 0, .animations = 0};
-	EXPECT_TRUE(batch.Run(options).empty());
-	EXPECT_FALSE(fs::exists(batch.dir.path / "exported"));
-
-	options = {.textures = 3, .models = 3, .animations = 0, .separate = true, .perArchive = true};
-	const std::string textures = " written exported/demo.brres/textures/crate_";
-	EXPECT_EQ(batch.Run(options),
-		(std::vector<std::string>{"MDL0 crate written exported/demo.brres/crate.obj", "TEX0 crate_wood" + textures + "wood.tga",
-			"TEX0 crate_band" + textures + "band.tga", "TEX0 crate_label" + textures + "label.tga",
-			"TEX0 crate_shadow" + textures + "shadow.tga"}));
-	// no MTL in a batch; the library line names the entry
-	EXPECT_FALSE(fs::exists(batch.dir.path / "exported/demo.brres/crate.mtl"));
-	EXPECT_EQ(testing::ReadText(batch.dir.path / "exported/demo.brres/crate.obj").rfind("mtllib crate.mtl\n", 0), 0u);
-	const fs::path bandFile = batch.dir.path / "exported/demo.brres/textures/crate_band.tga";
-
-	// the viewer's batch unloads the model on display, but only for models
-	auto shown = std::make_unique<LoadedModel>();
-	shown->MD.nMesh = 1;
-	options.overwrite = true;
-	options.models = 0;
-	ExportAll(batch.items, options, *shown);
-	EXPECT_EQ(shown->MD.nMesh, 1);
-	options.models = 3;
-	ExportAll(batch.items, options, *shown);
-	EXPECT_EQ(shown->MD.nMesh, 0);
-
-	// the other model formats, the glTF text with its side file
-	for (const auto& [models, file] : {std::pair{1, "crate.md5mesh"}, {2, "crate.psk"}, {4, "crate.glb"}, {5, "crate.bin"}}) {
-		options.models = models;
-		batch.Run(options);
-		EXPECT_TRUE(fs::exists(batch.dir.path / "exported/demo.brres" / file)) << file;
-	}
-	options.models = 3;
-
-	// a model kept as it was keeps its textures out of the run
-	options.overwrite = false;
-	fs::remove(bandFile);
-	EXPECT_EQ(batch.Run(options), (std::vector<std::string>{"MDL0 crate kept exported/demo.brres/crate.obj"}));
-	EXPECT_FALSE(fs::exists(bandFile));
-}
-
 TEST(CliExportAll, PrintsEachFileAndASummary)
 {
 	DemoBatch batch;

@@ -1,7 +1,6 @@
 // Pictures of the renderer, read back from the offscreen framebuffer: the
-// model's faces, lights and highlights, every real model, damaged archives,
-// the textures on the model and in their views; and zentarra-cli render and
-// render-texture run as a user runs them.
+// model's faces, culling and highlights, every real model, the textures'
+// views; and zentarra-cli render and render-texture run as a user runs them.
 #include "support/corpus.h"
 #include "support/mdl0_writer.h"
 #include "support/pixels.h"
@@ -45,20 +44,6 @@ ViewerState Scene(std::uint32_t flags, std::vector<Triangle> triangles = {}, int
 }
 
 using RenderTest = testing::PictureTest<kSize>;
-
-TEST_F(RenderTest, LightingNeedsNormals)
-{
-	const testing::Rgba grey = {0.4f, 0.4f, 0.4f, 1};
-	ViewerState bare = Scene(kFaces | kColors | kLighting, {Facing(0.5f, grey, {0, 0, 0})});
-	ViewerState unlit = bare;
-	unlit.MV.flags &= ~std::uint32_t(kLighting);
-	EXPECT_EQ(Draw(bare), Draw(unlit));
-	EXPECT_EQ(Draw(unlit).at(kSize / 2, kSize / 2)[0], 102);
-
-	// facing the light: emission c/4 + 0.2 x 0.2 ambient + diffuse c
-	ViewerState lit = Scene(kFaces | kColors | kLighting, {Facing(0.5f, grey)});
-	EXPECT_NEAR(Draw(lit).at(kSize / 2, kSize / 2)[0], (0.4 * 1.25 + 0.04) * 255, 1.0);
-}
 
 TEST_F(RenderTest, CullingByModeAndMaterial)
 {
@@ -160,23 +145,6 @@ testing::Bytes RGBA8(int width, int height, const std::function<Pixel(int, int)>
 	return testing::BuildTEX0(6, width, height, testing::EncodeRGBA8(width, height, rgba));
 }
 
-// A square of side 2 facing +Z showing its texture twice across, the first
-// row at the top.
-testing::Bytes QuadModel(int wrap)
-{
-	testing::Mdl0Model model;
-	model.positions.push_back({.name = "pos", .values = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0}});
-	model.texCoords.push_back({.name = "uv", .components = 2, .values = {0, 2, 2, 2, 2, 0, 0, 0}});
-	testing::Mdl0Mesh mesh{.name = "quad", .primitives = {testing::Quads({0, 1, 2, 3})}};
-	mesh.uvArray[0] = 0;
-	mesh.texSize[0] = 1;
-	model.meshes.push_back(mesh);
-	model.bones.push_back({.name = "root"});
-	model.drawLists = {{"DrawOpa", {{.material = 0, .mesh = 0}}}};
-	model.materials.push_back({.name = "quad", .cull = 0, .layers = {{.texture = "quad", .wrapS = wrap, .wrapT = wrap}}});
-	return testing::BuildMDL0(model);
-}
-
 class TextureRender : public testing::PictureTest<kLarge> {
 protected:
 	// Shows the entry as a double-click does, with the view's channel and zoom, on blue.
@@ -195,43 +163,6 @@ protected:
 		return state();
 	}
 };
-
-TEST_F(TextureRender, ModelTexturesAndTheirMirrors)
-{
-	const Pixel white = {255, 255, 255, 255};
-	const struct {
-		int wrap;
-		Pixel corners[4]; // near the quad's corners: top left, top right, bottom left, bottom right
-	} cases[] = {
-		{1, {kRedPixel, kGreenPixel, kBlue, white}}, // repeated
-		{2, {kRedPixel, kRedPixel, kRedPixel, kRedPixel}}, // mirrored copies
-	};
-	for (const auto& c : cases) {
-		SCOPED_TRACE(c.wrap);
-		viewer.Command(kCmdCloseAllFiles);
-		// quarters red, green / blue, white
-		Open("quad.brres", testing::BuildBRRES({{"3DModels(NW4R)", {{"quad", QuadModel(c.wrap)}}},
-			{"Textures(NW4R)", {{"quad", RGBA8(8, 8, [&](int x, int y) { return cases[0].corners[y / 4 * 2 + x / 4]; })}}}}));
-		viewer.LoadModel(Entry("quad", ItemKind::MDL0));
-		ModelView& view = viewer.editState().MV;
-		view.radius = 1.0f;
-		ResetModelView(view);
-		view.rotZ = view.rotY = 0.0f;
-		view.flags = kFaces | kTextures;
-		const Image image = Draw(OnBlue());
-		// the quad's extent on screen
-		int left = 0, top = 0; // the quad is centred; its top row is red and green
-		while (image.at(kLarge / 2, top) == kBlue)
-			++top;
-		while (image.at(left, top + 2) == kBlue)
-			++left;
-		const auto at = [&](double fx, double fy) {
-			return image.at(left + int(fx * (kLarge - 2 * left)), top + int(fy * (kLarge - 2 * top)));
-		};
-		EXPECT_EQ((std::array{at(0.1, 0.1), at(0.9, 0.1), at(0.1, 0.9), at(0.9, 0.9), at(0.4, 0.4)}),
-			(std::array{c.corners[0], c.corners[1], c.corners[2], c.corners[3], white}));
-	}
-}
 
 TEST_F(TextureRender, ChannelsPaddingZoomAndPalette)
 {
@@ -358,14 +289,6 @@ TEST(CliRender, FailuresAreMessages)
 	}
 	EXPECT_FALSE(std::filesystem::exists(dir.path / "x.png"));
 
-	// a model cut short draws what reads or refuses, the loader's message on stderr
-	const std::vector<std::uint8_t> demo = ReadWholeFile(testing::kShippedDemo).bytes;
-	for (std::size_t cut : {std::size_t(0x200), std::size_t(0x800), std::size_t(0x1800), demo.size() - 16}) {
-		ASSERT_TRUE(WriteFileAtomically(dir.path / "cut.brres", std::span(demo.data(), cut)));
-		const std::string cutPath = Quote((dir.path / "cut.brres").string());
-		const testing::CommandResult run = Render("render " + cutPath + " crate -o " + out);
-		EXPECT_TRUE(run.status == 0 || (run.status == 1 && !run.err.empty())) << cut << run.err;
-	}
 }
 
 } // namespace

@@ -85,36 +85,6 @@ TEST(OpenTextureItem, PaletteSearchOrder)
 	EXPECT_EQ(bare.Reds("bare.brres", &last), "5 35 75");
 }
 
-TEST(OpenTextureItem, UnreadableArchivesAndDamagedEntries)
-{
-	Bytes longPalette = testing::BuildPLT0(kPaletteIA8, std::vector<std::uint16_t>(300, 0xFFFF));
-	longPalette.resize(0x40 + 40); // claims 300 entries, holds 20
-	// backed by its data, but above the largest size accepted at all
-	const Bytes big = BuildTEX0(kTexI4, 8200, 8200, Bytes(8200 * 8200 / 2));
-	Opened opened;
-	const Bytes wide = BuildTEX0(kTexI8, 2000, 2000, Bytes(32)), cut = BuildTEX0(kTexI8, 16, 16, Bytes(100, 9));
-	const testing::Folder folder = {"Textures(NW4R)", {{"big", big}, {"wide", wide}, {"cut", cut}, {"sign", Ci8Texture()}}};
-	opened.Add("bad.brres", BuildBRRES({folder, {"Palettes(NW4R)", {{"sign", longPalette}}}}));
-	const std::string error = "Error: the texture ";
-	const std::tuple<const char*, bool, std::string, std::size_t> cases[] = {// name, ok, message part, texel bytes
-		{"big", false, error + "\"big\" is damaged: its size (8200 x 8200) is above the 8192 x 8192 texels", 0},
-		{"wide", false, error + "\"wide\" is damaged: its size (2000 x 2000) needs more data than the file holds", 0},
-		{"cut", true, "the file ends inside its image", 16 * 16 * 4}}; // 256 bytes needed
-	for (const auto& [name, ok, message, size] : cases) {
-		TexImage image;
-		const TextureOpenResult result = DecodeTextureItem(opened.Texture("bad.brres", name), opened.files, image);
-		EXPECT_EQ(result.ok, ok) << name;
-		EXPECT_NE(result.message.find(message), std::string::npos) << result.message;
-		EXPECT_EQ(image.data.size(), size) << name;
-	}
-	TexImage image;
-	const TextureOpenResult damaged =
-		OpenTextureItem(opened.items, opened.Texture("bad.brres", "sign"), opened.files, nullptr, image);
-	EXPECT_TRUE(damaged.ok);
-	EXPECT_NE(damaged.message.find("palette \"sign\" is damaged"), std::string::npos) << damaged.message;
-	EXPECT_EQ(image.data[28], 255); // entry 7 is among those the file holds
-}
-
 RgbaImage Make(int width, int height, const std::function<Texel(int, int)>& texel)
 {
 	RgbaImage image{width, height, {}};

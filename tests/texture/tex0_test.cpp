@@ -183,34 +183,6 @@ TEST(Tex0Reference, EveryFormatAtOddSizesMatchesAPlainDecoder)
 	}
 }
 
-TEST(Tex0Reference, CutAnywhereInAReusedRecordZeroesTheMissingBlocks)
-{
-	std::mt19937 random(8);
-	TexImage rec;
-	for (const RefFormat& f : kRefFormats)
-		for (const auto& [width, height] : {std::pair{9, 5}, std::pair{33, 17}}) {
-			const Bytes file =
-				BuildTEX0(f.format, width, height, Texels(TexelDataSize(f.format, width, height), random, Fill::Random));
-			const Bytes plt0 = RandomPalette(kPaletteRGB565, random);
-			const std::size_t bb = f.blockBytes;
-			// every prefix of the small one, header cuts included; a few of the large one
-			std::vector<std::size_t> cuts = {0x40, 0x41, 0x40 + bb - 1, 0x40 + bb, 0x40 + 5 * bb + 3,
-				0x20 + file.size() / 2, file.size() - 1};
-			if (width == 9)
-				for (std::size_t n = 0; n < file.size(); ++n)
-					cuts.push_back(n);
-			for (const std::size_t cut : cuts) {
-				if (cut > file.size())
-					continue;
-				SCOPED_TRACE("format " + std::to_string(f.format) + " cut at " + std::to_string(cut));
-				// a whole image first, so every texel the cut one lacks is stale
-				ExpectMatchesReference(f, file, width, height, rec, plt0);
-				const Bytes prefix(file.begin(), file.begin() + std::ptrdiff_t(cut)); // fresh, so ASan sees the end
-				ExpectMatchesReference(f, prefix, width, height, rec, plt0);
-			}
-		}
-}
-
 TEST(Tex0Damage, UnknownFormatsHugeAndEmptySizes)
 {
 	const std::size_t i4 = TexelDataSize(kTexI4, 1025, 1024);

@@ -1,5 +1,5 @@
-// The camera, the view's keys, mouse and wheel, and the rules that check and
-// enable the menus' items and the panels' menus.
+// The camera, the view's keys, and the rules that check and enable the menus'
+// items.
 #include "anim/skinning.h"
 #include "support/scene.h"
 #include "view/input.h"
@@ -110,40 +110,6 @@ TEST(CheckKeys, ViewsTogglesSoloMeshAndPlayback)
 	EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, -1, 2}));
 }
 
-TEST(CheckMouse, FirstMoveOnlyRecordsThenDragsTurnAndMoveAndTheWheel)
-{
-	ViewerState state = Fresh();
-	state.disp.main = {0, 0, 400, 300};
-	const struct {
-		unsigned buttons;
-		int x, y;
-		float ModelView::*field;
-		float expected;
-	} drags[] = { // one after the other; half the width is half a turn
-		{kLeftButton, 100, 100, &ModelView::rotZ, -20}, {kLeftButton, 300, 100, &ModelView::rotZ, 160},
-		{kLeftButton | kCtrlKey, 300, 130, &ModelView::lightRotY, 36}, {kMiddleButton, 300, 160, &ModelView::offY, -2},
-		{kRightButton | kCtrlKey, 300, 130, &ModelView::offY, 0},
-	};
-	for (const auto& d : drags) {
-		CheckMouse(state, d.buttons, d.x, d.y);
-		EXPECT_FLOAT_EQ(state.MV.*(d.field), d.expected) << d.x << "," << d.y;
-	}
-	state.MV.rotZ = 90.0f; // the right drag follows the turn: sideways moves along model Z
-	CheckMouse(state, kRightButton, 340, 130);
-	EXPECT_NEAR(state.MV.offZ, 2.0f, 1e-5);
-	EXPECT_EQ(CheckMouse(state, 0, 0, 0), kRefreshNone); // no button: nothing but the position
-	CheckMouseWheel(state, 120 * 100);
-	EXPECT_FLOAT_EQ(state.MV.distance, 0.1f);
-
-	state.disp.view = kTextureView;
-	CheckMouse(state, kRightButton, 10, 5);
-	EXPECT_EQ((std::array{state.TV.panX, state.TV.panY}), (std::array{20, -10}));
-	CheckMouseWheel(state, 120);
-	for (int delta : {0, -120, -120, -120}) // anything but away from the user halves
-		CheckMouseWheel(state, delta);
-	EXPECT_FLOAT_EQ(state.TV.zoom, 0.25f);
-}
-
 TEST(Camera, RadiusAndCentre)
 {
 	LoadedModel model;
@@ -212,29 +178,6 @@ TEST(MenuState, AnimationMenuByPlaybackState)
 			true), c.enabled) << c.type;
 	}
 	EXPECT_FALSE(GetMenuState(ViewerState{}).animationMenu);
-}
-
-TEST(PanelMenus, ByKindAndClass)
-{
-	const std::pair<ItemKind, int> kinds[] = {{ItemKind::MDL0, 5100}, {ItemKind::TEX0, 5200}, {ItemKind::PLT0, 5300},
-		{ItemKind::CHR0, 5400}, {ItemKind::SHP0, 5500}, {ItemKind::Archive, 5000}, {ItemKind::Folder, 5999}};
-	for (const auto& [kind, id] : kinds) {
-		const PopupMenu menu = FilesPanelMenu(&kind);
-		EXPECT_EQ(menu.id, id);
-		for (const MenuEntry& entry : menu.entries) // every command has its work; the rest says there is none
-			EXPECT_EQ(entry.enabled, id != 5999) << entry.label;
-	}
-
-	const struct {
-		std::uint32_t param;
-		int first; // the first entry's command, or the menu's id
-	} nodes[] = {{0x01000003, kCmdPoseBone}, {0x04000002, kCmdShowMeshOnly}, {0x05010002, kCmdMorph}, {4, 5999}};
-	for (const auto& n : nodes) {
-		const PopupMenu menu = ModelPanelMenu(n.param, false);
-		EXPECT_EQ(n.first == 5999 ? menu.id : menu.entries[0].id, n.first) << n.param;
-		EXPECT_TRUE(n.first == 5999 || menu.entries[0].enabled) << n.param;
-	}
-	EXPECT_TRUE(ModelPanelMenu(0x04000002, true).entries[1].checked);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The viewer's animation commands (the Qt tests drive playback by drawn
-// frames): loading and unloading, failed loads, Rotate Bone, Morph Target,
-// pose files.
-#include "anim/pose.h"
+// frames, and Rotate Bone and Morph Target): loading and unloading, failed
+// loads, pose files.
 #include "support/demo_archive.h"
 #include "support/viewer_fixture.h"
 
@@ -16,11 +15,10 @@ protected:
 	int Chr0() { return Entry("crate_open", ItemKind::CHR0); }
 	int Shp0() { return Entry("crate_bulge", ItemKind::SHP0); }
 	const AnimState& anim() const { return state().model.anim; }
-	// The bone's rotation shown (or its bind rotation), as a vector.
-	Vec3 Rot(int bone, bool bind = false) const
+	// The bone's rotation shown, as a vector.
+	Vec3 Rot(int bone) const
 	{
-		const Node& node = state().model.nodelist[std::size_t(state().model.bonemap[std::size_t(bone)])];
-		const float* r = bind ? node.rot : node.curRot;
+		const float* r = state().model.nodelist[std::size_t(state().model.bonemap[std::size_t(bone)])].curRot;
 		return {r[0], r[1], r[2]};
 	}
 	void SetRot(int bone, Vec3 r)
@@ -72,62 +70,6 @@ TEST_F(ViewerAnimTest, FailedLoadsKeepTheAnimationState)
 	EXPECT_EQ(front.LastText(), "Can't open file");
 	EXPECT_EQ(viewer.AnimInfo().type, before.type);
 	EXPECT_EQ(viewer.AnimInfo().frame, "00001.000");
-}
-
-TEST_F(ViewerAnimTest, RotateBone)
-{
-	LoadCrate();
-	OnEntry(Chr0(), kCmdLoadAndPlayAnim);
-	viewer.Command(kCmdMore);
-	viewer.ActivateModelNode(BoneNode(2));
-	EXPECT_EQ(anim().playing, 0); // the next step would overwrite the edit
-	EXPECT_TRUE(viewer.BoneSlidersMoved({10, 20, 300}) & kRedraw);
-	SetRot(2, {-90, 450, 800});
-	EXPECT_EQ(viewer.BoneDialogPositions(), (std::array<int, 3>{270, 90, 360}));
-
-	// Reset: the animation's rotation at the current frame (checked with the posing), the bind one when stopped
-	for (int i = 0; i < 20; ++i)
-		viewer.Command(kCmdNextFrame);
-	viewer.BoneDialogReset();
-	EXPECT_EQ(Rot(2)[0], float(RotationToTrackPosition(BoneResetRotation(state().model, 2)[0])));
-	viewer.Command(kCmdStop);
-	viewer.BoneDialogReset();
-	EXPECT_EQ(Rot(2), Rot(2, true));
-
-	// "Pose..." from the menu: owned by the main window, a new window
-	const int generation = viewer.boneDialog().generation;
-	viewer.ModelContextMenu(BoneNode(1));
-	viewer.Command(kCmdPoseBone);
-	EXPECT_EQ(std::pair(viewer.boneDialog().ownedByModelPanel, viewer.boneDialog().generation > generation),
-		std::pair(false, true));
-	EXPECT_TRUE(viewer.LoadModel(Entry("crate", ItemKind::MDL0)) & kBoneDialog); // a new model closes it
-	EXPECT_FALSE(viewer.boneDialog().open);
-}
-
-TEST_F(ViewerAnimTest, MorphTarget)
-{
-	LoadCrate();
-	viewer.Command(kCmdMore);
-	OnEntry(Shp0(), kCmdLoadAndPlayVertexAnim);
-	viewer.Command(kCmdMore);
-	const auto target = [&] {
-		for (const ModelTreeNode& node : viewer.modelTree())
-			if (NodeClass(node.param) == kMorphTargetClass)
-				return node.param;
-		return 0u;
-	};
-	ASSERT_NE(target(), 0u);
-	EXPECT_TRUE(viewer.ActivateModelNode(target()) & kMorphDialog);
-	viewer.MorphDialogOpened();
-	EXPECT_TRUE(viewer.MorphSliderMoved(50) & kRedraw);
-	EXPECT_EQ(state().model.MD.morph[0][0], 0.5f);
-	Refresh refresh = kRefreshNone;
-	viewer.Command(kCmdStop);
-	EXPECT_EQ(viewer.MorphDialogReset(refresh), 0);
-	viewer.ModelContextMenu(target());
-	EXPECT_TRUE(viewer.Command(kCmdMorph) & kMorphDialog);
-	EXPECT_TRUE(viewer.Command(kCmdUnloadVertices) & kModelPanel); // its targets leave the open panel
-	EXPECT_EQ(target(), 0u);
 }
 
 TEST_F(ViewerAnimTest, PoseFilesRoundTripAndBadFiles)

@@ -1,5 +1,5 @@
 // The Viewer's commands: opening and closing files, loading models, the model
-// panel and its nodes, and how menu commands switch views.
+// panel and its nodes.
 #include "support/container_writer.h"
 #include "support/demo_archive.h"
 #include "support/viewer_fixture.h"
@@ -91,24 +91,6 @@ TEST_F(ViewerTest, LoadingModelsAndTheModelPanel)
 	viewer.SelectModelNode(BoneNode(1));
 	viewer.LoadModel(Entry("crate", ItemKind::MDL0)); // another model closes the panel
 	EXPECT_EQ((std::array{int(state().modelPanelOpen), state().sbone}), (std::array{0, -1}));
-}
-
-TEST_F(ViewerTest, MenuCommandsSwitchViews)
-{
-	const struct {
-		int from, command, to;
-	} cases[] = {
-		{kTextureView, kCmdFaces, kModelView}, {kPaletteView, kCmdCullAuto, kModelView},
-		{kModelView, kCmdChannelAlpha, kTextureView}, {kPaletteView, kCmdChannelNormal, kPaletteView},
-		{kModelView, kCmdResetTextureView, kTextureView}, {kModelView, kCmdViewPalette, kPaletteView},
-	};
-	for (const auto& c : cases) {
-		viewer.editState().disp.view = c.from;
-		viewer.Command(c.command);
-		EXPECT_EQ(state().disp.view, c.to) << c.command;
-	}
-	viewer.Command(kCmdAbout);
-	EXPECT_EQ(front.messages.back().icon, MessageIcon::Information);
 }
 
 // Bones b with their node's parent node; node i is bone i.

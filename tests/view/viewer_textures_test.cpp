@@ -1,5 +1,5 @@
 // The viewer's texture commands: the model's textures, the texture and
-// palette views, and the texture exports through the save dialog.
+// palette views, and damaged textures.
 #include "../export/png_read.h"
 #include "support/demo_archive.h"
 #include "support/tex0_writer.h"
@@ -79,24 +79,6 @@ TEST_F(ViewerTextures, TextureAndPaletteViews)
 	ASSERT_EQ(TD.loaded, 1);
 	for (int k : {0, 9, 31})
 		EXPECT_EQ(std::memcmp(&TD.pixels[std::size_t(k) * 4], Texel(TD.palTex[0], k % 16, k / 16), 4), 0);
-}
-
-TEST_F(ViewerTextures, ExportsThroughTheSaveDialog)
-{
-	Open("demo.brres", testing::DemoArchive());
-	viewer.ActivateFileItem(Entry("crate_label", ItemKind::TEX0));
-	front.saveAnswers = {Path("label")};
-	viewer.Command(kCmdExportPNG);
-	EXPECT_EQ(testing::DecodePNG(ReadWholeFile(folder / "label.png").bytes), state().TD.pixels);
-
-	// the files panel's TGA of another entry; a cancel; a folder that does not exist
-	front.saveAnswers = {Path("shadow.tga"), std::nullopt, Path("none/x.tga")};
-	for (int i = 0; i < 3; ++i)
-		OnEntry(Entry("crate_shadow", ItemKind::TEX0), kCmdExportTextureTGA);
-	EXPECT_EQ(ReadWholeFile(folder / "shadow.tga").bytes.size(), 18u + 48u * 20u * 4u);
-	EXPECT_EQ(front.LastText(), "Error: unable to write file");
-	const auto files = std::distance(std::filesystem::directory_iterator(folder), {});
-	EXPECT_EQ(files, 3); // demo.brres, label.png, shadow.tga: nothing from the cancel, no temporary left
 }
 
 TEST_F(ViewerTextures, DamagedTexturesLeaveTheViewAsItWas)
