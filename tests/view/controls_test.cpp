@@ -14,7 +14,6 @@ namespace zentarra {
 namespace {
 
 using testing::AddMesh;
-using testing::MakeVertex;
 
 ViewerState Fresh(int view = kModelView)
 {
@@ -110,18 +109,6 @@ TEST(CheckKeys, ViewsTogglesSoloMeshAndPlayback)
 	EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, -1, 2}));
 }
 
-TEST(Camera, RadiusAndCentre)
-{
-	LoadedModel model;
-	AddMesh(model, {{{MakeVertex(3, -4, 0), MakeVertex(-3, 4, 0), MakeVertex(0, 0, 0)}}});
-	EXPECT_FLOAT_EQ(CalcRadMax(model.MD), 5.0f);
-	// only the first corner of each triangle counts
-	ModelView view;
-	AddMesh(model, {{{MakeVertex(-9, 6, 12), MakeVertex(0, 0, 0), MakeVertex(0, 0, 0)}}});
-	CenterModel(view, model.MD);
-	EXPECT_EQ((std::array{view.offX, view.offY, view.offZ}), (std::array{3.0f, -1.0f, -6.0f}));
-}
-
 // The items of `ids` that the menu shows checked (or enabled).
 std::set<int> Checked(const MenuState& menu, std::initializer_list<int> ids, bool enabled = false)
 {
@@ -130,27 +117,6 @@ std::set<int> Checked(const MenuState& menu, std::initializer_list<int> ids, boo
 		if (enabled ? menu.IsEnabled(id) : menu.IsChecked(id))
 			on.insert(id);
 	return on;
-}
-
-TEST(MenuState, ChecksFollowTheState)
-{
-	ViewerState state;
-	const std::pair<std::uint32_t, int> culling[] = {{0xC0, kCmdCullAuto}, {0x80, kCmdCullOff}};
-	for (const auto& [bits, checked] : culling) {
-		state.MV.flags = kFaces | kAutoExportTextures | bits;
-		EXPECT_EQ(Checked(GetMenuState(state), {kCmdCullAuto, kCmdCullOn, kCmdCullOff, kCmdFaces, kCmdAxes,
-			kCmdAutoExportTextures}), (std::set<int>{checked, kCmdFaces, kCmdAutoExportTextures})) << bits;
-	}
-	const struct {
-		int channel, view;
-		std::set<int> checked;
-	} channels[] = {{1, 1, {kCmdChannelColors, kCmdViewTexture}}, {5, 9, {kCmdChannelAlpha, kCmdViewPalette}}};
-	for (const auto& c : channels) {
-		state.TV.channel = c.channel;
-		state.disp.view = c.view;
-		EXPECT_EQ(Checked(GetMenuState(state), {kCmdChannelNormal, kCmdChannelColors, kCmdChannelAlpha, kCmdViewModel,
-			kCmdViewTexture, kCmdViewPalette}), c.checked) << c.channel;
-	}
 }
 
 TEST(MenuState, AnimationMenuByPlaybackState)

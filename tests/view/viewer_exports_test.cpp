@@ -1,5 +1,6 @@
-// The viewer's batch export with its dialog's choices, checked file for file
-// against what zentarra-cli writes, and cancelling.
+// The viewer's exports through the scripted save dialog and its batch export
+// with its dialog's choices, checked file for file against what zentarra-cli
+// writes, and cancelling.
 #include "support/demo_archive.h"
 #include "support/viewer_fixture.h"
 #include "view/export_all_dialog.h"
@@ -12,8 +13,59 @@ using testing::Quote;
 using testing::FilesBelow;
 using testing::RunCli;
 
-
 using ViewerExportTest = testing::ViewerFixture;
+
+TEST_F(ViewerExportTest, EachExportEqualsTheCommandLines)
+{
+	const std::string demo = Write("demo.brres", testing::DemoArchive()), q = Quote(demo);
+	for (const char* side : {"viewer", "cli"})
+		fs::create_directories(Path(side));
+	viewer.OpenFiles({demo});
+	viewer.LoadModel(Entry("crate", ItemKind::MDL0));
+	viewer.Command(kCmdExportOBJ); // cancelled: nothing written
+	viewer.Command(kCmdAutoExportTextures);
+	viewer.editState().disp.view = kTextureView;
+	front.saveAnswers = {Path("viewer/crate.obj")};
+	viewer.Command(kCmdExportOBJ);
+	EXPECT_EQ(state().disp.view, int(kModelView)); // an export shows the model it writes
+	EXPECT_EQ(FilesBelow(Path("viewer")).size(), 6u); // obj, mtl, four textures
+	RunCli("export-model " + q + " crate -f obj --textures -o " + Quote(Path("cli/crate.obj")));
+
+	// posed at frame 17 of the loaded animation; the files panel's texture exports
+	OnEntry(Entry("crate_open", ItemKind::CHR0), kCmdLoadAnim);
+	for (int i = 0; i < 17; ++i)
+		viewer.Command(kCmdNextFrame);
+	const std::string posed = " crate --anim crate_open --frame 17 -f ", model = " crate_open --model " + q + ":crate -f ";
+	const struct {
+		int command;
+		const char* file;
+		std::string cli;
+	} cases[] = {
+		{kCmdExportPSK, "c.psk", "export-model " + q + posed + "psk"},
+		{kCmdExportMD5, "c.md5mesh", "export-model " + q + posed + "md5"},
+		{kCmdExportAnimPSA, "c.psa", "export-anim " + q + model + "psa"},
+		{kCmdExportAnimMD5, "c.md5anim", "export-anim " + q + model + "md5"},
+		{kCmdExportTexturePNG, "label.png", "export-texture " + q + " crate_label"},
+		{kCmdExportTextureTGA, "label.tga", "export-texture " + q + " crate_label -f tga"},
+	};
+	for (const auto& c : cases) {
+		front.saveAnswers = {Path(std::string("viewer/") + c.file)};
+		if (c.command == kCmdExportTexturePNG || c.command == kCmdExportTextureTGA)
+			OnEntry(Entry("crate_label", ItemKind::TEX0), c.command);
+		else
+			viewer.Command(c.command);
+		EXPECT_TRUE(front.messages.empty()) << c.file << ": " << front.LastText();
+		ASSERT_EQ(RunCli(c.cli + " -o " + Quote(Path(std::string("cli/") + c.file))).status, 0) << c.cli;
+	}
+	EXPECT_EQ(viewer.AnimInfo().frame, "(stopped)"); // an animation export leaves the bind pose
+	EXPECT_TRUE(FilesBelow(Path("viewer")) == FilesBelow(Path("cli")));
+
+	// a folder that does not exist: the reason said, no file and no temporary left
+	front.saveAnswers = {Path("none/x.tga")};
+	OnEntry(Entry("crate_label", ItemKind::TEX0), kCmdExportTextureTGA);
+	EXPECT_EQ(front.LastText(), "Error: unable to write file");
+	EXPECT_EQ(FilesBelow(Path("viewer")).size(), 12u);
+}
 
 TEST_F(ViewerExportTest, ExportAllDialogAndBatch)
 {

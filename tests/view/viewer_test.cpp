@@ -3,16 +3,12 @@
 #include "support/container_writer.h"
 #include "support/demo_archive.h"
 #include "support/viewer_fixture.h"
-#include "support/scene.h"
 #include "view/model_tree.h"
 
 #include <gtest/gtest.h>
 
 namespace zentarra {
 namespace {
-
-using testing::AddMesh;
-using testing::Facing;
 
 class ViewerTest : public testing::ViewerFixture {
 protected:
@@ -131,32 +127,6 @@ TEST(FillModelTree, BonesUnderTheirParentsWhateverTheirOrder)
 		EXPECT_EQ(ParentText(nodes, bone), parent) << bone;
 	for (std::size_t i = 0; i < nodes.size(); ++i)
 		EXPECT_LT(nodes[i].parent, int(i)); // every node after its parent
-}
-
-TEST(FillModelTree, MeshesAndVertexAnimation)
-{
-	LoadedModel model = Skeleton({-1});
-	for (const char* name : {"m0", "m1", "m2", "m3"})
-		AddMesh(model, {Facing(1)}, 2, name);
-	model.MD.meshVisible[2] = 0;
-	model.names.positions = {"base", "open", "shut"};
-	model.names.normals = {"nbase", "nopen"};
-	model.anim.type = 2;
-	model.anim.vanim.resize(3); // the second without base array: left out
-	model.anim.vanim[0].vtxArray = 0;
-	model.anim.vanim[0].vtxTarget = {1, -1, 2};
-	model.anim.vanim[2].nrmArray = 0;
-	model.anim.vanim[2].nrmTarget = {1};
-
-	const std::vector<ModelTreeNode> nodes = FillModelTree(model);
-	std::vector<std::pair<std::string, std::uint32_t>> texts;
-	for (const ModelTreeNode& node : nodes)
-		texts.emplace_back(node.text, node.param);
-	// the morph targets: 0x05, the entry, the target; the normals' entry has no position array
-	EXPECT_EQ(texts, (std::vector<std::pair<std::string, std::uint32_t>>{{"Bones", kBonesNode}, {"b0", BoneNode(0)},
-		{"Meshes", kMeshesNode}, {"m0", MeshNode(0)}, {"m1", MeshNode(1)}, {"* m2", 0x04000002}, {"m3", MeshNode(3)},
-		{"Vertex Animation", texts[7].second}, {"base", 0x06000000}, {"open", 0x05000000}, {"shut", 0x05000002},
-		{"nbase", 0xFFFFFFFF}, {"nopen", 0x05020000}}));
 }
 
 } // namespace

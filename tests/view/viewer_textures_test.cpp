@@ -58,29 +58,6 @@ TEST_F(ViewerTextures, ModelTexturesFromTheModelsArchiveOn)
 	EXPECT_EQ(std::pair(int(Texel(tx.images[0], 1, 1)[1]), front.messages.size()), std::pair(255, std::size_t(0)));
 }
 
-TEST_F(ViewerTextures, TextureAndPaletteViews)
-{
-	Open("demo.brres", testing::DemoArchive());
-	Open("lonely.brres", BuildBRRES({{"Textures(NW4R)", {{"lonely", BuildTEX0(9, 8, 4, testing::EncodeTexels(9, 8, 4,
-		[](int x, int y) { return std::uint32_t(y * 8 + x); }))}}}}));
-	viewer.ActivateFileItem(Entry("lonely", ItemKind::TEX0));
-	EXPECT_EQ(front.LastText(), "Error: this texture requires a palette and no palette has been loaded.");
-
-	viewer.editState().TV.zoom = 3.0f;
-	viewer.ActivateFileItem(Entry("crate_shadow", ItemKind::TEX0));
-	const TextureDisplay& TD = state().TD;
-	EXPECT_EQ((std::array{TD.width, TD.height, TD.potWidth, TD.potHeight, int(state().TV.zoom)}),
-		(std::array{48, 20, 64, 32, 1}));
-	viewer.ActivateFileItem(Entry("crate_band", ItemKind::PLT0));
-	EXPECT_EQ(std::pair(state().disp.view, TD.name), std::pair(int(kPaletteView), std::string("crate_shadow")));
-
-	// an indexed texture takes the last palette loaded
-	viewer.ActivateFileItem(Entry("lonely", ItemKind::TEX0));
-	ASSERT_EQ(TD.loaded, 1);
-	for (int k : {0, 9, 31})
-		EXPECT_EQ(std::memcmp(&TD.pixels[std::size_t(k) * 4], Texel(TD.palTex[0], k % 16, k / 16), 4), 0);
-}
-
 TEST_F(ViewerTextures, DamagedTexturesLeaveTheViewAsItWas)
 {
 	Bytes huge = Solid(8, 1, 2, 3);
