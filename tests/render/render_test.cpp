@@ -2,16 +2,12 @@
 // model's faces, culling and highlights, every real model, the textures'
 // views; and zentarra-cli render and render-texture run as a user runs them.
 #include "support/corpus.h"
-#include "support/mdl0_writer.h"
 #include "support/pixels.h"
 #include "support/tex0_writer.h"
 #include "view/input.h"
 #include "../export/png_read.h"
 
-#include <GL/glu.h>
-
 #include <algorithm>
-#include <random>
 
 namespace zentarra {
 namespace {
@@ -189,24 +185,6 @@ TEST_F(TextureRender, ChannelsPaddingZoomAndPalette)
 	EXPECT_EQ(palette.Count({255, 255, 0, 255}), 64 * 4);
 	EXPECT_EQ(palette.at(c + 31, c - 29), (Pixel{255, 255, 0, 255}));
 	EXPECT_EQ(palette.at(c, c - 27), kBlue);
-}
-
-// The rescaling of the model's textures is the GL utility library's, byte for byte.
-TEST_F(TextureRender, ScaleImageIsGluScaleImage)
-{
-	std::mt19937 random(7);
-	const struct {
-		int width, height, outWidth, outHeight;
-	} sizes[] = {{48, 20, 64, 32}, {1, 1024, 4, 256}, {7, 3, 256, 2}};
-	for (const auto& s : sizes) {
-		RgbaImage in{s.width, s.height, {}};
-		for (int i = 0; i < s.width * s.height * 4; ++i)
-			in.rgba.push_back(std::uint8_t(random()));
-		std::vector<std::uint8_t> glu(std::size_t(s.outWidth) * std::size_t(s.outHeight) * 4);
-		ASSERT_EQ(gluScaleImage(GL_RGBA, s.width, s.height, GL_UNSIGNED_BYTE, in.rgba.data(), s.outWidth, s.outHeight,
-					  GL_UNSIGNED_BYTE, glu.data()), 0);
-		EXPECT_EQ(ScaleImage(in, s.outWidth, s.outHeight).rgba, glu) << s.width << "x" << s.height;
-	}
 }
 
 // Mesa's threads still run when the program ends, and the sanitizer build's

@@ -26,7 +26,9 @@ TEST_F(ViewerExportTest, EachExportEqualsTheCommandLines)
 	viewer.Command(kCmdAutoExportTextures);
 	viewer.editState().disp.view = kTextureView;
 	front.saveAnswers = {Path("viewer/crate.obj")};
+	front.titles.clear();
 	viewer.Command(kCmdExportOBJ);
+	EXPECT_EQ(front.titles, (std::vector<int>{2, 0})); // "exporting" in the title while it writes
 	EXPECT_EQ(state().disp.view, int(kModelView)); // an export shows the model it writes
 	EXPECT_EQ(FilesBelow(Path("viewer")).size(), 6u); // obj, mtl, four textures
 	RunCli("export-model " + q + " crate -f obj --textures -o " + Quote(Path("cli/crate.obj")));
