@@ -117,6 +117,7 @@ ModelReadResult ReadModelEntry(const OpenedArchive& archive, const Entry& entry,
 {
 	ByteView view(archive.bytes);
 	ModelReadResult result = ReadModel(view, entry.item.offset, model);
+	model.modelname = entry.item.name; // a glTF scene is named after it, as the viewer's are
 	if (!result.ok && result.message.empty())
 		result.message = kNoVertices;
 	return result;

@@ -33,8 +33,11 @@ TEST_F(ViewerExportTest, EachExportEqualsTheCommandLines)
 	EXPECT_EQ(FilesBelow(Path("viewer")).size(), 6u); // obj, mtl, four textures
 	RunCli("export-model " + q + " crate -f obj --textures -o " + Quote(Path("cli/crate.obj")));
 
-	// posed at frame 17 of the loaded animation; the files panel's texture exports
+	// the glTF file with the animation loaded, then the others posed at its frame 17; the files panel's textures
 	OnEntry(Entry("crate_open", ItemKind::CHR0), kCmdLoadAnim);
+	front.saveAnswers = {Path("viewer/crate.glb")};
+	viewer.Command(kCmdExportGLTF);
+	RunCli("export-model " + q + " crate --anim crate_open -f glb -o " + Quote(Path("cli/crate.glb")));
 	for (int i = 0; i < 17; ++i)
 		viewer.Command(kCmdNextFrame);
 	const std::string posed = " crate --anim crate_open --frame 17 -f ", model = " crate_open --model " + q + ":crate -f ";
@@ -66,7 +69,7 @@ TEST_F(ViewerExportTest, EachExportEqualsTheCommandLines)
 	front.saveAnswers = {Path("none/x.tga")};
 	OnEntry(Entry("crate_label", ItemKind::TEX0), kCmdExportTextureTGA);
 	EXPECT_EQ(front.LastText(), "Error: unable to write file");
-	EXPECT_EQ(FilesBelow(Path("viewer")).size(), 12u);
+	EXPECT_EQ(FilesBelow(Path("viewer")).size(), 13u);
 }
 
 TEST_F(ViewerExportTest, ExportAllDialogAndBatch)
