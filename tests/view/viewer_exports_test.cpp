@@ -63,9 +63,9 @@ TEST_F(ViewerExportTest, EachExportEqualsTheCommandLines)
 		ASSERT_EQ(RunCli(c.cli + " -o " + Quote(Path(std::string("cli/") + c.file))).status, 0) << c.cli;
 	}
 	EXPECT_EQ(viewer.AnimInfo().frame, "(stopped)"); // an animation export leaves the bind pose
-	EXPECT_TRUE(FilesBelow(Path("viewer")) == FilesBelow(Path("cli")));
+	EXPECT_TRUE(FilesBelow(Path("viewer")) == FilesBelow(Path("cli"))); // no temporary left beside them
 
-	// a folder that does not exist: the reason said, no file and no temporary left
+	// a folder that does not exist: the reason said, nothing written
 	front.saveAnswers = {Path("none/x.tga")};
 	OnEntry(Entry("crate_label", ItemKind::TEX0), kCmdExportTextureTGA);
 	EXPECT_EQ(front.LastText(), "Error: unable to write file");
