@@ -42,7 +42,7 @@ bool ReadCorpusModel(const char* file, LoadedModel& model)
 		if (item.kind != ItemKind::MDL0)
 			continue;
 		ByteView modelView(archive.bytes);
-		return ReadModel(modelView, item.offset, model).ok;
+		return ReadModel(modelView, item.offset, item.name, model).ok;
 	}
 	return false;
 }

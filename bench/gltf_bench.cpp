@@ -40,7 +40,7 @@ CorpusModel ReadCorpusModel(const char* file, const char* animFile = nullptr, co
 	ByteView view(archive.bytes);
 	ReadBRRES(view, path, items, nullptr);
 	for (const ItemRecord& item : items.items()) {
-		if (item.kind != ItemKind::MDL0 || !ReadModel(view, item.offset, *out.model).ok)
+		if (item.kind != ItemKind::MDL0 || !ReadModel(view, item.offset, item.name, *out.model).ok)
 			continue;
 		ArchiveFiles files;
 		files.Put(path, archive.bytes);

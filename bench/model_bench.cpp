@@ -31,7 +31,7 @@ void ReadRepeatedly(benchmark::State& state, const std::vector<std::uint8_t>& by
 {
 	auto model = std::make_unique<LoadedModel>();
 	ByteView first(bytes);
-	const ModelReadResult result = ReadModel(first, offset, *model);
+	const ModelReadResult result = ReadModel(first, offset, "", *model);
 	if (!result.ok || result.damaged) {
 		state.SkipWithError(("model not read whole: " + result.message).c_str());
 		return;
@@ -39,7 +39,7 @@ void ReadRepeatedly(benchmark::State& state, const std::vector<std::uint8_t>& by
 	const std::size_t triangles = TrianglesOf(model->MD);
 	for (auto _ : state) {
 		ByteView view(bytes);
-		benchmark::DoNotOptimize(ReadModel(view, offset, *model));
+		benchmark::DoNotOptimize(ReadModel(view, offset, "", *model));
 	}
 	state.counters["triangles"] = double(triangles);
 	state.counters["triangles/s"] = benchmark::Counter(double(triangles), benchmark::Counter::kIsIterationInvariantRate);

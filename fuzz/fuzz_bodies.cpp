@@ -80,7 +80,7 @@ void FuzzModel(const std::uint8_t* data, std::size_t size)
 	auto model = std::make_unique<LoadedModel>();
 	ForEachEntry(scanned.items, ItemKind::MDL0, [&](const ItemRecord& item) {
 		ByteView view(scanned.bytes);
-		if (!ReadModel(view, item.offset, *model).ok)
+		if (!ReadModel(view, item.offset, item.name, *model).ok)
 			return;
 		RecalculateModel(model->MD, model->nodelist, model->anim);
 		sink = CalcRadMax(model->MD);

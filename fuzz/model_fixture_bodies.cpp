@@ -26,7 +26,7 @@ const LoadedModel& DemoCrate()
 		auto model = std::make_unique<LoadedModel>();
 		const testing::ModelArchive archive = testing::BuildModelArchive(testing::DemoModel());
 		ByteView view(archive.bytes);
-		ReadModel(view, archive.offset, *model);
+		ReadModel(view, archive.offset, "", *model);
 		return model;
 	}();
 	return *crate;

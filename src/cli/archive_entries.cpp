@@ -116,11 +116,7 @@ std::uint32_t ModelVersion(const OpenedArchive& archive, const Entry& entry)
 ModelReadResult ReadModelEntry(const OpenedArchive& archive, const Entry& entry, LoadedModel& model)
 {
 	ByteView view(archive.bytes);
-	ModelReadResult result = ReadModel(view, entry.item.offset, model);
-	model.modelname = entry.item.name; // a glTF scene is named after it, as the viewer's are
-	if (!result.ok && result.message.empty())
-		result.message = kNoVertices;
-	return result;
+	return ReadModel(view, entry.item.offset, entry.item.name, model);
 }
 
 std::string PoseAtFrame(LoadedModel& model, const OpenedArchive& archive, const std::string& anim, float frame,

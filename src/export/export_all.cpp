@@ -166,10 +166,9 @@ TaskResult ExportModel(const Context& context, const ItemRecord& item, ArchiveFi
 	}
 	auto model = std::make_unique<LoadedModel>();
 	ByteView view(*bytes);
-	const ModelReadResult read = ReadModel(view, item.offset, *model);
-	model->modelname = item.name;
+	const ModelReadResult read = ReadModel(view, item.offset, item.name, *model);
 	if (!read.ok) {
-		result.files.push_back(Skip(item, ItemKind::MDL0, read.message.empty() ? std::string(kNoVertices) : read.message));
+		result.files.push_back(Skip(item, ItemKind::MDL0, read.message));
 		return result;
 	}
 

@@ -413,7 +413,7 @@ void KeepSettings(const AnimState& from, AnimState& to)
 
 } // namespace
 
-ModelReadResult ReadModel(ByteView& file, std::size_t offset, LoadedModel& model)
+ModelReadResult ReadModel(ByteView& file, std::size_t offset, std::string_view name, LoadedModel& model)
 {
 	// The previous model's triangle lists lend their memory to the new one's:
 	// writing into pages that are already mapped saves as much time as the
@@ -425,6 +425,7 @@ ModelReadResult ReadModel(ByteView& file, std::size_t offset, LoadedModel& model
 		LoadedModel fresh;
 		KeepSettings(model.anim, fresh.anim);
 		ModelReadResult result = ModelReader(file, offset, fresh, spare).Run();
+		fresh.modelname = name;
 		if (result.ok)
 			model = std::move(fresh);
 		return result;

@@ -27,11 +27,12 @@ struct ModelReadResult {
 	std::string message;  // failure: the message to show; damage: what was wrong
 };
 
-// Reads the MDL0 at `offset` into `model` (geometry, skeleton, materials) and
-// poses it in the bind pose. On failure `model` is left empty (nMesh 0).
-// Anything `model` held before is released first; its animation state's
-// settings (speed, rotOnly, defaultSpeed) are kept.
-ModelReadResult ReadModel(ByteView& file, std::size_t offset, LoadedModel& model);
+// Reads the MDL0 at `offset`, the archive entry `name`, into `model`
+// (geometry, skeleton, materials, the name) and poses it in the bind pose. On
+// failure `model` is left empty (nMesh 0). Anything `model` held before is
+// released first; its animation state's settings (speed, rotOnly,
+// defaultSpeed) are kept.
+ModelReadResult ReadModel(ByteView& file, std::size_t offset, std::string_view name, LoadedModel& model);
 
 // Releases the geometry of the record and sets nMesh to 0.
 void FreeBRMDL(BRMDL& model);

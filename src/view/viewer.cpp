@@ -351,15 +351,14 @@ Refresh Viewer::LoadModel(int itemId)
 	if (state_.model.MD.nMesh > 0)
 		refresh |= FreeModel();
 	ByteView view(file->bytes);
-	const ModelReadResult result = ReadModel(view, item.offset, state_.model);
+	const ModelReadResult result = ReadModel(view, item.offset, item.name, state_.model);
 	if (!result.ok) {
-		Message(result.message.empty() ? kNoVertices : std::string_view(result.message), MessageIcon::Warning);
+		Message(result.message, MessageIcon::Warning);
 		state_.modelMenuEnabled = false;
 	} else {
 		if (result.damaged)
 			Message("Warning: the model is damaged and was read only in part: " + result.message,
 				MessageIcon::Warning);
-		state_.model.modelname = item.name;
 		state_.model.mref = item.archive;
 		state_.modelMenuEnabled = true;
 		refresh |= AutoLoadTex();

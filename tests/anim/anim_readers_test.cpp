@@ -187,7 +187,7 @@ TEST(LoadAnimation, LoadAddReplaceMorphAndRefuseDamage)
 	const auto load = [&](int chr0, int add) {
 		return LoadAnimation(model, view, archive.chr0[std::size_t(chr0)], chr0 ? "lid_only" : "crate_open", add).ok;
 	};
-	ASSERT_TRUE(ReadModel(view, archive.model, model).ok);
+	ASSERT_TRUE(ReadModel(view, archive.model, "crate", model).ok);
 	model.anim.playing = 1;
 	const AnimLoadResult result = LoadAnimation(model, view, archive.chr0[1], "lid_only", 0);
 	ASSERT_TRUE(result.ok && result.message.empty()) << result.message;

@@ -72,7 +72,7 @@ protected:
 	{
 		const testing::ModelArchive archive = testing::BuildModelArchive(testing::DemoModel());
 		ByteView view(archive.bytes);
-		ASSERT_TRUE(ReadModel(view, archive.offset, model).ok);
+		ASSERT_TRUE(ReadModel(view, archive.offset, "crate", model).ok);
 	}
 
 	// The posed position of the first corner of mesh `mesh` stored at `posIndex` on `node`.

@@ -185,7 +185,7 @@ TEST(ExportToGLTF, SkinnedAndMorphedPositionsEqualTheCorePoseAndTexturesDecodeWi
 		const std::size_t animOffset = animFile.Offset(c.anim, c.kind);
 		auto model = std::make_unique<LoadedModel>();
 		ByteView view(file.bytes), animView(animFile.bytes);
-		ASSERT_TRUE(ReadModel(view, file.Offset(c.model, ItemKind::MDL0), *model).ok);
+		ASSERT_TRUE(ReadModel(view, file.Offset(c.model, ItemKind::MDL0), c.model, *model).ok);
 		ArchiveFiles files;
 		files.Put(file.path, file.bytes);
 		std::vector<std::string> warnings;
@@ -276,7 +276,7 @@ TEST(ExportToGLTF, DamagedModelsAndAnimationsExportOrRefuse)
 		const std::vector<std::uint8_t> anim(file.bytes.begin(), file.bytes.begin() + std::ptrdiff_t(animBytes));
 		ByteView modelView(model), animView(anim);
 		auto loaded = std::make_unique<LoadedModel>();
-		if (!ReadModel(modelView, modelAt, *loaded).ok)
+		if (!ReadModel(modelView, modelAt, "", *loaded).ok)
 			return;
 		GltfAnimation animation;
 		const bool animated = ReadGltfBoneAnimation(animView, animAt, "walk_l", *loaded, animation).ok;

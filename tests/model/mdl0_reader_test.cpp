@@ -41,7 +41,7 @@ ModelReadResult Read(const Bytes& mdl0, LoadedModel& model)
 	Bytes file = {0xDE, 0xAD, 0xBE, 0xEF, 0x08, 0x50, 0x11, 0x22};
 	file.insert(file.end(), mdl0.begin(), mdl0.end());
 	ByteView view(file);
-	return ReadModel(view, 8, model);
+	return ReadModel(view, 8, "", model);
 }
 
 std::size_t TriangleCount(const BRMDL& md)
@@ -112,7 +112,7 @@ TEST(ReadModelCorpus, EveryModelMatchesTheInventory)
 	const int models = ForEachCorpusModel([&](const std::string& where, const Bytes& bytes, const json& entry) {
 		ByteView view(bytes);
 		auto model = std::make_unique<LoadedModel>();
-		const ModelReadResult result = ReadModel(view, entry["offset"].get<std::size_t>(), *model);
+		const ModelReadResult result = ReadModel(view, entry["offset"].get<std::size_t>(), "", *model);
 		if (entry["positions_arrays"] == 0) {
 			EXPECT_EQ(result.message, kNoVertices);
 			return;
@@ -170,7 +170,7 @@ TEST(ReadModelCorpus, EveryPrefixOfRealModelsReturns)
 				ReadMaterialsOf(*file, 2);
 			}
 			ByteView view(prefix.bytes);
-			const ModelReadResult result = ReadModel(view, 0, *model);
+			const ModelReadResult result = ReadModel(view, 0, "", *model);
 			if (!result.ok)
 				EXPECT_TRUE(model->MD.nMesh == 0 && result.message.starts_with("Error: ")) << result.message;
 			else // at the least, the names are missing

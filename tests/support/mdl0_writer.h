@@ -18,7 +18,7 @@
 //   model.bones.push_back({.name = "root", .node = 0});
 //   model.meshes.push_back({.name = "tri", .primitives = {Triangles({0, 1, 2})}});
 //   ModelArchive archive = BuildModelArchive(model);
-//   // ReadModel(view of archive.bytes, archive.offset, ...)
+//   // ReadModel(view of archive.bytes, archive.offset, name, ...)
 #pragma once
 
 #include "support/brres_writer.h"
